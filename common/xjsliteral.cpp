@@ -1,0 +1,114 @@
+#include "xjsliteral.h"
+
+#include <QLocale>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cmath>
+
+namespace {
+
+void appendEscaped(QString &out, QChar c)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const ushort u = c.unicode();
+    switch (u) {
+    case '\\': out += QLatin1String("\\\\"); return;
+    case '\'': out += QLatin1String("\\'"); return;
+    case '"':  out += QLatin1String("\\\""); return;
+    case '\n': out += QLatin1String("\\n"); return;
+    case '\r': out += QLatin1String("\\r"); return;
+    case '\t': out += QLatin1String("\\t"); return;
+    default: break;
+    }
+    // '<' keeps "</script>" and "<!--" inert if the text ever lands in markup;
+    // U+2028/9 end a line inside a literal in older engines.
+    if (u < 0x20 || u == 0x7f || u == '<' || u == '>' || u == 0x2028 || u == 0x2029) {
+        out += QLatin1String("\\u");
+        out += QLatin1Char(hex[(u >> 12) & 0xf]);
+        out += QLatin1Char(hex[(u >> 8) & 0xf]);
+        out += QLatin1Char(hex[(u >> 4) & 0xf]);
+        out += QLatin1Char(hex[u & 0xf]);
+        return;
+    }
+    out += c;
+}
+
+} // namespace
+
+QString XJsLiteral::fromString(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8 + 2);
+    out += QLatin1Char('\'');
+    for (const QChar c : text)
+        appendEscaped(out, c);
+    out += QLatin1Char('\'');
+    return out;
+}
+
+QString XJsLiteral::fromDouble(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString XJsLiteral::fromVariant(const QVariant &value)
+{
+    switch (static_cast<int>(value.type())) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return value.toString();
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return fromDouble(value.toDouble());
+    case QMetaType::QChar:
+        return fromString(QString(value.toChar()));
+    case QMetaType::QString: {
+        const QString s = value.toString();
+        return s.isNull() ? QStringLiteral("null") : fromString(s);
+    }
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        const QVariantList list = value.toList();
+        QString out = QStringLiteral("[");
+        for (int i = 0; i < list.size(); ++i) {
+            if (i)
+                out += QLatin1Char(',');
+            out += fromVariant(list.at(i));
+        }
+        out += QLatin1Char(']');
+        return out;
+    }
+    case QMetaType::QVariantMap:
+    case QMetaType::QVariantHash: {
+        // A hash is written in sorted key order too, so the text is stable.
+        const QVariantMap map = value.toMap();
+        QString out = QStringLiteral("{");
+        bool first = true;
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            if (!first)
+                out += QLatin1Char(',');
+            first = false;
+            out += fromString(it.key());
+            out += QLatin1Char(':');
+            out += fromVariant(it.value());
+        }
+        out += QLatin1Char('}');
+        return out;
+    }
+    default:
+        return QStringLiteral("null");
+    }
+}
