@@ -1,0 +1,60 @@
+#include "vesk.h"
+#include "xcommandline.h"
+#include "xtrustpolicy.h"
+#include "xwebview.h"
+#include "xwebwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <QWebSettings>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vesk"));
+    QApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
+    Q_INIT_RESOURCE(vesk);
+
+    XCommandLine options;
+    if (!options.parse(QApplication::arguments())) {
+        fprintf(stderr, "%s\n", qPrintable(options.errorText()));
+        return 2;
+    }
+    if (options.helpRequested() || options.versionRequested()) {
+        fputs(qPrintable(options.helpRequested() ? options.helpText() : options.versionText()), stdout);
+        return 0;
+    }
+    if (!options.workdir().isEmpty() && !QDir::setCurrent(options.workdir())) {
+        fprintf(stderr, "vesk: cannot change to working directory %s\n", qPrintable(options.workdir()));
+        return 2;
+    }
+    XTrustPolicy::setTrustedOrigins(options.trustedOrigins());
+    if (options.inspector())
+        QWebSettings::globalSettings()->setAttribute(QWebSettings::DeveloperExtrasEnabled, true);
+
+    int code = 0;
+    {
+        Vesk vesk(QStringLiteral("/init.html"), &application);
+        if (!options.screenshot().isEmpty()) {
+            const QString file = options.screenshot();
+            XWebWindow *window = vesk.mainWindow();
+            auto take = [window, file] {
+                const bool saved = window->grab().save(file, "PNG");
+                fprintf(stderr, saved ? "vesk: screenshot saved to %s\n" : "vesk: cannot save screenshot to %s\n",
+                        qPrintable(QDir::current().absoluteFilePath(file)));
+                QCoreApplication::exit(saved ? 0 : 1);
+            };
+            // A short pause lets the first paint of the page happen.
+            if (window->loadHasFinished())
+                QTimer::singleShot(100, take);
+            else
+                QObject::connect(window->view(), &QWebView::loadFinished, &application,
+                                 [take] { QTimer::singleShot(100, take); });
+        }
+        code = application.exec();
+    }
+    return code;
+}

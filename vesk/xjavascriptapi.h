@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QVariant>
+#include <QWidget>
+
+#include "xwindowstyle.h"
+
+class QWebFrame;
+class XWebView;
+class XWebWindow;
+
+// The object every page sees as "app". One QObject, since its slots are the
+// JavaScript contract; the definitions are split by concern across
+// xjavascriptapi_<concern>.cpp.
+class XJavaScriptAPI : public QObject
+{
+    Q_OBJECT
+
+public:
+    XJavaScriptAPI(QWidget *owner, XWebWindow *window, QWebFrame *frame);
+
+    XWebWindow *window() const;
+    QWebFrame *frame() const { return m_frame; }
+    QWidget *owner() const;
+    const XWindowStyle &style() const { return m_style; }
+    QString openingTitle() const { return m_openingTitle; }
+    int openingWidth() const { return m_openingWidth; }
+    int openingHeight() const { return m_openingHeight; }
+
+    // Publishes the API objects of the windows this page has named, so that
+    // callWindow and getWindow find them after every new document.
+    void publishNamedWindows();
+
+public Q_SLOTS:
+    // Window table and windows
+    int setActiveWindow(int window);
+    int newTopWindow(const QString &url, const QString &name = QString());
+    void alert(const QStringList &list);
+    void alert(const QString &string);
+    void load(const QString &file);
+    void setWindowTitle(const QString &title);
+    QString getWindowTitle();
+    void setWindowMaximized(bool maximized);
+    void setWindowMinimized(bool minimized);
+    void showWindow();
+    void hideWindow();
+    void closeWindow();
+    void setWindowWidth(int width);
+    void setWindowHeight(int height);
+    void setWindowSize(int width, int height);
+    void setWindowIcon(const QString &file);
+    void setWindowModal(bool modal);
+    void setWindowPosition(int x, int y);
+    int getWindowPositionX();
+    int getWindowPositionY();
+    int getWindowWidth();
+    int getWindowHeight();
+    bool isWindowModal();
+    bool isWindowMaximized();
+    bool isWindowMinimized();
+    void centerWindowPosition(bool vertically, bool horizontally);
+    void centerWindowPositionAccordingParent(bool vertically, bool horizontally);
+
+    // Page and frames
+    void setLocalOnly();
+    void iframeFakeTop(const QString &id);
+    void iframeAutoloadImages(const QString &id, bool enabled);
+    void render();
+    void reload();
+    void _setOpeningWindowProperties(const QString &title, int width, int height);
+    void selectInputFile(const QString &query, const QString &file = QString(), const QString &iframe = QString());
+
+    // Window style
+    void setWindowTypeWindow();
+    void setWindowTypeDialog();
+    void setWindowTypePopup();
+    void setWindowTypeTool();
+    void setWindowTypeSplashScreen();
+    void setWindowHintFrameless(bool is);
+    void setWindowHintShowCaption(bool show, bool isMinimize = true, bool isMaximize = true,
+                                  bool isClose = true, bool isHelp = false);
+    void setWindowHintOnTop(bool is);
+
+    // Bridge
+    QVariant _call(const QVariantList &vars, int leaveFirstVars = 0);
+    QString _getWindowPointer(const QString &name);
+    void js(const QString &string);
+
+    // Processes
+    void exit(int code = 0);
+
+private:
+    XWebWindow *activeWindow() const;
+    XWebView *ownerView() const;
+    QWebFrame *childFrame(const QString &name) const;
+    void setWindowType(int type);
+    void applyStyle();
+    void showInfo(const QString &text);
+
+    XWindowStyle m_style;
+    QWebFrame *m_frame = nullptr;
+    QPointer<QWidget> m_owner;
+    QMap<QString, QPointer<XWebWindow>> m_namedWindows;
+    bool m_wasMaximized = false;
+    QString m_openingTitle;
+    int m_openingWidth = 0;
+    int m_openingHeight = 0;
+    QPointer<XWebWindow> m_window;
+    QMap<int, QPointer<XWebWindow>> m_windows;
+    int m_windowCounter = 0;
+    int m_activeWindowId = 0;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// The few questions only the operating system can answer. The Linux side is the
+// one built and tested; the Windows side keeps the original conventions.
+class XPlatform
+{
+public:
+    // The application directory, relative to the working directory.
+    static QString applicationDirectory();
+};

@@ -1,0 +1,64 @@
+#include "xtrustpolicy.h"
+
+namespace {
+QStringList &trustedList()
+{
+    static QStringList list;
+    return list;
+}
+} // namespace
+
+void XTrustPolicy::setTrustedOrigins(const QStringList &origins)
+{
+    QStringList normalised;
+    for (const QString &o : origins) {
+        const QString n = origin(QUrl(o.trimmed()));
+        if (!n.isEmpty())
+            normalised << n;
+    }
+    trustedList() = normalised;
+}
+
+QStringList XTrustPolicy::trustedOrigins()
+{
+    return trustedList();
+}
+
+bool XTrustPolicy::isLocal(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("file") || scheme == QLatin1String("qrc");
+}
+
+bool XTrustPolicy::isEmptyDocument(const QUrl &url)
+{
+    return url.isEmpty() || url.toString() == QLatin1String("about:blank");
+}
+
+bool XTrustPolicy::isTrusted(const QUrl &url, bool openerTrusted)
+{
+    if (isEmptyDocument(url))
+        return openerTrusted;
+    if (isLocal(url))
+        return true;
+    const QString o = origin(url);
+    return !o.isEmpty() && trustedList().contains(o);
+}
+
+QString XTrustPolicy::origin(const QUrl &url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return QString();
+    const QString scheme = url.scheme().toLower();
+    int port = url.port();
+    if (port < 0) {
+        if (scheme == QLatin1String("http"))
+            port = 80;
+        else if (scheme == QLatin1String("https"))
+            port = 443;
+    }
+    QString o = scheme + QStringLiteral("://") + url.host().toLower();
+    if (port >= 0)
+        o += QLatin1Char(':') + QString::number(port);
+    return o;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QWebPage>
+
+class XWebPage : public QWebPage
+{
+    Q_OBJECT
+
+public:
+    explicit XWebPage(QObject *parent = nullptr);
+
+    static QString userAgent();
+
+    // The file every later file chooser of this page returns, until changed.
+    void setPresetFile(const QString &file);
+    QString presetFile() const { return m_presetFile; }
+
+protected:
+    QString chooseFile(QWebFrame *frame, const QString &oldFile) override;
+    QString userAgentForUrl(const QUrl &url) const override;
+    // Page authors see their console output and script errors on stderr.
+    void javaScriptConsoleMessage(const QString &message, int lineNumber, const QString &sourceID) override;
+
+private:
+    QString m_presetFile;
+};
