@@ -33,7 +33,7 @@ XWebView::XWebView(QWidget *owner)
 
     setProperty("widgetLastId", 0);
     m_page->setPluginFactory(new XWebPluginFactory(this));
-    connect(m_page, &QWebPage::loadStarted, this, [this] { m_lastLoadStopped = false; });
+    connect(this, &QWebView::loadStarted, this, [this] { m_lastLoadStopped = false; });
 }
 
 XJavaScriptAPI *XWebView::api() const

@@ -1,0 +1,57 @@
+#include "xcommandline.h"
+
+#include <QDir>
+#include <QtTest>
+
+class TestXCommandLine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data();
+    void parse();
+};
+
+void TestXCommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("workdir");
+    QTest::addColumn<bool>("inspector");
+    QTest::addColumn<QString>("screenshot");
+    QTest::addColumn<QStringList>("origins");
+
+    const QString cwd = QDir::currentPath();
+    QTest::newRow("nothing") << QStringList{"vesk"} << true << "" << false << "" << QStringList{};
+    QTest::newRow("everything") << QStringList{"vesk", "--workdir", "/tmp/w", "--inspector", "--screenshot", "s.png",
+                                               "--trust-origin", "https://a.example", "--trust-origin",
+                                               "http://127.0.0.1:9000"}
+                                << true << "/tmp/w" << true << cwd + "/s.png"
+                                << QStringList{"https://a.example", "http://127.0.0.1:9000"};
+    QTest::newRow("absolute-screenshot") << QStringList{"vesk", "--screenshot=/tmp/x.png"} << true << "" << false
+                                         << "/tmp/x.png" << QStringList{};
+    QTest::newRow("unknown-option") << QStringList{"vesk", "--bogus"} << false << "" << false << "" << QStringList{};
+    QTest::newRow("missing-value") << QStringList{"vesk", "--workdir"} << false << "" << false << "" << QStringList{};
+    QTest::newRow("stray-argument") << QStringList{"vesk", "extra"} << false << "" << false << "" << QStringList{};
+    QTest::newRow("origin-without-host") << QStringList{"vesk", "--trust-origin", "example"} << false << "" << false
+                                         << "" << QStringList{};
+}
+
+void TestXCommandLine::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, ok);
+    XCommandLine line;
+    QCOMPARE(line.parse(arguments), ok);
+    if (!ok) {
+        QVERIFY(!line.errorText().isEmpty());
+        return;
+    }
+    QTEST(line.workdir(), "workdir");
+    QTEST(line.inspector(), "inspector");
+    QTEST(line.screenshot(), "screenshot");
+    QTEST(line.trustedOrigins(), "origins");
+}
+
+QTEST_GUILESS_MAIN(TestXCommandLine)
+#include "tst_xcommandline.moc"

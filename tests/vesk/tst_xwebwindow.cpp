@@ -1,0 +1,175 @@
+#include "loopbackhttpserver.h"
+#include "veskharness.h"
+#include "xjavascriptapi.h"
+#include "xtrustpolicy.h"
+#include "xwebview.h"
+#include "xwebwindow.h"
+
+#include <QWebFrame>
+#include <QtTest>
+
+#include <memory>
+
+class TestXWebWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void closeContract_data();
+    void closeContract();
+    void windowWithoutPageCloses();
+    void alertLink_data();
+    void alertLink();
+    void linksLoadInSameWindow();
+    void bridgeAfterNavigation();
+    void remoteDocumentGetsNoApi();
+    void trustedOriginGetsApi();
+    void remoteDocumentCannotUseAppLinks();
+    void consoleMessagesReachStderr();
+};
+
+void TestXWebWindow::closeContract_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("no-vesk-object") << QByteArray("") << false;
+    QTest::newRow("exit-returns-false") << QByteArray("var vesk={_exit:function(){return false;}};") << false;
+    QTest::newRow("exit-returns-true") << QByteArray("var vesk={_exit:function(){return true;}};") << true;
+    QTest::newRow("exit-returns-undefined") << QByteArray("var vesk={_exit:function(){}};") << true;
+    QTest::newRow("exit-returns-zero") << QByteArray("var vesk={_exit:function(){return 0;}};") << true;
+    QTest::newRow("exit-throws") << QByteArray("var vesk={_exit:function(){throw 1;}};") << false;
+}
+
+void TestXWebWindow::closeContract()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, closes);
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body><script>" + script + "</script></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->close(), closes);
+    QCOMPARE(w->isVisible(), !closes);
+}
+
+void TestXWebWindow::windowWithoutPageCloses()
+{
+    VeskHarness h;
+    // A start page that does not exist: nobody can confirm, so the user must be able to close.
+    std::unique_ptr<XWebWindow> missing(h.openWindow(QStringLiteral("/nothing-here.html")));
+    QVERIFY(missing->close());
+    // A blank window that never loaded anything.
+    std::unique_ptr<XWebWindow> blank(new XWebWindow(nullptr, true));
+    QVERIFY(blank->close());
+}
+
+void TestXWebWindow::alertLink_data()
+{
+    QTest::addColumn<QString>("href");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("segments-joined") << "app://alert/Hello/World" << QStringList{"Info:HelloWorld"};
+    QTest::newRow("empty-alert") << "app://alert" << QStringList{"Info:"};
+    QTest::newRow("unknown-verb-nothing") << "app://other/x" << QStringList{};
+}
+
+void TestXWebWindow::alertLink()
+{
+    QFETCH(QString, href);
+    QFETCH(QStringList, expected);
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body><a id='l' href='" + href.toUtf8() + "'>x</a></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    h.answerDialogs();
+    w->linkClicked(QUrl(href));
+    QCOMPARE(h.dialogTexts(), expected);
+    QCOMPARE(w->mainFrame()->url().fileName(), QStringLiteral("init.html"));
+}
+
+void TestXWebWindow::linksLoadInSameWindow()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body><a id='l' href='second.html'>next</a></body></html>");
+    h.writePage(QStringLiteral("second.html"), "<html><head><title>Second</title></head><body></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QSignalSpy loaded(w->view(), &QWebView::loadFinished);
+    // A real click goes through the page's link delegation to the window.
+    VeskHarness::eval(w->mainFrame(), QStringLiteral("document.getElementById('l').click()"));
+    QVERIFY(loaded.wait());
+    QCOMPARE(w->mainFrame()->title(), QStringLiteral("Second"));
+}
+
+void TestXWebWindow::bridgeAfterNavigation()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body>one</body></html>");
+    h.writePage(QStringLiteral("two.html"), "<html><body>two</body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    const QString probe = QStringLiteral(
+        "[typeof app, typeof widget, typeof app.call, typeof app.callWindow, typeof app.getWindow,"
+        " typeof app.callParentWindow, typeof app.getParentWindow, typeof app._call].join(',')");
+    const QString expected = QStringLiteral("object,object,function,function,function,function,function,function");
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), probe).toString(), expected);
+    w->load(QStringLiteral("two.html"));
+    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), probe).toString(), expected);
+}
+
+void TestXWebWindow::remoteDocumentGetsNoApi()
+{
+    VeskHarness h;
+    LoopbackHttpServer server;
+    server.setPage(QStringLiteral("/remote.html"),
+                   "<html><body><script>window.seen = typeof app + ',' + typeof widget;</script></body></html>");
+    h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app")).toString(), QStringLiteral("object"));
+    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
+    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.seen")).toString(),
+             QStringLiteral("undefined,undefined"));
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app")).toString(), QStringLiteral("undefined"));
+    // A remote document cannot keep the user from closing its window.
+    VeskHarness::eval(w->mainFrame(), QStringLiteral("var vesk={_exit:function(){return false;}};"));
+    QVERIFY(w->close());
+}
+
+void TestXWebWindow::trustedOriginGetsApi()
+{
+    VeskHarness h;
+    LoopbackHttpServer server;
+    server.setPage(QStringLiteral("/mine.html"), "<html><body><script>window.seen = typeof app;</script></body></html>");
+    h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
+    XTrustPolicy::setTrustedOrigins({server.url(QString())});
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    w->linkClicked(QUrl(server.url(QStringLiteral("/mine.html"))));
+    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    XTrustPolicy::setTrustedOrigins({});
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.seen")).toString(), QStringLiteral("object"));
+}
+
+void TestXWebWindow::remoteDocumentCannotUseAppLinks()
+{
+    VeskHarness h;
+    LoopbackHttpServer server;
+    server.setPage(QStringLiteral("/remote.html"), "<html><body><a href='app://alert/pwned'>x</a></body></html>");
+    h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
+    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    h.answerDialogs();
+    w->linkClicked(QUrl(QStringLiteral("app://alert/pwned")));
+    QCOMPARE(h.dialogTexts(), QStringList());
+}
+
+void TestXWebWindow::consoleMessagesReachStderr()
+{
+    // The message format is checked end to end by running the program; here the
+    // override must at least not swallow the page's script.
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body><script>console.log('hi'); window.after = 1;</script></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.after")).toInt(), 1);
+}
+
+QTEST_MAIN(TestXWebWindow)
+#include "tst_xwebwindow.moc"
