@@ -1,0 +1,169 @@
+#include "vesk.h"
+#include "veskharness.h"
+#include "xwebwindow.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QProcess>
+#include <QtTest>
+
+#include <memory>
+
+// Runs the real program the way a user does.
+class TestVesk : public QObject
+{
+    Q_OBJECT
+
+private:
+    struct Run {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+    static Run runVesk(const QStringList &arguments, const QString &workdir = QString());
+
+private Q_SLOTS:
+    void commandLine_data();
+    void commandLine();
+    void missingApplication();
+    void screenshotOfStartPage();
+    void pageExitCode_data();
+    void pageExitCode();
+    void consoleMessagesOnStderr();
+    void settingsSurviveRestart();
+};
+
+TestVesk::Run TestVesk::runVesk(const QStringList &arguments, const QString &workdir)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    if (!workdir.isEmpty())
+        process.setWorkingDirectory(workdir);
+    process.start(QStringLiteral(VESK_BINARY), arguments);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+void TestVesk::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("expectedOut");
+    QTest::addColumn<QByteArray>("expectedErr");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--workdir") << QByteArray();
+    QTest::newRow("version") << QStringList{"--version"} << 0 << QByteArray("vesk ") << QByteArray();
+    QTest::newRow("unknown-option") << QStringList{"--nope"} << 2 << QByteArray() << QByteArray("nope");
+    QTest::newRow("missing-workdir") << QStringList{"--workdir", "/nonexistent/dir"} << 2 << QByteArray()
+                                     << QByteArray("/nonexistent/dir");
+    QTest::newRow("bad-origin") << QStringList{"--trust-origin", "nohost"} << 2 << QByteArray() << QByteArray("nohost");
+}
+
+void TestVesk::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, expectedOut);
+    QFETCH(QByteArray, expectedErr);
+    const Run run = runVesk(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.contains(expectedOut), run.out.constData());
+    QVERIFY2(run.err.contains(expectedErr), run.err.constData());
+}
+
+void TestVesk::missingApplication()
+{
+    QTemporaryDir dir;
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"), shot});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains((dir.path() + QStringLiteral("/app/init.html")).toLocal8Bit()), run.err.constData());
+    QVERIFY(run.err.contains("does not exist"));
+    QVERIFY(!QImage(shot).isNull());
+}
+
+void TestVesk::screenshotOfStartPage()
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body style='background:#ff0000;margin:0'></body></html>");
+    page.close();
+    // Relative to where vesk was started, not to --workdir.
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"),
+                             QStringLiteral("relative.png")},
+                            dir.path() + QStringLiteral("/app"));
+    QCOMPARE(run.exitCode, 0);
+    const QImage image(dir.filePath(QStringLiteral("app/relative.png")));
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::red));
+}
+
+void TestVesk::pageExitCode_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("exit-with-code") << QByteArray("app.exit(7);") << 7;
+    QTest::newRow("exit-default-zero") << QByteArray("app.exit();") << 0;
+    QTest::newRow("close-confirmed") << QByteArray("var vesk={_exit:function(){}}; setTimeout(function(){app.closeWindow();}, 0);")
+                                     << 0;
+}
+
+void TestVesk::pageExitCode()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body><script>" + script + "</script></body></html>");
+    page.close();
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path()});
+    QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestVesk::consoleMessagesOnStderr()
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body>\n<script>\nconsole.log('hello from the page');\nnoSuchFunction();\n</script>\n"
+               "<script>app.exit(0);</script></body></html>");
+    page.close();
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path()});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("app/init.html"))).toString().toLocal8Bit();
+    QVERIFY2(run.err.contains(url + ":3: hello from the page"), run.err.constData());
+    QVERIFY2(run.err.contains(url + ":4: ReferenceError"), run.err.constData());
+}
+
+void TestVesk::settingsSurviveRestart()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    {
+        Vesk vesk(QStringLiteral("/init.html"), qApp);
+        QCOMPARE(vesk.setting(QStringLiteral("missing"), 5).toInt(), 5);
+        vesk.setSetting(QStringLiteral("answer"), 42);
+        vesk.setSetting(QStringLiteral("text"), QStringLiteral("it's \"quoted\"\n"));
+    }
+    QVERIFY(QFile::exists(h.path() + QStringLiteral("/config.ini")));
+    Vesk again(QStringLiteral("/init.html"), qApp);
+    QCOMPARE(again.setting(QStringLiteral("answer"), 0).toInt(), 42);
+    QCOMPARE(again.setting(QStringLiteral("text"), QString()).toString(), QStringLiteral("it's \"quoted\"\n"));
+}
+
+QTEST_MAIN(TestVesk)
+#include "tst_vesk.moc"
