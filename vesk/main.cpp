@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QTimer>
 #include <QWebSettings>
 
@@ -41,6 +42,9 @@ int main(int argc, char *argv[])
         if (!options.screenshot().isEmpty()) {
             const QString file = options.screenshot();
             XWebWindow *window = vesk.mainWindow();
+            // Without a window manager nobody honours "maximised": fill the screen ourselves.
+            if (QScreen *screen = window->screen())
+                window->setGeometry(screen->availableGeometry());
             auto take = [window, file] {
                 const bool saved = window->grab().save(file, "PNG");
                 fprintf(stderr, saved ? "vesk: screenshot saved to %s\n" : "vesk: cannot save screenshot to %s\n",
