@@ -71,6 +71,21 @@ void XWebView::wireLocalOnly()
     connect(this, &QWebView::loadStarted, this, &XWebView::loadingStarted);
 }
 
+XAppLink XWebView::followLink(const QUrl &url)
+{
+    const XAppLink link = XAppLink::parse(url);
+    if (link.verb() == XAppLink::NotAppLink) {
+        load(url);
+        return link;
+    }
+    // A remote document never reaches native code, not even through links.
+    if (!m_api || !documentTrusted())
+        return XAppLink();
+    if (link.verb() == XAppLink::Alert)
+        m_api->alert(link.arguments());
+    return link;
+}
+
 void XWebView::forward()
 {
 }
@@ -110,6 +125,8 @@ QWebView *XWebView::createWindow(QWebPage::WebWindowType type)
     }
     connect(popup->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared,
             popup, &XWebView::attachPopupObjects);
+    // Links in a popup behave as in a window.
+    connect(popup, &QWebView::linkClicked, popup, [popup](const QUrl &url) { popup->followLink(url); });
 
     if (m_api->openingWidth() > 0) {
         popup->setWindowTitle(m_api->openingTitle());

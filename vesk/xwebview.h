@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QWebView>
 
+#include "xapplink.h"
+
 class XCookieJar;
 class XJavaScriptAPI;
 class XWebPage;
@@ -35,6 +37,9 @@ public:
     // the previous document in place.
     bool lastLoadStopped() const { return m_lastLoadStopped; }
     void wireLocalOnly();
+    // Follows a clicked link: ordinary links load here, alert links show their
+    // text. Returns the parsed link so a window can act on the verbs it owns.
+    XAppLink followLink(const QUrl &url);
 
 public Q_SLOTS:
     void forward();

@@ -1,6 +1,5 @@
 #include "xwebwindow.h"
 
-#include "xapplink.h"
 #include "xbridgescript.h"
 #include "xjavascriptapi.h"
 #include "xpagepath.h"
@@ -106,24 +105,9 @@ void XWebWindow::clearMenuBar()
 
 void XWebWindow::linkClicked(const QUrl &url)
 {
-    const XAppLink link = XAppLink::parse(url);
-    if (link.verb() == XAppLink::NotAppLink) {
-        m_view->load(url);
-        return;
-    }
-    // A remote document never reaches native code, not even through links.
-    if (!m_view->documentTrusted())
-        return;
-    switch (link.verb()) {
-    case XAppLink::Alert:
-        m_api->alert(link.arguments());
-        break;
-    case XAppLink::Call:
-        // Direct library calls come with plug-in loading.
-        break;
-    default:
-        break;
-    }
+    // Ordinary and alert links are the view's to follow; call links are parsed
+    // there too and reach native libraries once plug-in loading exists.
+    m_view->followLink(url);
 }
 
 void XWebWindow::attachObject()

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void popupHasItsOwnApp();
     void popupClosesAndIsDeleted();
     void popupTakesOpeningProperties();
+    void popupFollowsLinks();
     void popupOfRemoteDocumentHasNoApp();
     void viewWithoutApiOpensNoWindow();
     void userAgentOnEveryRequest();
@@ -109,6 +110,29 @@ void TestXWebView::popupTakesOpeningProperties()
     // The empty document of a popup opened by a local page is the application's.
     QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString(),
              QStringLiteral("object"));
+    delete popup;
+}
+
+void TestXWebView::popupFollowsLinks()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    h.writePage(QStringLiteral("popup.html"),
+                "<html><body><a id='next' href='next.html'>next</a><a id='say' href='app://alert/Hi/there'>say</a>"
+                "</body></html>");
+    h.writePage(QStringLiteral("next.html"), "<html><head><title>Next</title></head><body></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QPointer<XWebView> popup = openPopup(w.get(), QStringLiteral("window.open('popup.html')"));
+    QVERIFY(popup);
+    QWebFrame *frame = popup->page()->mainFrame();
+    QTRY_VERIFY(VeskHarness::eval(frame, QStringLiteral("!!document.getElementById('say')")).toBool());
+    h.answerDialogs();
+    VeskHarness::eval(frame, QStringLiteral("document.getElementById('say').click()"));
+    QTRY_COMPARE(h.dialogTexts(), QStringList{QStringLiteral("Info:Hithere")});
+    VeskHarness::eval(frame, QStringLiteral("document.getElementById('next').click()"));
+    QTRY_COMPARE(frame->title(), QStringLiteral("Next"));
+    // The popup's next local page gets its objects again.
+    QTRY_COMPARE(VeskHarness::eval(frame, QStringLiteral("typeof app.call")).toString(), QStringLiteral("function"));
     delete popup;
 }
 
