@@ -109,7 +109,30 @@ void MaiaResponseReader::skipElement()
 
 QString MaiaResponseReader::elementText()
 {
-    return m_reader.readElementText(QXmlStreamReader::IncludeChildElements);
+    // QXmlStreamReader::readElementText recurses into child elements, so
+    // deep nesting inside a scalar would overflow the stack.
+    QString text;
+    int nested = 0;
+    while (!m_reader.atEnd()) {
+        switch (m_reader.readNext()) {
+        case QXmlStreamReader::Characters:
+            if (text.isEmpty())
+                text = m_reader.text().toString();
+            else
+                text += m_reader.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            ++nested;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (nested-- == 0)
+                return text;
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
 }
 
 QVariant MaiaResponseReader::readValue(int depth)
