@@ -124,11 +124,13 @@ void MaiaXmlRpcClient::watch(QNetworkReply* reply)
     // Checked as data arrives, so an endless body never sits in memory whole.
     const qint64 limit = m_maximumResponseSize;
     const QString tooLarge = QStringLiteral("response larger than %1 bytes").arg(limit);
-    connect(reply, &QNetworkReply::downloadProgress, this,
-            [this, reply, limit, tooLarge](qint64 received, qint64 total) {
-                if (received > limit || total > limit)
-                    abortCall(reply, tooLarge);
-            });
+    auto checkSize = [this, reply, limit, tooLarge] {
+        const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (reply->bytesAvailable() > limit || (declared.isValid() && declared.toLongLong() > limit))
+            abortCall(reply, tooLarge);
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, this, checkSize);
+    connect(reply, &QNetworkReply::readyRead, this, checkSize);
 }
 
 void MaiaXmlRpcClient::abortCall(QNetworkReply* reply, const QString& reason)

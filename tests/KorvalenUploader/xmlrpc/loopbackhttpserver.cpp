@@ -43,7 +43,12 @@ void LoopbackHttpServer::incomingConnection(qintptr descriptor)
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QObject::destroyed, this, [this, socket] { m_buffers.remove(socket); });
-    addPendingConnection(socket);
+}
+
+LoopbackHttpServer::~LoopbackHttpServer()
+{
+    // Before the members go: deleting a socket touches m_buffers.
+    qDeleteAll(findChildren<QTcpSocket*>());
 }
 
 void LoopbackHttpServer::readFrom(QTcpSocket* socket)

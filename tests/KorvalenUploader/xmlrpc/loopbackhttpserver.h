@@ -28,6 +28,7 @@ public:
     using Handler = std::function<void(LoopbackHttpServer*, int index)>;
 
     explicit LoopbackHttpServer(QObject* parent = nullptr);
+    ~LoopbackHttpServer() override;
 
     bool listenLoopback();
     // Serve TLS with this certificate and key on every connection.
