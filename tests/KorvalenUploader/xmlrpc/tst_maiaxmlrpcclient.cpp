@@ -21,8 +21,8 @@ QByteArray responseDocument(const QVariant& value)
     return MaiaObject::prepareResponse(value).toUtf8();
 }
 
-const char ResponseSlot[] = SLOT(onResponse(QVariant&, QNetworkReply*));
-const char FaultSlot[] = SLOT(onFault(int, const QString&, QNetworkReply*));
+const char* const ResponseSlot = SLOT(onResponse(QVariant&, QNetworkReply*));
+const char* const FaultSlot = SLOT(onFault(int, const QString&, QNetworkReply*));
 
 QNetworkReply* callWith(MaiaXmlRpcClient& client, CallRecorder& recorder, const QString& method,
                         const QVariantList& args = {}, const QString& name = QString())
