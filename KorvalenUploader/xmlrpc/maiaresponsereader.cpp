@@ -16,29 +16,24 @@ inline bool isTag(const QStringRef& name, QLatin1String tag)
 } // namespace
 
 MaiaResponseReader::MaiaResponseReader(const QString& text)
-    : m_text(text)
-    , m_reader(text)
+    : m_reader(text)
     , m_errorLine(0)
     , m_failed(false)
 {
-    m_reader.setNamespaceProcessing(false);
 }
 
 MaiaResponseReader::Outcome MaiaResponseReader::read()
 {
-    if (rejectDoctype())
-        return NotWellFormed;
-
-    while (!m_reader.atEnd() && m_reader.readNext() != QXmlStreamReader::StartElement) {
+    while (!m_reader.atEnd() && m_reader.readNext() != MaiaXmlTokenizer::StartElement) {
     }
-    if (!m_reader.isStartElement()) {
+    if (m_reader.tokenType() != MaiaXmlTokenizer::StartElement) {
         finish();
         return NotWellFormed;
     }
 
     Outcome outcome = NotXmlRpc;
     if (nextStartElementChild()) {
-        const QStringRef tag = m_reader.qualifiedName();
+        const QStringRef tag = m_reader.name();
         if (isTag(tag, QLatin1String("params"))) {
             outcome = Response;
             if (nextStartElementChild() && nextStartElementChild())
@@ -54,46 +49,14 @@ MaiaResponseReader::Outcome MaiaResponseReader::read()
     return outcome;
 }
 
-bool MaiaResponseReader::rejectDoctype()
-{
-    // Only the prolog can hold a DOCTYPE; look at it without parsing it, so
-    // no entity is ever declared, let alone expanded.
-    const int n = m_text.size();
-    int i = 0;
-    if (n > 0 && m_text.at(0) == QChar(0xFEFF))
-        i = 1;
-    for (;;) {
-        while (i < n && m_text.at(i).isSpace())
-            ++i;
-        if (m_text.midRef(i, 2) == QLatin1String("<?")) {
-            const int end = m_text.indexOf(QLatin1String("?>"), i + 2);
-            if (end < 0)
-                return false;
-            i = end + 2;
-        } else if (m_text.midRef(i, 4) == QLatin1String("<!--")) {
-            const int end = m_text.indexOf(QLatin1String("-->"), i + 4);
-            if (end < 0)
-                return false;
-            i = end + 3;
-        } else if (m_text.midRef(i, 2) == QLatin1String("<!")) {
-            m_errorLine = m_text.leftRef(i).count(QLatin1Char('\n')) + 1;
-            m_errorText = QStringLiteral("document type declarations are not accepted");
-            m_failed = true;
-            return true;
-        } else {
-            return false;
-        }
-    }
-}
-
 bool MaiaResponseReader::nextStartElementChild()
 {
     while (!m_reader.atEnd()) {
         switch (m_reader.readNext()) {
-        case QXmlStreamReader::StartElement:
+        case MaiaXmlTokenizer::StartElement:
             return true;
-        case QXmlStreamReader::EndElement:
-        case QXmlStreamReader::Invalid:
+        case MaiaXmlTokenizer::EndElement:
+        case MaiaXmlTokenizer::Invalid:
             return false;
         default:
             break;
@@ -104,27 +67,34 @@ bool MaiaResponseReader::nextStartElementChild()
 
 void MaiaResponseReader::skipElement()
 {
-    m_reader.skipCurrentElement();
+    int nested = 0;
+    while (!m_reader.atEnd()) {
+        const MaiaXmlTokenizer::Token token = m_reader.readNext();
+        if (token == MaiaXmlTokenizer::StartElement)
+            ++nested;
+        else if (token == MaiaXmlTokenizer::EndElement && nested-- == 0)
+            return;
+    }
 }
 
 QString MaiaResponseReader::elementText()
 {
-    // QXmlStreamReader::readElementText recurses into child elements, so
+    // MaiaXmlTokenizer::readElementText recurses into child elements, so
     // deep nesting inside a scalar would overflow the stack.
     QString text;
     int nested = 0;
     while (!m_reader.atEnd()) {
         switch (m_reader.readNext()) {
-        case QXmlStreamReader::Characters:
+        case MaiaXmlTokenizer::Characters:
             if (text.isEmpty())
-                text = m_reader.text().toString();
+                text = m_reader.text();
             else
                 text += m_reader.text();
             break;
-        case QXmlStreamReader::StartElement:
+        case MaiaXmlTokenizer::StartElement:
             ++nested;
             break;
-        case QXmlStreamReader::EndElement:
+        case MaiaXmlTokenizer::EndElement:
             if (nested-- == 0)
                 return text;
             break;
@@ -137,7 +107,7 @@ QString MaiaResponseReader::elementText()
 
 QVariant MaiaResponseReader::readValue(int depth)
 {
-    if (!isTag(m_reader.qualifiedName(), QLatin1String("value"))) {
+    if (!isTag(m_reader.name(), QLatin1String("value"))) {
         skipElement();
         return QVariant();
     }
@@ -149,14 +119,14 @@ QVariant MaiaResponseReader::readValue(int depth)
     QString text;
     while (!m_reader.atEnd()) {
         switch (m_reader.readNext()) {
-        case QXmlStreamReader::StartElement: {
+        case MaiaXmlTokenizer::StartElement: {
             const QVariant typed = readTyped(depth);
             // Anything after the type element is ignored.
             while (nextStartElementChild())
                 skipElement();
             return typed;
         }
-        case QXmlStreamReader::Characters:
+        case MaiaXmlTokenizer::Characters:
             text += m_reader.text();
             if (m_reader.isWhitespace())
                 break;
@@ -164,19 +134,19 @@ QVariant MaiaResponseReader::readValue(int depth)
                 // Bare text: the value is all the text it holds.
                 int nested = 0;
                 while (!m_reader.atEnd()) {
-                    const QXmlStreamReader::TokenType token = m_reader.readNext();
-                    if (token == QXmlStreamReader::Characters)
+                    const MaiaXmlTokenizer::Token token = m_reader.readNext();
+                    if (token == MaiaXmlTokenizer::Characters)
                         text += m_reader.text();
-                    else if (token == QXmlStreamReader::StartElement)
+                    else if (token == MaiaXmlTokenizer::StartElement)
                         ++nested;
-                    else if (token == QXmlStreamReader::EndElement && nested-- == 0)
+                    else if (token == MaiaXmlTokenizer::EndElement && nested-- == 0)
                         break;
                 }
             }
             return text;
-        case QXmlStreamReader::EndElement:
+        case MaiaXmlTokenizer::EndElement:
             return text;
-        case QXmlStreamReader::Invalid:
+        case MaiaXmlTokenizer::Invalid:
             return QVariant();
         default:
             break;
@@ -188,7 +158,7 @@ QVariant MaiaResponseReader::readValue(int depth)
 QVariant MaiaResponseReader::readTyped(int depth)
 {
     // The name is only valid until the next token, so decide first.
-    const QStringRef tag = m_reader.qualifiedName();
+    const QStringRef tag = m_reader.name();
     if (isTag(tag, QLatin1String("string")))
         return elementText();
     if (isTag(tag, QLatin1String("int")) || isTag(tag, QLatin1String("i4"))) {
@@ -241,7 +211,7 @@ QVariant MaiaResponseReader::readStruct(int depth)
         bool haveName = false;
         bool haveValue = false;
         while (nextStartElementChild()) {
-            const QStringRef tag = m_reader.qualifiedName();
+            const QStringRef tag = m_reader.name();
             if (!haveName && tag == QLatin1String("name")) {
                 key = elementText();
                 haveName = true;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "maiaxmltokenizer.h"
+
 #include <QString>
 #include <QVariant>
-#include <QXmlStreamReader>
 
 // Reads an XML-RPC response document in one streaming pass, with the same
 // conversions as MaiaObject::fromXml. It refuses document type declarations
@@ -29,7 +30,6 @@ public:
     QString errorText() const { return m_errorText; }
 
 private:
-    bool rejectDoctype();
     bool nextStartElementChild();
     void skipElement();
     QString elementText();
@@ -40,8 +40,7 @@ private:
     void fail(const QString& text);
     bool finish();
 
-    const QString& m_text;
-    QXmlStreamReader m_reader;
+    MaiaXmlTokenizer m_reader;
     QVariant m_value;
     qint64 m_errorLine;
     QString m_errorText;
