@@ -225,7 +225,7 @@ bool MaiaXmlTokenizer::parseReference(QString* into)
         }
     }
     m_pos = start;
-    fail(QStringLiteral("undeclared entity (only the predefined ones and character references are allowed)"));
+    fail(QStringLiteral("undeclared entity"));
     return false;
 }
 
