@@ -40,7 +40,7 @@ QDomElement buildValue(QDomDocument& doc, const QVariant& arg)
         value.appendChild(textElement(doc, QStringLiteral("base64"), QString::fromLatin1(arg.toByteArray().toBase64())));
         break;
     case QMetaType::QDateTime:
-        // The tag as the XML-RPC specification writes it; readers that
+        // The tag as the published XML-RPC protocol writes it; readers that
         // compare tags exactly (Python's) would take anything else as text.
         value.appendChild(textElement(doc, QStringLiteral("dateTime.iso8601"), arg.toDateTime().toString(DateTimeFormat)));
         break;

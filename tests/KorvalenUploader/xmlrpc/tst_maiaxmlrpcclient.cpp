@@ -150,6 +150,8 @@ void TestMaiaXmlRpcClient::httpOutcomes_data()
     QTest::newRow("html-200-not-well-formed") << 200 << QByteArray("<html><body><p>Maintenance<br></body></html>") << -32700 << "parse error: response not well formed at line 1: ";
     QTest::newRow("empty-200") << 200 << QByteArray() << -32700 << "parse error: response not well formed at line 1: ";
     QTest::newRow("binary-200") << 200 << QByteArray("\x00\xff\xfe<", 4) << -32700 << "parse error: response not well formed";
+    QTest::newRow("billion-laughs-200") << 200 << QByteArray("<?xml version=\"1.0\"?>\n<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>\n<methodResponse><params><param><value>&b;</value></param></params></methodResponse>") << -32700 << "parse error: response not well formed at line 2: document type declarations are not accepted";
+    QTest::newRow("deeply-nested-200") << 200 << ("<methodResponse><params><param>" + QByteArray("<value><array><data>").repeated(5000)) << -32700 << "parse error: response not well formed at line 1: values nested deeper than 256 levels";
     QTest::newRow("html-404") << 404 << QByteArray("<html><body>Not here</body></html>") << -32300 << "";
     QTest::newRow("html-500") << 500 << QByteArray("<html><body>Broken</body></html>") << -32300 << "";
     QTest::newRow("fault-body-500") << 500 << MaiaFault(7, "x").toString().toUtf8() << -32300 << "";
