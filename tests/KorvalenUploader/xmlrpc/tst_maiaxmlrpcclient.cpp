@@ -55,6 +55,7 @@ private slots:
     void oversizedResponse();
     void receiverDestroysClient_data();
     void receiverDestroysClient();
+    void destroyingClientWithCallsInFlight();
 };
 
 void TestMaiaXmlRpcClient::initTestCase()
@@ -450,6 +451,22 @@ void TestMaiaXmlRpcClient::receiverDestroysClient()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(waiting.count(), 0);
     QCOMPARE(recorder.count(), 1);
+}
+
+void TestMaiaXmlRpcClient::destroyingClientWithCallsInFlight()
+{
+    LoopbackHttpServer server;
+    QVERIFY(server.listenLoopback());
+    auto client = new MaiaXmlRpcClient(QUrl(server.baseUrl()));
+    CallRecorder recorder;
+    callWith(*client, recorder, "one");
+    callWith(*client, recorder, "two");
+    QTRY_COMPARE(server.requests().size(), 2);
+
+    delete client;
+    QTRY_VERIFY(server.requests().at(0).socket.isNull() && server.requests().at(1).socket.isNull());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(recorder.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestMaiaXmlRpcClient)
