@@ -1,0 +1,217 @@
+#include "kotagrowcache.h"
+
+#include <QSqlError>
+#include <QVariant>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// SQLite's rules for the affinity of a declared column type.
+bool hasNumericAffinity(const QString &declared)
+{
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return true;
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) || type.contains(QLatin1String("TEXT")))
+        return false;
+    if (type.contains(QLatin1String("BLOB")) || type.isEmpty())
+        return false;
+    return true; // REAL, FLOA, DOUB, or anything else: NUMERIC
+}
+
+bool hasTextAffinity(const QString &declared)
+{
+    const QString type = declared.toUpper();
+    return !type.contains(QLatin1String("INT"))
+        && (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) || type.contains(QLatin1String("TEXT")));
+}
+
+} // namespace
+
+KOTagRowCache::KOTagRowCache(const QString &table, const QStringList &columns)
+    : m_table(table)
+    , m_columns(columns)
+{
+}
+
+bool KOTagRowCache::fail(const QSqlQuery &query)
+{
+    m_error = m_table + QStringLiteral(": ") + query.lastError().text();
+    return false;
+}
+
+bool KOTagRowCache::load(const QSqlDatabase &db)
+{
+    m_db = db;
+    m_byNumber.clear();
+    m_byText.clear();
+    m_empty = true;
+    m_maxRowid = 0;
+
+    QSqlQuery info(db);
+    if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(m_table)))
+        return fail(info);
+    bool found = false;
+    QString declared;
+    while (info.next()) {
+        if (info.value(1).toString().compare(QLatin1String("RealID"), Qt::CaseInsensitive) == 0) {
+            declared = info.value(2).toString();
+            found = true;
+        }
+    }
+    if (!found) {
+        m_error = m_table + QStringLiteral(": no such table or no column RealID");
+        return false;
+    }
+    m_mode = hasNumericAffinity(declared) ? NumericKeys : (hasTextAffinity(declared) ? TextKeys : BlobKeys);
+
+    const QString columns = m_columns.join(QLatin1Char(','));
+    QSqlQuery all(db);
+    all.setForwardOnly(true);
+    if (!all.exec(QStringLiteral("SELECT rowid,typeof(RealID),RealID,%1 FROM %2 ORDER BY rowid").arg(columns, m_table)))
+        return fail(all);
+    while (all.next()) {
+        const qint64 rowid = all.value(0).toLongLong();
+        insertRow(rowid, all.value(1).toString(), all.value(2), encodeValues(all, 3));
+    }
+    if (all.lastError().isValid())
+        return fail(all);
+
+    m_readOne = QSqlQuery(db);
+    m_readNew = QSqlQuery(db);
+    m_readNew.setForwardOnly(true);
+    if (!m_readOne.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(columns, m_table)))
+        return fail(m_readOne);
+    if (!m_readNew.prepare(QStringLiteral("SELECT rowid,typeof(RealID),RealID FROM %1 WHERE rowid>? ORDER BY rowid").arg(m_table)))
+        return fail(m_readNew);
+    return true;
+}
+
+// Keeps the first row (lowest rowid) for each key, as "LIMIT 0,1" would find it.
+void KOTagRowCache::insertRow(qint64 rowid, const QString &type, const QVariant &realId, const QString &values)
+{
+    if (m_empty || rowid > m_maxRowid)
+        m_maxRowid = rowid;
+    m_empty = false;
+
+    Entry entry;
+    entry.rowid = rowid;
+    entry.values = values;
+    if (m_mode == NumericKeys) {
+        // The quoted look-up value takes numeric affinity and becomes an integer;
+        // it can only equal stored integers and integral reals.
+        qint64 key = 0;
+        if (type == QLatin1String("integer")) {
+            key = realId.toLongLong();
+        } else if (type == QLatin1String("real")) {
+            const double d = realId.toDouble();
+            if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) || std::floor(d) != d)
+                return;
+            key = static_cast<qint64>(d);
+        } else {
+            return;
+        }
+        if (!m_byNumber.contains(key))
+            m_byNumber.insert(key, entry);
+    } else {
+        // Text against text, byte for byte; other stored types never equal a quoted value.
+        if (type != QLatin1String("text"))
+            return;
+        const QString key = realId.toString();
+        if (!m_byText.contains(key))
+            m_byText.insert(key, entry);
+    }
+}
+
+QString KOTagRowCache::encodeValues(const QSqlQuery &query, int first) const
+{
+    QString encoded;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const QString text = query.value(first + i).toString();
+        encoded.append(QChar(ushort(text.size() & 0xffff)));
+        encoded.append(QChar(ushort(uint(text.size()) >> 16)));
+        encoded.append(text);
+    }
+    return encoded;
+}
+
+bool KOTagRowCache::sameValues(const QString &encoded, const QStringRef *fields) const
+{
+    int pos = 0;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int size = int(encoded.at(pos).unicode()) | (int(encoded.at(pos + 1).unicode()) << 16);
+        pos += 2;
+        if (fields[i] != QStringRef(&encoded, pos, size))
+            return false;
+        pos += size;
+    }
+    return true;
+}
+
+KOTagRowCache::Entry *KOTagRowCache::find(const QStringRef &realId, qint64 value)
+{
+    if (m_mode == NumericKeys) {
+        auto it = m_byNumber.find(value);
+        return it == m_byNumber.end() ? nullptr : &it.value();
+    }
+    auto it = m_byText.find(realId.toString());
+    return it == m_byText.end() ? nullptr : &it.value();
+}
+
+bool KOTagRowCache::readValues(Entry *entry)
+{
+    m_readOne.bindValue(0, entry->rowid);
+    if (!m_readOne.exec())
+        return fail(m_readOne);
+    if (!m_readOne.next()) {
+        // The row is gone (a trigger of the application's); keep it out of look-ups.
+        m_error = m_table + QStringLiteral(": row disappeared during the import");
+        return false;
+    }
+    entry->values = encodeValues(m_readOne, 0);
+    m_readOne.finish();
+    return true;
+}
+
+KOTagRowCache::Lookup KOTagRowCache::lookup(const QStringRef &realId, qint64 value, const QStringRef *fields)
+{
+    Entry *entry = find(realId, value);
+    if (!entry)
+        return Missing;
+    if (!fields)
+        return Same;
+    if (entry->values.isNull() && !readValues(entry))
+        return Failed;
+    return sameValues(entry->values, fields) ? Same : Different;
+}
+
+bool KOTagRowCache::noteInserted()
+{
+    m_readNew.bindValue(0, m_empty ? std::numeric_limits<qint64>::min() : m_maxRowid);
+    if (!m_readNew.exec())
+        return fail(m_readNew);
+    while (m_readNew.next())
+        insertRow(m_readNew.value(0).toLongLong(), m_readNew.value(1).toString(), m_readNew.value(2), QString());
+    if (m_readNew.lastError().isValid())
+        return fail(m_readNew);
+    m_readNew.finish();
+    return true;
+}
+
+// "WHERE RealID=<integer>" compares like the look-up for numeric columns, as the
+// integer's text for text columns, and never matches stored text otherwise.
+void KOTagRowCache::noteUpdated(qint64 value)
+{
+    Entry *entry = nullptr;
+    if (m_mode == NumericKeys) {
+        auto it = m_byNumber.find(value);
+        entry = it == m_byNumber.end() ? nullptr : &it.value();
+    } else if (m_mode == TextKeys) {
+        auto it = m_byText.find(QString::number(value));
+        entry = it == m_byText.end() ? nullptr : &it.value();
+    }
+    if (entry)
+        entry->values = QString();
+}
