@@ -27,28 +27,30 @@ bool writeText(const QString &path, const QString &text)
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
 }
 
-// Well-formed records in a shuffled mix of kinds, with repeated identifiers,
-// numbers written in several ways and quotes in names.
+// Well-formed records in a shuffled mix of kinds. Identifiers repeat and each
+// field takes few values, so that rows are inserted, confirmed, changed and
+// changed back within one import; numbers are written in several ways.
 QString randomDictionary(quint32 seed, int records)
 {
     QRandomGenerator random(seed);
-    const QStringList numbers = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("007"), QStringLiteral("-3"), QStringLiteral("12")};
-    const QStringList names = {QStringLiteral("O'Brien"), QString::fromUtf16(u"Žluťoučký kůň"), QStringLiteral("sun"),
-                               QStringLiteral("Sun"), QStringLiteral("a  b"), QString::fromUtf16(u"Москва"), QStringLiteral("x\"y\\z")};
+    const auto pick = [&random](const QStringList &list) { return list.at(random.bounded(list.size())); };
+    const QStringList flags = {QStringLiteral("0"), QStringLiteral("1")};
+    const QStringList numbers = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("007"), QStringLiteral("-3")};
+    const QStringList names = {QStringLiteral("O'Brien"), QString::fromUtf16(u"Žluťoučký kůň"), QString::fromUtf16(u"Москва"),
+                               QStringLiteral("x\"y\\z")};
     QStringList out;
     for (int i = 0; i < records; ++i) {
-        const auto pick = [&random](const QStringList &list) { return list.at(random.bounded(list.size())); };
         const int kind = random.bounded(10);
         if (kind < 4) {
-            out << QStringLiteral("k%1|%2|%3|%4|%5|%6|%7")
-                       .arg(random.bounded(1, 300))
-                       .arg(pick(numbers), pick(numbers), random.bounded(3) ? QStringLiteral("1,2") : QString(),
-                            pick(numbers), pick(numbers), pick(numbers));
+            out << QStringLiteral("k%1|%2|0|%3|%4|0|%5")
+                       .arg(random.bounded(1, 150))
+                       .arg(pick(flags), random.bounded(2) ? QStringLiteral("1,2") : QString(), pick(flags),
+                            random.bounded(8) ? QStringLiteral("0") : pick(numbers));
         } else if (kind < 8) {
-            out << QStringLiteral("t%1|%2|%3|%4|%5|%6")
-                       .arg(random.bounded(1, 400))
-                       .arg(pick(numbers), pick(names), pick(numbers), pick(numbers),
-                            random.bounded(4) ? pick(numbers) : QStringLiteral("2.50"));
+            out << QStringLiteral("t%1|%2|%3|1|%4|%5")
+                       .arg(random.bounded(1, 200))
+                       .arg(pick(flags), random.bounded(3) ? names.at(0) : pick(names), pick(flags),
+                            random.bounded(6) ? QStringLiteral("0") : QStringLiteral("2.50"));
         } else {
             out << QStringLiteral("r%1|%2|%3").arg(pick(numbers), pick(numbers), random.bounded(2) ? QStringLiteral("0.5") : QStringLiteral("4"));
         }
