@@ -96,9 +96,9 @@ KOTagImportRun::KOTagImportRun(const QSqlDatabase &db, const QString &dictionary
               QStringLiteral("(NULL,?,?,?,?,?,?,2,?)"), QStringLiteral(";"), insertBatchRows, true);
     initBatch(m_relationInserts, TagRelation, QStringLiteral("INSERT INTO tagrelation (ID,TagID1,TagID2,Score) VALUES "),
               QStringLiteral("(NULL,?,?,?)"), QStringLiteral(";"), insertBatchRows, true);
-    initBatch(m_tagConfirms, Tag, QStringLiteral("UPDATE tag SET IsSystem=2 WHERE RealID IN ("), QStringLiteral("?"),
+    initBatch(m_tagConfirms, Tag, QStringLiteral("UPDATE tag SET IsSystem=2 WHERE rowid IN ("), QStringLiteral("?"),
               QStringLiteral(")"), confirmBatchIds, false);
-    initBatch(m_textConfirms, TagText, QStringLiteral("UPDATE tagtext SET IsSystem=2 WHERE RealID IN ("), QStringLiteral("?"),
+    initBatch(m_textConfirms, TagText, QStringLiteral("UPDATE tagtext SET IsSystem=2 WHERE rowid IN ("), QStringLiteral("?"),
               QStringLiteral(")"), confirmBatchIds, false);
 }
 
@@ -213,10 +213,10 @@ bool KOTagImportRun::execute()
     m_tagUpdate = QSqlQuery(m_db);
     m_textUpdate = QSqlQuery(m_db);
     if (!m_tagUpdate.prepare(QStringLiteral("UPDATE tag SET ParentID=?,SuperiorID=?,AdjacentTags=?,IsCategory=?,IsRedakcni=?,"
-                                            "DontIncludeParents=?,IsSystem=2 WHERE RealID=?")))
+                                            "DontIncludeParents=?,IsSystem=2 WHERE rowid=?")))
         return fail(QStringLiteral("tag: ") + m_tagUpdate.lastError().text());
     if (!m_textUpdate.prepare(QStringLiteral("UPDATE tagtext SET TagID=?,Name=?,SearchName=?,JazykID=?,IsMain=?,Cislo=?,"
-                                             "IsSystem=2 WHERE RealID=?")))
+                                             "IsSystem=2 WHERE rowid=?")))
         return fail(QStringLiteral("tagtext: ") + m_textUpdate.lastError().text());
 
     if (!exec(QStringLiteral("DELETE FROM tagrelation WHERE 1"), TagRelation, &m_result->relationsCleared))
@@ -294,7 +294,7 @@ bool KOTagImportRun::handleKeyword(const QStringRef &rest)
         ++m_result->skippedRecords;
         // Keep the row a corrupt record names, rather than sweep a good keyword away.
         if (idOk && m_tags.lookup(f[0], realId, nullptr) == KOTagRowCache::Same)
-            return add(m_tagConfirms, {realId});
+            return confirm(m_tags, m_tagConfirms, realId);
         return true;
     }
 
@@ -302,17 +302,9 @@ bool KOTagImportRun::handleKeyword(const QStringRef &rest)
     case KOTagRowCache::Missing:
         return add(m_tagInserts, {n[1], n[2], f[3].toString(), n[4], n[5], n[6], realId});
     case KOTagRowCache::Same:
-        return add(m_tagConfirms, {realId});
-    case KOTagRowCache::Different: {
-        const QVariant values[] = {n[1], n[2], f[3].toString(), n[4], n[5], n[6], realId};
-        for (int i = 0; i < 7; ++i)
-            m_tagUpdate.bindValue(i, values[i]);
-        if (!m_tagUpdate.exec())
-            return fail(QStringLiteral("tag: ") + m_tagUpdate.lastError().text());
-        m_result->updated += m_tagUpdate.numRowsAffected();
-        m_tags.noteUpdated(realId);
-        return true;
-    }
+        return confirm(m_tags, m_tagConfirms, realId);
+    case KOTagRowCache::Different:
+        return update(m_tags, m_tagUpdate, {n[1], n[2], f[3].toString(), n[4], n[5], n[6]}, realId, Tag);
     case KOTagRowCache::Failed:
         break;
     }
@@ -335,7 +327,7 @@ bool KOTagImportRun::handleText(const QStringRef &rest)
     if (!wellFormed) {
         ++m_result->skippedRecords;
         if (idOk && m_texts.lookup(f[0], realId, nullptr) == KOTagRowCache::Same)
-            return add(m_textConfirms, {realId});
+            return confirm(m_texts, m_textConfirms, realId);
         return true;
     }
 
@@ -345,17 +337,10 @@ bool KOTagImportRun::handleText(const QStringRef &rest)
         return add(m_textInserts, {tagId, name, KOTagFolding::searchName(name), language, isMain, number, realId});
     }
     case KOTagRowCache::Same:
-        return add(m_textConfirms, {realId});
+        return confirm(m_texts, m_textConfirms, realId);
     case KOTagRowCache::Different: {
         const QString name = f[2].toString();
-        const QVariant values[] = {tagId, name, KOTagFolding::searchName(name), language, isMain, number, realId};
-        for (int i = 0; i < 7; ++i)
-            m_textUpdate.bindValue(i, values[i]);
-        if (!m_textUpdate.exec())
-            return fail(QStringLiteral("tagtext: ") + m_textUpdate.lastError().text());
-        m_result->updated += m_textUpdate.numRowsAffected();
-        m_texts.noteUpdated(realId);
-        return true;
+        return update(m_texts, m_textUpdate, {tagId, name, KOTagFolding::searchName(name), language, isMain, number}, realId, TagText);
     }
     case KOTagRowCache::Failed:
         break;
@@ -375,6 +360,38 @@ bool KOTagImportRun::handleRelation(const QStringRef &rest)
         return true;
     }
     return add(m_relationInserts, {tag1, tag2, score});
+}
+
+// "UPDATE ... WHERE RealID=<id>", addressed by rowid so that a missing index on
+// RealID does not cost a table scan per changed row.
+bool KOTagImportRun::update(KOTagRowCache &rows, QSqlQuery &statement, std::initializer_list<QVariant> values, qint64 realId, Table table)
+{
+    m_rowids.clear();
+    rows.appendRowsFor(realId, &m_rowids);
+    const int last = int(values.size());
+    int i = 0;
+    for (const QVariant &value : values)
+        statement.bindValue(i++, value);
+    for (const qint64 rowid : qAsConst(m_rowids)) {
+        statement.bindValue(last, rowid);
+        if (!statement.exec())
+            return fail(QString::fromLatin1(table == Tag ? "tag: " : "tagtext: ") + statement.lastError().text());
+        m_result->updated += statement.numRowsAffected();
+    }
+    rows.noteUpdated(realId);
+    return true;
+}
+
+// "UPDATE ... SET IsSystem=2 WHERE RealID IN (...)", batched by rowid.
+bool KOTagImportRun::confirm(KOTagRowCache &rows, Batch &batch, qint64 realId)
+{
+    m_rowids.clear();
+    rows.appendRowsFor(realId, &m_rowids);
+    for (const qint64 rowid : qAsConst(m_rowids)) {
+        if (!add(batch, {rowid}))
+            return false;
+    }
+    return true;
 }
 
 bool KOTagImportRun::add(Batch &batch, std::initializer_list<QVariant> values)

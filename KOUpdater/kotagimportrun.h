@@ -50,6 +50,8 @@ private:
     bool handleText(const QStringRef &rest);
     bool handleRelation(const QStringRef &rest);
     bool add(Batch &batch, std::initializer_list<QVariant> values);
+    bool update(KOTagRowCache &rows, QSqlQuery &statement, std::initializer_list<QVariant> values, qint64 realId, Table table);
+    bool confirm(KOTagRowCache &rows, Batch &batch, qint64 realId);
     bool flush(Batch &batch);
     bool failed(Table table, const QString &error);
     bool relationFailed(const QString &error);
@@ -72,4 +74,5 @@ private:
     Batch m_textConfirms;
     QSqlQuery m_tagUpdate;
     QSqlQuery m_textUpdate;
+    QVector<qint64> m_rowids;
 };

@@ -89,39 +89,53 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
     return true;
 }
 
-// Keeps the first row (lowest rowid) for each key, as "LIMIT 0,1" would find it.
+// Rows arrive in rowid order; the first for each key answers look-ups.
 void KOTagRowCache::insertRow(qint64 rowid, const QString &type, const QVariant &realId, const QString &values)
 {
     if (m_empty || rowid > m_maxRowid)
         m_maxRowid = rowid;
     m_empty = false;
 
-    Entry entry;
-    entry.rowid = rowid;
-    entry.values = values;
-    if (m_mode == NumericKeys) {
-        // The quoted look-up value takes numeric affinity and becomes an integer;
-        // it can only equal stored integers and integral reals.
+    const auto add = [rowid, &values](Entry &entry, bool created, bool keepValues) {
+        if (created) {
+            entry.rowid = rowid;
+            if (keepValues)
+                entry.values = values;
+        } else {
+            entry.later.append(rowid);
+        }
+    };
+
+    if (type == QLatin1String("integer") || type == QLatin1String("real")) {
+        // A quoted look-up value in a numeric column becomes an integer, and an
+        // unquoted integer equals stored integers and integral reals; text columns
+        // hold no numbers.
+        if (m_mode == TextKeys)
+            return;
         qint64 key = 0;
         if (type == QLatin1String("integer")) {
             key = realId.toLongLong();
-        } else if (type == QLatin1String("real")) {
+        } else {
             const double d = realId.toDouble();
             if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) || std::floor(d) != d)
                 return;
             key = static_cast<qint64>(d);
-        } else {
-            return;
         }
-        if (!m_byNumber.contains(key))
-            m_byNumber.insert(key, entry);
-    } else {
-        // Text against text, byte for byte; other stored types never equal a quoted value.
-        if (type != QLatin1String("text"))
+        auto it = m_byNumber.find(key);
+        const bool created = it == m_byNumber.end();
+        if (created)
+            it = m_byNumber.insert(key, Entry());
+        add(it.value(), created, m_mode == NumericKeys);
+    } else if (type == QLatin1String("text")) {
+        // Numeric columns never compare equal to stored text.
+        if (m_mode == NumericKeys)
             return;
         const QString key = realId.toString();
-        if (!m_byText.contains(key))
-            m_byText.insert(key, entry);
+        auto it = m_byText.find(key);
+        const bool created = it == m_byText.end();
+        if (created)
+            it = m_byText.insert(key, Entry());
+        add(it.value(), created, true);
     }
 }
 
@@ -200,18 +214,31 @@ bool KOTagRowCache::noteInserted()
     return true;
 }
 
-// "WHERE RealID=<integer>" compares like the look-up for numeric columns, as the
-// integer's text for text columns, and never matches stored text otherwise.
+// An unquoted integer compares as a number with numeric columns and untyped
+// ones, and as its own text with text columns.
+KOTagRowCache::Entry *KOTagRowCache::findForUpdate(qint64 value)
+{
+    if (m_mode == TextKeys) {
+        auto it = m_byText.find(QString::number(value));
+        return it == m_byText.end() ? nullptr : &it.value();
+    }
+    auto it = m_byNumber.find(value);
+    return it == m_byNumber.end() ? nullptr : &it.value();
+}
+
+void KOTagRowCache::appendRowsFor(qint64 value, QVector<qint64> *rowids)
+{
+    if (const Entry *entry = findForUpdate(value)) {
+        rowids->append(entry->rowid);
+        rowids->append(entry->later);
+    }
+}
+
 void KOTagRowCache::noteUpdated(qint64 value)
 {
-    Entry *entry = nullptr;
-    if (m_mode == NumericKeys) {
-        auto it = m_byNumber.find(value);
-        entry = it == m_byNumber.end() ? nullptr : &it.value();
-    } else if (m_mode == TextKeys) {
-        auto it = m_byText.find(QString::number(value));
-        entry = it == m_byText.end() ? nullptr : &it.value();
-    }
-    if (entry)
+    // Untyped columns: the updated rows hold numbers, which look-ups never reach.
+    if (m_mode == BlobKeys)
+        return;
+    if (Entry *entry = findForUpdate(value))
         entry->values = QString();
 }
