@@ -14,8 +14,9 @@ class KOTagImport
 public:
     KOTagImport(const QString &pathDb, const QString &path);
 
-    // Called on the importing thread every `interval` records, inside the write
-    // transaction, with the number of records handled so far.
+    // Called on the importing thread with 0 once the existing rows are read and
+    // before the write lock is taken, then every `interval` records, inside the
+    // write transaction, with the number of records handled so far.
     void setProgressHandler(qint64 interval, std::function<void(qint64)> handler);
 
     KOTagImportResult run();

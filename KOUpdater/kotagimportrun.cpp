@@ -197,6 +197,8 @@ bool KOTagImportRun::execute()
     control.exec(QStringLiteral("COMMIT"));
     if (!loaded)
         return false;
+    if (m_progress)
+        m_progress(0);
 
     QElapsedTimer lockTimer;
     if (!control.exec(QStringLiteral("BEGIN IMMEDIATE"))) {

@@ -1,6 +1,6 @@
 // tagimportpausehelper DATABASE DICTIONARY RECORDS: runs the import and, after
-// RECORDS records, prints "paused" and waits on stdin inside the write
-// transaction, so that a test can kill it at a known point.
+// RECORDS records, prints "paused" and waits for a line on stdin inside the
+// write transaction, so that a test can kill it or let it go at a known point.
 #include "kotagimport.h"
 
 #include <QCoreApplication>
@@ -16,13 +16,16 @@ int main(int argc, char *argv[])
     if (args.size() != 4)
         return 2;
     KOTagImport import(args.at(1), args.at(2));
-    import.setProgressHandler(args.at(3).toLongLong(), [](qint64 records) {
+    const qint64 pauseAt = args.at(3).toLongLong();
+    import.setProgressHandler(pauseAt, [pauseAt](qint64 records) {
+        if (records != pauseAt)
+            return;
         std::printf("paused %lld\n", static_cast<long long>(records));
         std::fflush(stdout);
-        // Never let the import go on: closing stdin ends the process without a commit.
-        while (std::getchar() != EOF) {
-        }
-        std::_Exit(3);
+        // A line on stdin lets the import go on; closing stdin ends the process without a commit.
+        char line[16];
+        if (!std::fgets(line, sizeof line, stdin))
+            std::_Exit(3);
     });
     const KOTagImportResult result = import.run();
     std::printf("%s\n", qPrintable(result.summary()));

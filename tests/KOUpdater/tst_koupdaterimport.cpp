@@ -3,8 +3,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "kotagimport.h"
+
+#include <thread>
 
 namespace {
 
@@ -39,6 +44,7 @@ private Q_SLOTS:
     void tool();
     void killedPartWayLeavesDatabaseAsItWas_data();
     void killedPartWayLeavesDatabaseAsItWas();
+    void importWaitingForTheLockSeesTheRowsBeforeIt();
 };
 
 void TestKOUpdaterImport::init()
@@ -178,6 +184,50 @@ void TestKOUpdaterImport::killedPartWayLeavesDatabaseAsItWas()
     QCOMPARE(importer.exitCode(), 0);
     TagTestDb after(m_db);
     QCOMPARE(after.rows(QStringLiteral("tag"), QStringLiteral("ID")).size(), keywords);
+}
+
+// An import that read the catalog while another held the write lock must not
+// work from what it read: the other one's rows are there when it gets the lock.
+void TestKOUpdaterImport::importWaitingForTheLockSeesTheRowsBeforeIt()
+{
+    QStringList records;
+    for (int i = 1; i <= 300; ++i)
+        records << QStringLiteral("k%1|0|0|a|0|0|0^t%1|%1|name %1|1|1|0").arg(i);
+    const QString path = m_dir->filePath(QStringLiteral("dictionary.txt"));
+    QVERIFY(writeText(path, records.join(QLatin1Char('^'))));
+    const QString expectedDb = m_dir->filePath(QStringLiteral("expected.db"));
+    QVERIFY(QFile::copy(m_db, expectedDb));
+    QVERIFY(KOTagImport::importDictionary(expectedDb, path).ok());
+
+    QProcess first;
+    first.start(QStringLiteral(PAUSE_HELPER), {m_db, path, QStringLiteral("400")});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(first.canReadLine() || first.state() == QProcess::NotRunning, 60000);
+    QCOMPARE(first.readLine(), QByteArray("paused 400\n"));
+
+    QSemaphore rowsRead;
+    KOTagImportResult second;
+    std::thread thread([&] {
+        KOTagImport import(m_db, path);
+        import.setProgressHandler(1000000, [&rowsRead](qint64 records) {
+            if (records == 0)
+                rowsRead.release();
+        });
+        second = import.run();
+    });
+    const bool read = rowsRead.tryAcquire(1, 60000);
+    first.write("go\n");
+    first.closeWriteChannel();
+    QVERIFY(first.waitForFinished(60000));
+    thread.join();
+    QVERIFY(read);
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY2(second.ok(), qPrintable(second.summary()));
+    QCOMPARE(second.inserted, 0);
+
+    TagTestDb expected(expectedDb);
+    TagTestDb actual(m_db);
+    QCOMPARE(actual.dump(), expected.dump());
 }
 
 QTEST_GUILESS_MAIN(TestKOUpdaterImport)
