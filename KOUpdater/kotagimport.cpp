@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr qint64 maxDictionaryBytes = qint64(256) << 20;
+
 // A shared connection name would let a second import, or a page's own
 // connection of the same name, replace the connection under a running import.
 QString uniqueConnectionName()
@@ -53,6 +55,13 @@ KOTagImportResult KOTagImport::run()
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
             result.status = KOTagImportResult::DictionaryUnreadable;
             result.error = QStringLiteral("cannot read dictionary %1: %2").arg(m_path, file.errorString());
+            result.seconds = timer.elapsed() / 1000.0;
+            return result;
+        }
+        // Real dictionaries are tens of megabytes; the text is held whole, twice its size in memory.
+        if (file.size() > maxDictionaryBytes) {
+            result.status = KOTagImportResult::DictionaryUnreadable;
+            result.error = QStringLiteral("dictionary %1 is larger than %2 MiB").arg(m_path).arg(maxDictionaryBytes >> 20);
             result.seconds = timer.elapsed() / 1000.0;
             return result;
         }

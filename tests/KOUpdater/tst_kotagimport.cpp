@@ -411,6 +411,7 @@ void TestKOTagImport::unusableInputChangesNothing_data()
     QTest::addColumn<int>("status");
     QTest::newRow("missing-dictionary") << QString() << QStringLiteral("no-such-file.txt") << int(KOTagImportResult::DictionaryUnreadable);
     QTest::newRow("dictionary-is-a-directory") << QString() << QStringLiteral(".") << int(KOTagImportResult::DictionaryUnreadable);
+    QTest::newRow("oversized-dictionary") << QString() << QStringLiteral("oversized.txt") << int(KOTagImportResult::DictionaryUnreadable);
     QTest::newRow("missing-database") << QStringLiteral("no-such.db") << QString() << int(KOTagImportResult::DatabaseUnavailable);
     QTest::newRow("database-is-not-sqlite") << QStringLiteral("dictionary1.txt") << QString() << int(KOTagImportResult::RolledBack);
 }
@@ -429,6 +430,10 @@ void TestKOTagImport::unusableInputChangesNothing()
     }
     const QString dbPath = database.isEmpty() ? m_db : m_dir->filePath(database);
     const QString dictPath = dictionary.isEmpty() ? dictionaryFile(QStringLiteral("k9|0|0||0|0|0")) : m_dir->filePath(dictionary);
+    if (dictionary == QLatin1String("oversized.txt")) {
+        QFile oversized(dictPath);
+        QVERIFY(oversized.open(QIODevice::WriteOnly) && oversized.resize(qint64(257) << 20));
+    }
     const QByteArray dbBytes = [&dbPath] { QFile f(dbPath); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }();
 
     const KOTagImportResult result = KOTagImport::importDictionary(dbPath, dictPath);
