@@ -47,8 +47,8 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
     m_db = db;
     m_byNumber.clear();
     m_byText.clear();
-    m_empty = true;
-    m_maxRowid = 0;
+    m_values.clear();
+    m_maxRowid = std::numeric_limits<qint64>::min();
 
     QSqlQuery info(db);
     if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(m_table)))
@@ -67,15 +67,23 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
     }
     m_mode = hasNumericAffinity(declared) ? NumericKeys : (hasTextAffinity(declared) ? TextKeys : BlobKeys);
 
+    // Only rows whose RealID some look-up or update can reach are kept.
+    m_typeFilter = m_mode == NumericKeys ? QStringLiteral("typeof(RealID) IN ('integer','real')")
+                 : m_mode == TextKeys    ? QStringLiteral("typeof(RealID)='text'")
+                                         : QStringLiteral("typeof(RealID) IN ('integer','real','text')");
+    QSqlQuery last(db);
+    if (!last.exec(QStringLiteral("SELECT max(rowid) FROM %1").arg(m_table)) || !last.next())
+        return fail(last);
+    if (!last.value(0).isNull())
+        m_maxRowid = last.value(0).toLongLong();
+
     const QString columns = m_columns.join(QLatin1Char(','));
     QSqlQuery all(db);
     all.setForwardOnly(true);
-    if (!all.exec(QStringLiteral("SELECT rowid,typeof(RealID),RealID,%1 FROM %2 ORDER BY rowid").arg(columns, m_table)))
+    if (!all.exec(QStringLiteral("SELECT rowid,RealID,%1 FROM %2 WHERE %3 ORDER BY rowid").arg(columns, m_table, m_typeFilter)))
         return fail(all);
-    while (all.next()) {
-        const qint64 rowid = all.value(0).toLongLong();
-        insertRow(rowid, all.value(1).toString(), all.value(2), encodeValues(all, 3));
-    }
+    while (all.next())
+        insertRow(all.value(0).toLongLong(), all.value(1), appendValues(all, 2));
     if (all.lastError().isValid())
         return fail(all);
 
@@ -84,19 +92,16 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
     m_readNew.setForwardOnly(true);
     if (!m_readOne.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(columns, m_table)))
         return fail(m_readOne);
-    if (!m_readNew.prepare(QStringLiteral("SELECT rowid,typeof(RealID),RealID FROM %1 WHERE rowid>? ORDER BY rowid").arg(m_table)))
+    if (!m_readNew.prepare(QStringLiteral("SELECT rowid,RealID FROM %1 WHERE rowid>? AND %2 ORDER BY rowid").arg(m_table, m_typeFilter)))
         return fail(m_readNew);
     return true;
 }
 
-// Rows arrive in rowid order; the first for each key answers look-ups.
-void KOTagRowCache::insertRow(qint64 rowid, const QString &type, const QVariant &realId, const QString &values)
+// Rows arrive in rowid order; the first for each key answers look-ups. The
+// driver hands integers over as qlonglong, reals as double and texts as QString.
+void KOTagRowCache::insertRow(qint64 rowid, const QVariant &realId, int values)
 {
-    if (m_empty || rowid > m_maxRowid)
-        m_maxRowid = rowid;
-    m_empty = false;
-
-    const auto add = [rowid, &values](Entry &entry, bool created, bool keepValues) {
+    const auto add = [rowid, values](Entry &entry, bool created, bool keepValues) {
         if (created) {
             entry.rowid = rowid;
             if (keepValues)
@@ -106,14 +111,15 @@ void KOTagRowCache::insertRow(qint64 rowid, const QString &type, const QVariant 
         }
     };
 
-    if (type == QLatin1String("integer") || type == QLatin1String("real")) {
+    const int type = realId.userType();
+    if (type == QMetaType::LongLong || type == QMetaType::Double) {
         // A quoted look-up value in a numeric column becomes an integer, and an
         // unquoted integer equals stored integers and integral reals; text columns
         // hold no numbers.
         if (m_mode == TextKeys)
             return;
         qint64 key = 0;
-        if (type == QLatin1String("integer")) {
+        if (type == QMetaType::LongLong) {
             key = realId.toLongLong();
         } else {
             const double d = realId.toDouble();
@@ -126,7 +132,7 @@ void KOTagRowCache::insertRow(qint64 rowid, const QString &type, const QVariant 
         if (created)
             it = m_byNumber.insert(key, Entry());
         add(it.value(), created, m_mode == NumericKeys);
-    } else if (type == QLatin1String("text")) {
+    } else if (type == QMetaType::QString) {
         // Numeric columns never compare equal to stored text.
         if (m_mode == NumericKeys)
             return;
@@ -139,25 +145,25 @@ void KOTagRowCache::insertRow(qint64 rowid, const QString &type, const QVariant 
     }
 }
 
-QString KOTagRowCache::encodeValues(const QSqlQuery &query, int first) const
+int KOTagRowCache::appendValues(const QSqlQuery &query, int first)
 {
-    QString encoded;
+    const int start = m_values.size();
     for (int i = 0; i < m_columns.size(); ++i) {
         const QString text = query.value(first + i).toString();
-        encoded.append(QChar(ushort(text.size() & 0xffff)));
-        encoded.append(QChar(ushort(uint(text.size()) >> 16)));
-        encoded.append(text);
+        m_values.append(QChar(ushort(text.size() & 0xffff)));
+        m_values.append(QChar(ushort(uint(text.size()) >> 16)));
+        m_values.append(text);
     }
-    return encoded;
+    return start;
 }
 
-bool KOTagRowCache::sameValues(const QString &encoded, const QStringRef *fields) const
+bool KOTagRowCache::sameValues(int values, const QStringRef *fields) const
 {
-    int pos = 0;
+    int pos = values;
     for (int i = 0; i < m_columns.size(); ++i) {
-        const int size = int(encoded.at(pos).unicode()) | (int(encoded.at(pos + 1).unicode()) << 16);
+        const int size = int(m_values.at(pos).unicode()) | (int(m_values.at(pos + 1).unicode()) << 16);
         pos += 2;
-        if (fields[i] != QStringRef(&encoded, pos, size))
+        if (fields[i] != QStringRef(&m_values, pos, size))
             return false;
         pos += size;
     }
@@ -184,7 +190,7 @@ bool KOTagRowCache::readValues(Entry *entry)
         m_error = m_table + QStringLiteral(": row disappeared during the import");
         return false;
     }
-    entry->values = encodeValues(m_readOne, 0);
+    entry->values = appendValues(m_readOne, 0);
     m_readOne.finish();
     return true;
 }
@@ -196,18 +202,21 @@ KOTagRowCache::Lookup KOTagRowCache::lookup(const QStringRef &realId, qint64 val
         return Missing;
     if (!fields)
         return Same;
-    if (entry->values.isNull() && !readValues(entry))
+    if (entry->values < 0 && !readValues(entry))
         return Failed;
     return sameValues(entry->values, fields) ? Same : Different;
 }
 
 bool KOTagRowCache::noteInserted()
 {
-    m_readNew.bindValue(0, m_empty ? std::numeric_limits<qint64>::min() : m_maxRowid);
+    m_readNew.bindValue(0, m_maxRowid);
     if (!m_readNew.exec())
         return fail(m_readNew);
-    while (m_readNew.next())
-        insertRow(m_readNew.value(0).toLongLong(), m_readNew.value(1).toString(), m_readNew.value(2), QString());
+    while (m_readNew.next()) {
+        const qint64 rowid = m_readNew.value(0).toLongLong();
+        insertRow(rowid, m_readNew.value(1), -1);
+        m_maxRowid = qMax(m_maxRowid, rowid);
+    }
     if (m_readNew.lastError().isValid())
         return fail(m_readNew);
     m_readNew.finish();
@@ -240,5 +249,5 @@ void KOTagRowCache::noteUpdated(qint64 value)
     if (m_mode == BlobKeys)
         return;
     if (Entry *entry = findForUpdate(value))
-        entry->values = QString();
+        entry->values = -1;
 }

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <limits>
+
 // Answers "SELECT <columns> FROM <table> WHERE RealID='<id>' LIMIT 0,1" from
 // memory, exactly as SQLite would at that moment, and names the rows that
 // "WHERE RealID=<id>" reaches, so that neither costs a table scan per record
@@ -43,17 +45,17 @@ private:
     struct Entry
     {
         qint64 rowid = 0;
-        QString values;        // of the first row: each column as length (two units) + text; null until read
+        int values = -1;       // where the first row's columns start in m_values; -1 until read
         QVector<qint64> later; // further rows with the same RealID, rarely any
     };
 
     Entry *find(const QStringRef &realId, qint64 value);
     Entry *findForUpdate(qint64 value);
-    void insertRow(qint64 rowid, const QString &type, const QVariant &realId, const QString &values);
+    void insertRow(qint64 rowid, const QVariant &realId, int values);
     bool readValues(Entry *entry);
     bool fail(const QSqlQuery &query);
-    QString encodeValues(const QSqlQuery &query, int first) const;
-    bool sameValues(const QString &encoded, const QStringRef *fields) const;
+    int appendValues(const QSqlQuery &query, int first);
+    bool sameValues(int values, const QStringRef *fields) const;
 
     QString m_table;
     QStringList m_columns;
@@ -61,9 +63,10 @@ private:
     KeyMode m_mode = NumericKeys;
     QHash<qint64, Entry> m_byNumber; // integral numbers stored in RealID
     QHash<QString, Entry> m_byText;  // texts stored in RealID
-    qint64 m_maxRowid = 0;
-    bool m_empty = true;
+    QString m_values;                // columns of all rows read: per column its length (two units), then its text
+    qint64 m_maxRowid = std::numeric_limits<qint64>::min();
     QSqlQuery m_readOne;
     QSqlQuery m_readNew;
+    QString m_typeFilter;
     QString m_error;
 };

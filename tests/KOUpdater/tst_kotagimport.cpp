@@ -375,13 +375,15 @@ void TestKOTagImport::batchVisibility_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("newRows");
     QTest::addColumn<QStringList>("rowsOfFirstId");
+    QTest::addColumn<int>("updated");
     // A repeated identifier finds its first row only once the multi-row insert
     // holding it has run, which happens with the 101st new row.
-    QTest::newRow("keyword-repeat-inside-batch") << QStringLiteral("k") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")});
-    QTest::newRow("keyword-repeat-after-full-batch") << QStringLiteral("k") << 101 << QStringList({QStringLiteral("1|9")});
-    QTest::newRow("keyword-repeat-after-102") << QStringLiteral("k") << 102 << QStringList({QStringLiteral("1|9")});
-    QTest::newRow("text-repeat-inside-batch") << QStringLiteral("t") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")});
-    QTest::newRow("text-repeat-after-full-batch") << QStringLiteral("t") << 101 << QStringList({QStringLiteral("1|9")});
+    QTest::newRow("keyword-repeat-inside-batch") << QStringLiteral("k") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")}) << 0;
+    QTest::newRow("keyword-repeat-after-full-batch") << QStringLiteral("k") << 101 << QStringList({QStringLiteral("1|9")}) << 1;
+    QTest::newRow("keyword-repeat-after-102") << QStringLiteral("k") << 102 << QStringList({QStringLiteral("1|9")}) << 1;
+    QTest::newRow("keyword-repeat-after-three-batches") << QStringLiteral("k") << 303 << QStringList({QStringLiteral("1|9")}) << 1;
+    QTest::newRow("text-repeat-inside-batch") << QStringLiteral("t") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")}) << 0;
+    QTest::newRow("text-repeat-after-full-batch") << QStringLiteral("t") << 101 << QStringList({QStringLiteral("1|9")}) << 1;
 }
 
 void TestKOTagImport::batchVisibility()
@@ -389,6 +391,7 @@ void TestKOTagImport::batchVisibility()
     QFETCH(QString, kind);
     QFETCH(int, newRows);
     QFETCH(QStringList, rowsOfFirstId);
+    QFETCH(int, updated);
     const bool keyword = kind == QLatin1String("k");
     QStringList records;
     for (int i = 1; i <= newRows; ++i)
@@ -396,6 +399,8 @@ void TestKOTagImport::batchVisibility()
     records << (keyword ? QStringLiteral("k1|9|0||0|0|0") : QStringLiteral("t1|9|n|1|1|0"));
     const KOTagImportResult result = import(records.join(QLatin1Char('^')));
     QVERIFY2(result.ok(), qPrintable(result.summary()));
+    QCOMPARE(result.updated, updated);
+    QCOMPARE(result.inserted, newRows + 1 - updated);
 
     TagTestDb db(m_db);
     const QString table = keyword ? QStringLiteral("tag") : QStringLiteral("tagtext");
@@ -539,6 +544,7 @@ void TestKOTagImport::matchesStatementByStatementImport()
         QCOMPARE(db.exec({QStringLiteral("INSERT INTO tag VALUES (NULL,0,0,'own',0,0,0,0,5)"),
                           QStringLiteral("INSERT INTO tag VALUES (NULL,0,0,'old',0,0,0,1,9999)"),
                           QStringLiteral("INSERT INTO tag VALUES (NULL,0,0,'as text',0,0,0,1,'12')"),
+                          QStringLiteral("INSERT INTO tag VALUES (NULL,0,0,'as number',0,0,0,0,12)"),
                           QStringLiteral("INSERT INTO tagtext VALUES (NULL,1,'own','own',1,1,0,0,7)"),
                           QStringLiteral("INSERT INTO tagtext VALUES (NULL,1,'real id','x',1,1,0,1,12.0)")}),
                  QString());
