@@ -40,6 +40,7 @@ private Q_SLOTS:
     void connectFailure();
     void statesAndClose();
     void rawCommand();
+    void proxyLogin();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -733,6 +734,20 @@ void TestQFtp::rawCommand()
     QCOMPARE(replies.count(), 1);
     QCOMPARE(replies.at(0).at(0).toInt(), 215);
     QCOMPARE(replies.at(0).at(1).toString(), QStringLiteral("UNIX Type: L8"));
+}
+
+void TestQFtp::proxyLogin()
+{
+    // An FTP proxy is reached instead of the server and learns the server from the user name.
+    ScriptedFtpServer proxy;
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    ftp.setProxy(QStringLiteral("127.0.0.1"), proxy.port());
+    ftp.connectToHost(QStringLiteral("ftp.example.org"));
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    QCOMPARE(proxy.received(), (QStringList{ "USER u@ftp.example.org", "PASS p" }));
 }
 
 QTEST_GUILESS_MAIN(TestQFtp)
