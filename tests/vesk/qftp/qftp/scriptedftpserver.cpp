@@ -115,12 +115,12 @@ void ScriptedFtpServer::handle(const QByteArray &line)
         send("150 Ready for data\r\n");
         whenDataReady([this]() { receiveUpload(); });
     } else if (verb == "ABOR") {
-        if (m_data) {
+        // Answered a little later, so that the client has its next command ready by then.
+        const QByteArray answer = m_data ? QByteArray("426 Transfer aborted\r\n226 ABOR done\r\n")
+                                         : QByteArray("225 No transfer to abort\r\n");
+        if (m_data)
             m_data->abort();
-            send("426 Transfer aborted\r\n226 ABOR done\r\n");
-        } else {
-            send("225 No transfer to abort\r\n");
-        }
+        QTimer::singleShot(30, this, [this, answer]() { send(answer); });
         m_pendingDataAction = nullptr;
     } else if (verb == "CWD" || verb == "RMD" || verb == "DELE" || verb == "RNTO") {
         send("250 OK\r\n");
