@@ -323,23 +323,26 @@ void QFtpDTP::newConnection()
 
 void QFtpDTP::socketReadyRead()
 {
+    // One buffer for the whole transfer: a fresh large allocation per read costs more than the copy.
+    if (m_chunk.size() != ChunkSize)
+        m_chunk.resize(int(ChunkSize));
     while (m_socket && m_socket->bytesAvailable() > 0) {
-        const QByteArray chunk = m_socket->read(ChunkSize);
-        if (chunk.isEmpty())
+        const qint64 n = m_socket->read(m_chunk.data(), ChunkSize);
+        if (n <= 0)
             break;
-        m_bytesDone += chunk.size();
+        m_bytesDone += n;
         if (m_isListing) {
-            if (!feedListing(chunk)) {
+            if (!feedListing(QByteArray::fromRawData(m_chunk.constData(), int(n)))) {
                 failTransfer(QStringLiteral("Listing line longer than %1 bytes").arg(MaxListLineLength));
                 return;
             }
         } else if (m_device) {
-            if (m_device->write(chunk) != chunk.size()) {
+            if (m_device->write(m_chunk.constData(), n) != n) {
                 failTransfer(QStringLiteral("Writing the local file failed: %1").arg(m_device->errorString()));
                 return;
             }
         } else {
-            m_readBuffer.append(chunk);
+            m_readBuffer.append(m_chunk.constData(), int(n));
             emit readyRead();
         }
         emit dataTransferProgress(m_bytesDone, m_bytesTotal);
@@ -358,13 +361,14 @@ void QFtpDTP::writeMore()
             m_dataPos += chunk.size();
             atEnd = m_dataPos >= m_data.size();
         } else if (m_device) {
-            chunk.resize(int(ChunkSize));
-            const qint64 n = m_device->read(chunk.data(), ChunkSize);
+            if (m_chunk.size() != ChunkSize)
+                m_chunk.resize(int(ChunkSize));
+            const qint64 n = m_device->read(m_chunk.data(), ChunkSize);
             if (n < 0) {
                 failTransfer(QStringLiteral("Reading the local file failed: %1").arg(m_device->errorString()));
                 return;
             }
-            chunk.resize(int(n));
+            chunk = QByteArray::fromRawData(m_chunk.constData(), int(n));
             if (n == 0) {
                 if (!m_device->atEnd() && m_device->isSequential()) {
                     // More will come; wait for the device.
@@ -380,7 +384,7 @@ void QFtpDTP::writeMore()
             atEnd = true;
         }
         if (!chunk.isEmpty()) {
-            if (m_socket->write(chunk) != chunk.size()) {
+            if (m_socket->write(chunk.constData(), chunk.size()) != chunk.size()) {
                 failTransfer(QStringLiteral("Writing to the data connection failed: %1").arg(m_socket->errorString()));
                 return;
             }

@@ -105,4 +105,5 @@ private:
     QString m_userName;
     QByteArray m_readBuffer;
     QByteArray m_lineBuffer;
+    QByteArray m_chunk;
 };
