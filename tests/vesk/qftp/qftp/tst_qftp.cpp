@@ -18,6 +18,7 @@ private:
 
 private Q_SLOTS:
     void init();
+    void cleanup();
     void login_data();
     void login();
     void download_data();
@@ -63,9 +64,14 @@ bool TestQFtp::haveIPv6Loopback()
 void TestQFtp::init()
 {
     QStandardPaths::setTestModeEnabled(true);
-    delete m_dir;
     m_dir = new QTemporaryDir;
     QVERIFY(m_dir->isValid());
+}
+
+void TestQFtp::cleanup()
+{
+    delete m_dir;
+    m_dir = nullptr;
 }
 
 void TestQFtp::login_data()
