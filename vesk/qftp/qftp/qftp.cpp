@@ -58,7 +58,7 @@ int QFtp::addCommand(QFtpCommand *cmd)
     m_pending.append(cmd);
     if (m_pending.size() == 1)
         QTimer::singleShot(0, this, &QFtp::startNextCommand);
-    return cmd->id;
+    return cmd->m_id;
 }
 
 QString QFtp::transferLine() const
@@ -83,8 +83,8 @@ int QFtp::connectToHost(const QString &host, quint16 port)
 {
     m_host = host;
     auto *cmd = new QFtpCommand(ConnectToHost, QStringList());
-    cmd->host = host;
-    cmd->port = port;
+    cmd->m_host = host;
+    cmd->m_port = port;
     return addCommand(cmd);
 }
 
@@ -124,8 +124,8 @@ int QFtp::get(const QString &file, QIODevice *dev, TransferType type)
     lines << typeLine(type) << QStringLiteral("SIZE ") + file + QStringLiteral("\r\n") << transferLine()
           << QStringLiteral("RETR ") + file + QStringLiteral("\r\n");
     auto *cmd = new QFtpCommand(Get, lines);
-    cmd->device = dev;
-    cmd->transferType = type;
+    cmd->m_device = dev;
+    cmd->m_transferType = type;
     return addCommand(cmd);
 }
 
@@ -136,9 +136,9 @@ int QFtp::put(const QByteArray &data, const QString &file, TransferType type)
           << QStringLiteral("ALLO ") + QString::number(data.size()) + QStringLiteral("\r\n")
           << QStringLiteral("STOR ") + file + QStringLiteral("\r\n");
     auto *cmd = new QFtpCommand(Put, lines);
-    cmd->data = data;
-    cmd->hasData = true;
-    cmd->transferType = type;
+    cmd->m_data = data;
+    cmd->m_hasData = true;
+    cmd->m_transferType = type;
     return addCommand(cmd);
 }
 
@@ -150,8 +150,8 @@ int QFtp::put(QIODevice *dev, const QString &file, TransferType type)
         lines << QStringLiteral("ALLO ") + QString::number(dev->size()) + QStringLiteral("\r\n");
     lines << QStringLiteral("STOR ") + file + QStringLiteral("\r\n");
     auto *cmd = new QFtpCommand(Put, lines);
-    cmd->device = dev;
-    cmd->transferType = type;
+    cmd->m_device = dev;
+    cmd->m_transferType = type;
     return addCommand(cmd);
 }
 
@@ -199,17 +199,17 @@ QByteArray QFtp::readAll()
 
 int QFtp::currentId() const
 {
-    return m_pending.isEmpty() ? 0 : m_pending.first()->id;
+    return m_pending.isEmpty() ? 0 : m_pending.first()->m_id;
 }
 
 QIODevice *QFtp::currentDevice() const
 {
-    return m_pending.isEmpty() ? nullptr : m_pending.first()->device.data();
+    return m_pending.isEmpty() ? nullptr : m_pending.first()->m_device.data();
 }
 
 QFtp::Command QFtp::currentCommand() const
 {
-    return m_pending.isEmpty() ? None : m_pending.first()->type;
+    return m_pending.isEmpty() ? None : m_pending.first()->m_type;
 }
 
 bool QFtp::hasPendingCommands() const
@@ -226,8 +226,8 @@ void QFtp::clearPendingCommands()
 void QFtp::dropAll()
 {
     for (QFtpCommand *cmd : qAsConst(m_pending)) {
-        if (cmd->openedDevice && cmd->device)
-            cmd->device->close();
+        if (cmd->m_openedDevice && cmd->m_device)
+            cmd->m_device->close();
     }
     qDeleteAll(m_pending);
     m_pending.clear();
@@ -239,7 +239,7 @@ void QFtp::startNextCommand()
     if (m_pending.isEmpty())
         return;
     QFtpCommand *cmd = m_pending.first();
-    const int id = cmd->id;
+    const int id = cmd->m_id;
     if (m_runningId == id)
         return;
     m_runningId = id;
@@ -251,7 +251,7 @@ void QFtp::startNextCommand()
         return;
 
     QFtpDTP *dtp = m_pi->dtp();
-    switch (cmd->type) {
+    switch (cmd->m_type) {
     case None:
     case SetTransferMode:
     case SetProxy:
@@ -261,7 +261,7 @@ void QFtp::startNextCommand()
         if (!m_proxyHost.isEmpty())
             m_pi->connectToHost(m_proxyHost, m_proxyPort);
         else
-            m_pi->connectToHost(cmd->host, cmd->port);
+            m_pi->connectToHost(cmd->m_host, cmd->m_port);
         return;
     case Close:
         m_closePending = true;
@@ -278,39 +278,39 @@ void QFtp::startNextCommand()
         dtp->setListing();
         break;
     case Get:
-        if (cmd->device && !(cmd->device->isOpen() && cmd->device->isWritable())) {
+        if (cmd->m_device && !(cmd->m_device->isOpen() && cmd->m_device->isWritable())) {
             failRunning(UnknownError, QStringLiteral("The local file is not open for writing"));
             return;
         }
         dtp->startTransfer();
-        dtp->setDevice(cmd->device);
-        dtp->setBinary(cmd->transferType == Binary);
+        dtp->setDevice(cmd->m_device);
+        dtp->setBinary(cmd->m_transferType == Binary);
         break;
     case Put:
         dtp->startTransfer();
-        if (cmd->hasData) {
-            dtp->setData(cmd->data);
-            dtp->setBytesTotal(cmd->data.size());
+        if (cmd->m_hasData) {
+            dtp->setData(cmd->m_data);
+            dtp->setBytesTotal(cmd->m_data.size());
         } else {
-            if (!cmd->device) {
+            if (!cmd->m_device) {
                 failRunning(UnknownError, QStringLiteral("No local file to upload"));
                 return;
             }
-            if (!cmd->device->isOpen()) {
-                if (!cmd->device->open(QIODevice::ReadOnly)) {
+            if (!cmd->m_device->isOpen()) {
+                if (!cmd->m_device->open(QIODevice::ReadOnly)) {
                     failRunning(UnknownError, QStringLiteral("Cannot open the local file: %1")
-                                                  .arg(cmd->device->errorString()));
+                                                  .arg(cmd->m_device->errorString()));
                     return;
                 }
-                cmd->openedDevice = true;
-            } else if (!cmd->device->isReadable()) {
+                cmd->m_openedDevice = true;
+            } else if (!cmd->m_device->isReadable()) {
                 failRunning(UnknownError, QStringLiteral("The local file is not open for reading"));
                 return;
             }
-            dtp->setDevice(cmd->device);
-            dtp->setBytesTotal(cmd->device->isSequential() ? -1 : cmd->device->size());
+            dtp->setDevice(cmd->m_device);
+            dtp->setBytesTotal(cmd->m_device->isSequential() ? -1 : cmd->m_device->size());
         }
-        dtp->setBinary(cmd->transferType == Binary);
+        dtp->setBinary(cmd->m_transferType == Binary);
         break;
     case RawCommand:
         m_pi->setRawCommand(true);
@@ -318,7 +318,7 @@ void QFtp::startNextCommand()
     default:
         break;
     }
-    if (!m_pi->sendCommands(cmd->lines))
+    if (!m_pi->sendCommands(cmd->m_lines))
         failRunning(NotConnected, QStringLiteral("Not connected"));
 }
 
@@ -333,17 +333,17 @@ void QFtp::finishLater(int id)
 void QFtp::piFinished(const QString &)
 {
     // A late report for a command that already ended is not ours to pass on.
-    if (m_pending.isEmpty() || m_runningId != m_pending.first()->id)
+    if (m_pending.isEmpty() || m_runningId != m_pending.first()->m_id)
         return;
     QFtpCommand *cmd = m_pending.takeFirst();
-    const int id = cmd->id;
+    const int id = cmd->m_id;
     m_runningId = 0;
-    if (cmd->type == Close) {
+    if (cmd->m_type == Close) {
         m_closePending = false;
         m_pi->closeConnection();
     }
-    if (cmd->openedDevice && cmd->device)
-        cmd->device->close();
+    if (cmd->m_openedDevice && cmd->m_device)
+        cmd->m_device->close();
     delete cmd;
     emit commandFinished(id, false);
     if (m_pending.isEmpty())
@@ -360,11 +360,11 @@ void QFtp::piError(int code, const QString &text)
     }
     const QFtpCommand *cmd = m_pending.first();
     const QString line = m_pi->currentCommand();
-    if (cmd->type == Get && line.startsWith(QLatin1String("SIZE "))) {
+    if (cmd->m_type == Get && line.startsWith(QLatin1String("SIZE "))) {
         m_pi->dtp()->setBytesTotal(-1);
         return;
     }
-    if (cmd->type == Put && line.startsWith(QLatin1String("ALLO ")))
+    if (cmd->m_type == Put && line.startsWith(QLatin1String("ALLO ")))
         return;
     failRunning(code, text);
 }
@@ -374,10 +374,10 @@ void QFtp::failRunning(int code, const QString &text)
     if (m_pending.isEmpty())
         return;
     const QFtpCommand *cmd = m_pending.first();
-    const int id = cmd->id;
+    const int id = cmd->m_id;
     m_error = Error(code);
-    m_errorString = failurePrefix(cmd->type).arg(text);
-    const bool wasClose = cmd->type == Close;
+    m_errorString = failurePrefix(cmd->m_type).arg(text);
+    const bool wasClose = cmd->m_type == Close;
     m_pi->clearPendingCommands();
     dropAll();
     if (wasClose || m_closePending) {
@@ -393,8 +393,8 @@ void QFtp::abort()
     if (m_pending.isEmpty())
         return;
     const QFtpCommand *cmd = m_pending.first();
-    if (m_runningId == cmd->id) {
-        if (cmd->type == ConnectToHost || cmd->type == Close)
+    if (m_runningId == cmd->m_id) {
+        if (cmd->m_type == ConnectToHost || cmd->m_type == Close)
             m_pi->closeConnection();
         else
             m_pi->abort();

@@ -8,8 +8,8 @@ QAtomicInt lastId;
 }
 
 QFtpCommand::QFtpCommand(QFtp::Command type, const QStringList &lines)
-    : id(lastId.fetchAndAddRelaxed(1) + 1)
-    , type(type)
-    , lines(lines)
+    : m_id(lastId.fetchAndAddRelaxed(1) + 1)
+    , m_type(type)
+    , m_lines(lines)
 {
 }

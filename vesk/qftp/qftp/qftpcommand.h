@@ -13,14 +13,14 @@ class QFtpCommand
 public:
     QFtpCommand(QFtp::Command type, const QStringList &lines);
 
-    const int id;
-    const QFtp::Command type;
-    const QStringList lines;
-    QPointer<QIODevice> device;
-    QByteArray data;
-    bool hasData = false;
-    bool openedDevice = false;
-    QFtp::TransferType transferType = QFtp::Binary;
-    QString host;
-    quint16 port = 0;
+    const int m_id;
+    const QFtp::Command m_type;
+    const QStringList m_lines;
+    QPointer<QIODevice> m_device;
+    QByteArray m_data;
+    bool m_hasData = false;
+    bool m_openedDevice = false;
+    QFtp::TransferType m_transferType = QFtp::Binary;
+    QString m_host;
+    quint16 m_port = 0;
 };

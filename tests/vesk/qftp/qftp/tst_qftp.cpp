@@ -652,22 +652,29 @@ void TestQFtp::errorThenNewCommands()
 
 void TestQFtp::connectFailure_data()
 {
+    QTest::addColumn<QString>("host");
     QTest::addColumn<QByteArray>("greeting");
     QTest::addColumn<QFtp::Error>("error");
     QTest::addColumn<QString>("errorString");
 
-    QTest::newRow("connection refused") << QByteArray() << QFtp::ConnectionRefused
+    // RFC 6761: .invalid never resolves.
+    QTest::newRow("host not found") << QStringLiteral("no-such-host.invalid") << QByteArray() << QFtp::HostNotFound
+                                    << QStringLiteral("Connecting to host failed:\nHost no-such-host.invalid not "
+                                                      "found");
+
+    QTest::newRow("connection refused") << QStringLiteral("127.0.0.1") << QByteArray() << QFtp::ConnectionRefused
                                         << QStringLiteral("Connecting to host failed:\nConnection refused to host "
                                                           "127.0.0.1");
-    QTest::newRow("greeting 421") << QByteArray("421 Too many connections\r\n") << QFtp::UnknownError
+    QTest::newRow("greeting 421") << QStringLiteral("127.0.0.1") << QByteArray("421 Too many connections\r\n") << QFtp::UnknownError
                                   << QStringLiteral("Connecting to host failed:\nToo many connections");
-    QTest::newRow("greeting garbage") << QByteArray("SSH-2.0-OpenSSH\r\n") << QFtp::UnknownError
+    QTest::newRow("greeting garbage") << QStringLiteral("127.0.0.1") << QByteArray("SSH-2.0-OpenSSH\r\n") << QFtp::UnknownError
                                       << QStringLiteral("Connecting to host failed:\nMalformed reply from server: "
                                                         "SSH-2.0-OpenSSH");
 }
 
 void TestQFtp::connectFailure()
 {
+    QFETCH(QString, host);
     QFETCH(QByteArray, greeting);
     QFETCH(QFtp::Error, error);
     QFETCH(QString, errorString);
@@ -686,7 +693,7 @@ void TestQFtp::connectFailure()
 
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), port);
+    ftp.connectToHost(host, port);
     ftp.login();
     QVERIFY(done.wait(10000));
     QCOMPARE(done.count(), 1);
