@@ -250,6 +250,16 @@ void TestQFtp::downloadFailure_data()
                                          << QStringLiteral("Downloading file failed:\nInvalid address in passive "
                                                            "mode reply: Passive mode on")
                                          << true;
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    QTest::newRow("data connection refused")
+        << QByteArray("PASV")
+        << QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n").arg(closedPort / 256).arg(closedPort % 256).toLatin1()
+        << -1 << false << QStringLiteral("Downloading file failed:\nConnection refused for data connection") << true;
     QTest::newRow("data connection closes early")
         << QByteArray() << QByteArray() << 5000 << true
         << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true;

@@ -190,6 +190,18 @@ void TestQFtpServer::session()
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.at(0).name(), QStringLiteral("b.bin"));
 
+    // Abort in the middle of a download; the session goes on with the next command.
+    QFile partial(local.filePath(QStringLiteral("partial.bin")));
+    QVERIFY(partial.open(QIODevice::WriteOnly));
+    auto aborter = connect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
+    ftp.get(QStringLiteral("b.bin"), &partial);
+    QCOMPARE(run(), QStringLiteral("Downloading file failed:\nOperation aborted"));
+    disconnect(aborter);
+    entries.clear();
+    ftp.list();
+    QCOMPARE(run(), QString());
+    QCOMPARE(entries.size(), 1);
+
     // Server-side refusals come back as errors and leave the session usable.
     ftp.cd(QStringLiteral("no-such-dir"));
     QVERIFY(run().startsWith(QStringLiteral("Changing directory failed:\n")));
