@@ -6,20 +6,29 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite
-  clang libclang-rt-dev
   python3 python3-pyftpdlib
   openssl curl
   xvfb xauth fonts-dejavu-core
 )
+# Only for the fuzz targets; a release without them still builds and tests.
+OPTIONAL=(clang libclang-rt-dev)
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+for p in "${PACKAGES[@]}"; do installed "$p" || missing+=("$p"); done
+optional=()
+for p in "${OPTIONAL[@]}"; do installed "$p" || optional+=("$p"); done
+[ ${#missing[@]} -eq 0 ] && [ ${#optional[@]} -eq 0 ] && exit 0
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+for p in "${optional[@]}"; do
+  $SUDO apt-get install -y -q --no-install-recommends "$p" || echo "Optional package $p not installed (only fuzzing needs it)."
+done
