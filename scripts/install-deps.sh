@@ -23,12 +23,12 @@ for p in "${OPTIONAL[@]}"; do installed "$p" || optional+=("$p"); done
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
+APT="$SUDO env DEBIAN_FRONTEND=noninteractive apt-get"
+$APT update -q
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  $APT install -y -q --no-install-recommends "${missing[@]}"
 fi
 for p in "${optional[@]}"; do
-  $SUDO apt-get install -y -q --no-install-recommends "$p" || echo "Optional package $p not installed (only fuzzing needs it)."
+  $APT install -y -q --no-install-recommends "$p" || echo "Optional package $p not installed (only fuzzing needs it)."
 done
