@@ -4,6 +4,7 @@
 #include <QWebPage>
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
 
 class TestXJsLiteral : public QObject
@@ -66,6 +67,8 @@ void TestXJsLiteral::literalText_data()
     QTest::newRow("uint") << QVariant(4000000000u) << "4000000000";
     QTest::newRow("int64") << QVariant(Q_INT64_C(-9007199254740991)) << "-9007199254740991";
     QTest::newRow("double") << QVariant(1234567.5) << "1234567.5";
+    QTest::newRow("whole-double") << QVariant(3.0) << "3";
+    QTest::newRow("minus-zero") << QVariant(-0.0) << "-0";
     QTest::newRow("nan") << QVariant(std::numeric_limits<double>::quiet_NaN()) << "NaN";
     QTest::newRow("infinity") << QVariant(std::numeric_limits<double>::infinity()) << "Infinity";
     QTest::newRow("minus-infinity") << QVariant(-std::numeric_limits<double>::infinity()) << "-Infinity";
@@ -119,12 +122,20 @@ void TestXJsLiteral::doublesRoundTrip_data()
     QTest::newRow("max") << std::numeric_limits<double>::max();
     QTest::newRow("third") << 1.0 / 3.0;
     QTest::newRow("negative") << -2.75e10;
+    QTest::newRow("whole") << 42.0;
+    QTest::newRow("whole-negative") << -7.0;
+    QTest::newRow("minus-zero") << -0.0;
+    QTest::newRow("largest-exact-whole") << 9007199254740991.0;
+    QTest::newRow("beyond-exact-whole") << 9007199254740992.0;
+    QTest::newRow("huge-whole") << 1e300;
 }
 
 void TestXJsLiteral::doublesRoundTrip()
 {
     QFETCH(double, value);
-    QCOMPARE(eval(XJsLiteral::fromDouble(value)).toDouble(), value);
+    const QVariant back = eval(XJsLiteral::fromDouble(value));
+    QCOMPARE(back.toDouble(), value);
+    QCOMPARE(std::signbit(back.toDouble()), std::signbit(value));
 }
 
 QTEST_MAIN(TestXJsLiteral)
