@@ -81,10 +81,8 @@ QString XJsLiteral::fromVariant(const QVariant &value)
         return fromDouble(value.toDouble());
     case QMetaType::QChar:
         return fromString(QString(value.toChar()));
-    case QMetaType::QString: {
-        const QString s = value.toString();
-        return s.isNull() ? QStringLiteral("null") : fromString(s);
-    }
+    case QMetaType::QString:
+        return fromString(value.toString());
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         const QVariantList list = value.toList();

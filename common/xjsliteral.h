@@ -10,11 +10,10 @@ class XJsLiteral
 {
 public:
     // Any value: bool, numbers, strings, characters, lists and maps (recursively).
-    // Invalid values, null strings (how the web engine hands over a script's null
-    // inside arrays and objects) and unsupported types become null.
+    // Invalid values and unsupported types become null; every string, null or
+    // not, becomes a string literal.
     static QString fromVariant(const QVariant &value);
 
-    // Always a quoted string literal, even for a null QString.
     static QString fromString(const QString &text);
 
     static QString fromDouble(double value);

@@ -11,6 +11,7 @@
 #include <QWebSettings>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -45,12 +46,20 @@ int main(int argc, char *argv[])
             // Without a window manager nobody honours "maximised": fill the screen ourselves.
             if (QScreen *screen = window->screen())
                 window->setGeometry(screen->availableGeometry());
-            auto take = [window, file] {
+            auto taken = std::make_shared<bool>(false);
+            auto take = [window, file, taken] {
+                if (*taken)
+                    return;
+                *taken = true;
                 const bool saved = window->grab().save(file, "PNG");
                 fprintf(stderr, saved ? "vesk: screenshot saved to %s\n" : "vesk: cannot save screenshot to %s\n",
                         qPrintable(QDir::current().absoluteFilePath(file)));
                 QCoreApplication::exit(saved ? 0 : 1);
             };
+            // A page whose load never ends (a stalled image, say) still gets its picture.
+            bool customWait = false;
+            const int waitMs = qEnvironmentVariableIntValue("VESK_SCREENSHOT_WAIT_MS", &customWait);
+            QTimer::singleShot(customWait && waitMs > 0 ? waitMs : 30000, &application, take);
             // A short pause lets the first paint of the page happen.
             if (window->loadHasFinished())
                 QTimer::singleShot(100, take);

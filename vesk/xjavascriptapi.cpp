@@ -7,16 +7,23 @@
 #include <QMessageBox>
 #include <QWebFrame>
 
-XJavaScriptAPI::XJavaScriptAPI(QWidget *owner, XWebWindow *window, QWebFrame *frame)
+XJavaScriptAPI::XJavaScriptAPI(QWidget *owner, XWebWindow *window, QWebFrame *frame, bool publish)
     : QObject(owner)
     , m_frame(frame)
     , m_owner(owner)
     , m_window(window)
 {
     m_windows.insert(0, window);
+    if (!publish)
+        return;
     m_frame->addToJavaScriptWindowObject(QStringLiteral("app"), this);
     for (const QString &text : XBridgeScript::loadingIndicator())
         m_frame->evaluateJavaScript(text);
+}
+
+QWebFrame *XJavaScriptAPI::frame() const
+{
+    return m_frame;
 }
 
 XWebWindow *XJavaScriptAPI::window() const

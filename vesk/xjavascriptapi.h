@@ -5,11 +5,11 @@
 #include <QPointer>
 #include <QStringList>
 #include <QVariant>
+#include <QWebFrame>
 #include <QWidget>
 
 #include "xwindowstyle.h"
 
-class QWebFrame;
 class XWebView;
 class XWebWindow;
 
@@ -21,10 +21,12 @@ class XJavaScriptAPI : public QObject
     Q_OBJECT
 
 public:
-    XJavaScriptAPI(QWidget *owner, XWebWindow *window, QWebFrame *frame);
+    // publish: whether to publish the object into the frame's current document
+    // at once (a popup waits until its document is known to be the application's).
+    XJavaScriptAPI(QWidget *owner, XWebWindow *window, QWebFrame *frame, bool publish = true);
 
     XWebWindow *window() const;
-    QWebFrame *frame() const { return m_frame; }
+    QWebFrame *frame() const;
     QWidget *owner() const;
     const XWindowStyle &style() const { return m_style; }
     QString openingTitle() const { return m_openingTitle; }
@@ -102,7 +104,7 @@ private:
     void showInfo(const QString &text);
 
     XWindowStyle m_style;
-    QWebFrame *m_frame = nullptr;
+    QPointer<QWebFrame> m_frame;
     QPointer<QWidget> m_owner;
     QMap<QString, QPointer<XWebWindow>> m_namedWindows;
     bool m_wasMaximized = false;

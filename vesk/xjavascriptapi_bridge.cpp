@@ -5,9 +5,37 @@
 
 #include <QWebFrame>
 
+namespace {
+
+// The engine hands a script's null inside an array or object to native code as
+// a null QString; turn it back into null so it returns as it was written.
+QVariant fromScript(const QVariant &value)
+{
+    switch (static_cast<int>(value.type())) {
+    case QMetaType::QString:
+        return value.toString().isNull() ? QVariant() : value;
+    case QMetaType::QVariantList: {
+        QVariantList list = value.toList();
+        for (QVariant &v : list)
+            v = fromScript(v);
+        return list;
+    }
+    case QMetaType::QVariantMap: {
+        QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            it.value() = fromScript(it.value());
+        return map;
+    }
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
 QVariant XJavaScriptAPI::_call(const QVariantList &vars, int leaveFirstVars)
 {
-    if (vars.isEmpty())
+    if (vars.isEmpty() || !m_frame)
         return QVariant();
     const int nameIndex = leaveFirstVars > 0 ? leaveFirstVars : 0;
     // callWindow with only a window name, or a count past the list.
@@ -19,7 +47,7 @@ QVariant XJavaScriptAPI::_call(const QVariantList &vars, int leaveFirstVars)
     for (int i = nameIndex + 1; i < vars.size(); ++i) {
         if (i > nameIndex + 1)
             text += QLatin1Char(',');
-        text += XJsLiteral::fromVariant(vars.at(i));
+        text += XJsLiteral::fromVariant(fromScript(vars.at(i)));
     }
     text += QStringLiteral(");");
     return m_frame->evaluateJavaScript(text);
@@ -33,11 +61,15 @@ QString XJavaScriptAPI::_getWindowPointer(const QString &name)
 
 void XJavaScriptAPI::js(const QString &string)
 {
-    m_frame->evaluateJavaScript(string);
+    // A late callback may arrive while the window is being torn down.
+    if (m_frame)
+        m_frame->evaluateJavaScript(string);
 }
 
 void XJavaScriptAPI::publishNamedWindows()
 {
+    if (!m_frame)
+        return;
     for (auto it = m_namedWindows.cbegin(); it != m_namedWindows.cend(); ++it) {
         if (it.value())
             m_frame->addToJavaScriptWindowObject(it.value()->objectName(), it.value()->api());

@@ -1,7 +1,6 @@
 #include "xjavascriptapi.h"
 
 #include "xgeometry.h"
-#include "xtrustpolicy.h"
 #include "xwebpage.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
@@ -27,7 +26,8 @@ int XJavaScriptAPI::newTopWindow(const QString &url, const QString &name)
     m_windows.insert(m_windowCounter, window);
     if (!name.isEmpty()) {
         m_namedWindows.insert(name, window);
-        if (XTrustPolicy::isTrusted(m_frame->url()))
+        XWebView *view = ownerView();
+        if (m_frame && view && view->documentTrusted())
             m_frame->addToJavaScriptWindowObject(window->objectName(), window->api());
     }
     if (!url.isEmpty())
@@ -255,6 +255,8 @@ void XJavaScriptAPI::selectInputFile(const QString &query, const QString &file, 
     if (element.isNull())
         return;
     QWebElement target = element;
+    // The key goes to the page's focused frame, which must be the element's.
+    frame->setFocus();
     target.setFocus();
     QKeyEvent *press = new QKeyEvent(QEvent::KeyPress, Qt::Key_Enter, Qt::NoModifier, QString());
     QCoreApplication::postEvent(view->page(), press);

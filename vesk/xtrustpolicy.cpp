@@ -24,10 +24,34 @@ QStringList XTrustPolicy::trustedOrigins()
     return trustedList();
 }
 
+namespace {
+bool isLocalOrigin(const QString &scheme, const QString &host)
+{
+    const QString s = scheme.toLower();
+    if (s != QLatin1String("file") && s != QLatin1String("qrc"))
+        return false;
+    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 bool XTrustPolicy::isLocal(const QUrl &url)
 {
-    const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("file") || scheme == QLatin1String("qrc");
+    return isLocalOrigin(url.scheme(), url.host());
+}
+
+bool XTrustPolicy::isTrustedOrigin(const QString &scheme, const QString &host, int port)
+{
+    if (isLocalOrigin(scheme, host))
+        return true;
+    if (scheme.isEmpty() || host.isEmpty())
+        return false;
+    QUrl url;
+    url.setScheme(scheme);
+    url.setHost(host);
+    if (port > 0)
+        url.setPort(port);
+    const QString o = origin(url);
+    return !o.isEmpty() && trustedList().contains(o);
 }
 
 bool XTrustPolicy::isEmptyDocument(const QUrl &url)

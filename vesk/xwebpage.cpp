@@ -29,10 +29,22 @@ QString XWebPage::userAgentForUrl(const QUrl &) const
     return userAgent();
 }
 
+QString XWebPage::consoleLine(const QString &sourceID, int lineNumber, const QString &message)
+{
+    QString line = (sourceID.isEmpty() ? QStringLiteral("(script)") : sourceID) + QLatin1Char(':')
+        + QString::number(lineNumber) + QStringLiteral(": ") + message;
+    // A page must not be able to drive the terminal with escape sequences.
+    for (QChar &c : line) {
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n')) || c.unicode() == 0x7f
+            || (c.unicode() >= 0x80 && c.unicode() < 0xa0))
+            c = QChar(0xfffd);
+    }
+    return line + QLatin1Char('\n');
+}
+
 void XWebPage::javaScriptConsoleMessage(const QString &message, int lineNumber, const QString &sourceID)
 {
-    const QByteArray line = (sourceID.isEmpty() ? QStringLiteral("(script)") : sourceID).toLocal8Bit()
-        + ':' + QByteArray::number(lineNumber) + ": " + message.toLocal8Bit() + '\n';
+    const QByteArray line = consoleLine(sourceID, lineNumber, message).toLocal8Bit();
     fwrite(line.constData(), 1, size_t(line.size()), stderr);
     fflush(stderr);
 }

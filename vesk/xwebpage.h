@@ -10,6 +10,8 @@ public:
     explicit XWebPage(QObject *parent = nullptr);
 
     static QString userAgent();
+    // "url:line: message" with control characters made harmless.
+    static QString consoleLine(const QString &sourceID, int lineNumber, const QString &message);
 
     // The file every later file chooser of this page returns, until changed.
     void setPresetFile(const QString &file);

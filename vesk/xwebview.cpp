@@ -12,6 +12,7 @@
 
 #include <QNetworkAccessManager>
 #include <QWebFrame>
+#include <QWebSecurityOrigin>
 #include <QWebSettings>
 
 XWebView::XWebView(QWidget *owner)
@@ -19,6 +20,13 @@ XWebView::XWebView(QWidget *owner)
     , m_owner(owner)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A local scheme may only be navigated to from local documents, so the engine
+    // itself refuses app:// links in remote pages and frames.
+    static const bool appSchemeIsLocal = [] {
+        QWebSecurityOrigin::addLocalScheme(QStringLiteral("app"));
+        return true;
+    }();
+    Q_UNUSED(appSchemeIsLocal);
 
     // The view owns its page, so a closed popup's page stops with it.
     m_page = new XWebPage(this);
@@ -58,7 +66,13 @@ void XWebView::setWidgetApi(XWidgetAPI *widgetApi)
 
 bool XWebView::documentTrusted() const
 {
-    return XTrustPolicy::isTrusted(m_page->mainFrame()->url(), m_openerTrusted);
+    QWebFrame *frame = m_page->mainFrame();
+    // A window's first, empty document is made by native code, not by a page.
+    if (!m_isPopup && frame->url().isEmpty())
+        return true;
+    // The origin, not the URL: an about:blank carries the origin of whoever made it.
+    const QWebSecurityOrigin origin = frame->securityOrigin();
+    return XTrustPolicy::isTrustedOrigin(origin.scheme(), origin.host(), origin.port());
 }
 
 void XWebView::wireLocalOnly()
@@ -114,14 +128,15 @@ QWebView *XWebView::createWindow(QWebPage::WebWindowType type)
 
     auto *popup = new XWebView(nullptr);
     popup->m_owner = this;
-    popup->m_openerTrusted = documentTrusted();
+    popup->m_isPopup = true;
     if (type == QWebPage::WebModalDialog)
         popup->setWindowModality(Qt::ApplicationModal);
 
-    if (popup->m_openerTrusted) {
-        popup->m_api = new XJavaScriptAPI(popup, m_api->window(), popup->page()->mainFrame());
+    if (documentTrusted()) {
+        // Published once the popup's document shows that it is the application's:
+        // a remote frame of a local page can open popups too.
+        popup->m_api = new XJavaScriptAPI(popup, m_api->window(), popup->page()->mainFrame(), false);
         popup->m_widgetApi = new XWidgetAPI(popup, popup);
-        popup->page()->mainFrame()->addToJavaScriptWindowObject(QStringLiteral("widget"), popup->m_widgetApi);
     }
     connect(popup->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared,
             popup, &XWebView::attachPopupObjects);
@@ -145,6 +160,12 @@ void XWebView::attachPopupObjects()
     QWebFrame *frame = m_page->mainFrame();
     frame->addToJavaScriptWindowObject(QStringLiteral("app"), m_api);
     frame->addToJavaScriptWindowObject(QStringLiteral("widget"), m_widgetApi);
+    if (!m_loadingIndicatorAdded) {
+        m_loadingIndicatorAdded = true;
+        for (const QString &text : XBridgeScript::loadingIndicator())
+            frame->evaluateJavaScript(text);
+    }
     for (const QString &text : XBridgeScript::callFunctions(QStringLiteral("app"), false))
         frame->evaluateJavaScript(text);
+    m_api->publishNamedWindows();
 }

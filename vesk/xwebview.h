@@ -61,7 +61,8 @@ private:
     QPointer<XWidgetAPI> m_widgetApi;
     XWebPage *m_page = nullptr;
     XCookieJar *m_cookieJar = nullptr;
-    bool m_openerTrusted = true;
+    bool m_isPopup = false;
+    bool m_loadingIndicatorAdded = false;
     bool m_localOnly = false;
     bool m_lastLoadStopped = false;
 };

@@ -53,7 +53,8 @@ XWebWindow::XWebWindow(XWebWindow *parentWindow, bool modal)
     setObjectName(QStringLiteral("winobj") + QUuid::createUuid().toString(QUuid::Id128));
 
     if (parentWindow) {
-        parentWindow->mainFrame()->addToJavaScriptWindowObject(objectName(), m_api);
+        if (parentWindow->view()->documentTrusted())
+            parentWindow->mainFrame()->addToJavaScriptWindowObject(objectName(), m_api);
         m_mainFrame->addToJavaScriptWindowObject(XBridgeScript::parentObjectName(), parentWindow->api());
     }
     connect(m_mainFrame, &QWebFrame::javaScriptWindowObjectCleared, this, &XWebWindow::attachObject);
@@ -63,6 +64,11 @@ XWebWindow::XWebWindow(XWebWindow *parentWindow, bool modal)
     });
 
     m_nativeHandle = winId();
+}
+
+QWebFrame *XWebWindow::mainFrame() const
+{
+    return m_mainFrame;
 }
 
 XWebWindow *XWebWindow::parentWindow() const
@@ -134,7 +140,7 @@ void XWebWindow::closeEvent(QCloseEvent *event)
     event->ignore();
     // Nobody to ask: no page ever loaded, or the document is one the native
     // side does not serve.
-    if (!m_pageLoaded || !m_view->documentTrusted()) {
+    if (!m_pageLoaded || !m_mainFrame || !m_view->documentTrusted()) {
         event->accept();
         return;
     }

@@ -2,10 +2,10 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QWebFrame>
 
 #include "xwindowstyle.h"
 
-class QWebFrame;
 class Vesk;
 class XJavaScriptAPI;
 class XWebView;
@@ -25,7 +25,7 @@ public:
     void showMissingApplication(const QString &path);
 
     XWebView *view() const { return m_view; }
-    QWebFrame *mainFrame() const { return m_mainFrame; }
+    QWebFrame *mainFrame() const;
     XJavaScriptAPI *api() const { return m_api; }
     XWidgetAPI *widgetApi() const { return m_widgetApi; }
     XWebWindow *parentWindow() const;
@@ -56,7 +56,7 @@ private:
     QString m_applicationDirectory;
     QString m_baseDirectory;
     XWebView *m_view = nullptr;
-    QWebFrame *m_mainFrame = nullptr;
+    QPointer<QWebFrame> m_mainFrame;
     XJavaScriptAPI *m_api = nullptr;
     XWidgetAPI *m_widgetApi = nullptr;
     WId m_nativeHandle = 0;

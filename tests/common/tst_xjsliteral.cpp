@@ -74,13 +74,13 @@ void TestXJsLiteral::literalText_data()
     QTest::newRow("minus-infinity") << QVariant(-std::numeric_limits<double>::infinity()) << "-Infinity";
     QTest::newRow("char") << QVariant(QChar('\'')) << "'\\''";
     QTest::newRow("apostrophe") << QVariant(QStringLiteral("it's")) << "'it\\'s'";
-    QTest::newRow("null-string-is-null") << QVariant(QString()) << "null";
+    QTest::newRow("null-string-is-a-string") << QVariant(QString()) << "''";
     QTest::newRow("empty-string") << QVariant(QString(QLatin1String(""))) << "''";
     QVariantMap m;
     m.insert(QStringLiteral("b"), 1);
     m.insert(QStringLiteral("a"), QStringLiteral("x"));
     QTest::newRow("map-sorted") << QVariant(m) << "{'a':'x','b':1}";
-    QTest::newRow("nested-list") << QVariant(QVariantList{1, QVariantList{true, QVariant(QString())}}) << "[1,[true,null]]";
+    QTest::newRow("nested-list") << QVariant(QVariantList{1, QVariantList{true, QVariant()}}) << "[1,[true,null]]";
     QTest::newRow("string-list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")}) << "['a','b']";
     QTest::newRow("empty-list") << QVariant(QVariantList()) << "[]";
     QTest::newRow("empty-map") << QVariant(QVariantMap()) << "{}";

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QProcess>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
@@ -20,24 +21,28 @@ private:
         QByteArray out;
         QByteArray err;
     };
-    static Run runVesk(const QStringList &arguments, const QString &workdir = QString());
+    static Run runVesk(const QStringList &arguments, const QString &workdir = QString(),
+                       const QStringList &environment = {});
 
 private Q_SLOTS:
     void commandLine_data();
     void commandLine();
     void missingApplication();
     void screenshotOfStartPage();
+    void screenshotWhenLoadNeverEnds();
     void pageExitCode_data();
     void pageExitCode();
     void consoleMessagesOnStderr();
     void settingsSurviveRestart();
 };
 
-TestVesk::Run TestVesk::runVesk(const QStringList &arguments, const QString &workdir)
+TestVesk::Run TestVesk::runVesk(const QStringList &arguments, const QString &workdir, const QStringList &environment)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const QString &pair : environment)
+        env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(env);
     if (!workdir.isEmpty())
         process.setWorkingDirectory(workdir);
@@ -107,6 +112,25 @@ void TestVesk::screenshotOfStartPage()
     const QImage image(dir.filePath(QStringLiteral("app/relative.png")));
     QVERIFY(!image.isNull());
     QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::red));
+}
+
+void TestVesk::screenshotWhenLoadNeverEnds()
+{
+    // A server that takes the connection and never answers keeps the page loading.
+    QTcpServer stall;
+    QVERIFY(stall.listen(QHostAddress::LocalHost));
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body>waiting<img src='http://127.0.0.1:" + QByteArray::number(stall.serverPort())
+               + "/never.png'></body></html>");
+    page.close();
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"), shot}, QString(),
+                            {QStringLiteral("VESK_SCREENSHOT_WAIT_MS=1000")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(!QImage(shot).isNull());
 }
 
 void TestVesk::pageExitCode_data()

@@ -1,9 +1,13 @@
 #include "veskharness.h"
 #include "xjavascriptapi.h"
+#include "xjsliteral.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QPointer>
+#include <QWebSettings>
 #include <QScreen>
 #include <QWebFrame>
 #include <QtTest>
@@ -38,6 +42,11 @@ private Q_SLOTS:
     void unknownActiveWindow();
     void sizeAndPosition();
     void centring();
+    void centringOverParent();
+    void loadingIndicatorOnFirstDocument();
+    void selectInputFile_data();
+    void selectInputFile();
+    void iframeImageLoading();
     void minimiseRestoresMaximised();
     void styleFlags_data();
     void styleFlags();
@@ -170,8 +179,26 @@ void TestXJavaScriptAPI::newTopWindowAndActiveWindow()
     // A window made by newTopWindow is a modal dialog that has no page until given one.
     eval(QStringLiteral("app.setActiveWindow(1)"));
     QVERIFY(eval(QStringLiteral("app.isWindowModal()")).toBool());
+    eval(QStringLiteral("app.setWindowModal(false)"));
+    QVERIFY(!eval(QStringLiteral("app.isWindowModal()")).toBool());
+    eval(QStringLiteral("app.hideWindow()"));
+    QVERIFY(eval(QStringLiteral("app.getWindowTitle()")).toString() == QStringLiteral("Second window"));
+    eval(QStringLiteral("app.showWindow()"));
+    // A blank window has no page to ask, so it closes.
+    const QWidgetList before = QApplication::topLevelWidgets();
+    XWebWindow *blank = nullptr;
+    for (QWidget *w : before) {
+        if (w->windowTitle() == QStringLiteral("Second window"))
+            blank = qobject_cast<XWebWindow *>(w);
+    }
+    QVERIFY(blank);
+    QVERIFY(blank->isVisible());
+    eval(QStringLiteral("app.hideWindow()"));
+    QVERIFY(!blank->isVisible());
+    eval(QStringLiteral("app.showWindow()"));
+    QVERIFY(blank->isVisible());
     eval(QStringLiteral("app.closeWindow()"));
-    QVERIFY(eval(QStringLiteral("app.getWindowWidth()")).toInt() > 0);
+    QVERIFY(!blank->isVisible());
 }
 
 void TestXJavaScriptAPI::unknownActiveWindow()
@@ -204,6 +231,100 @@ void TestXJavaScriptAPI::centring()
     QCOMPARE(m_window->pos(), QPoint(7, (screen.height() - 100) / 2));
     eval(QStringLiteral("app.centerWindowPosition(true, true)"));
     QCOMPARE(m_window->pos(), QPoint((screen.width() - 200) / 2, (screen.height() - 100) / 2));
+}
+
+void TestXJavaScriptAPI::centringOverParent()
+{
+    // A window of its own parent is centred over it; a top-level window over the screen.
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    eval(QStringLiteral("app.setWindowMaximized(false); app.setWindowSize(200, 100); app.setWindowPosition(7, 9);"));
+    eval(QStringLiteral("app.centerWindowPositionAccordingParent(true, true)"));
+    QCOMPARE(m_window->pos(), QPoint((screen.width() - 200) / 2, (screen.height() - 100) / 2));
+
+    XWebWindow child(m_window.get(), true);
+    m_window->setGeometry(100, 50, 600, 400);
+    child.resize(200, 100);
+    child.move(0, 0);
+    child.api()->centerWindowPositionAccordingParent(true, false);
+    QCOMPARE(child.pos(), QPoint(0, m_window->y() + (m_window->height() - 100) / 2));
+    child.api()->centerWindowPositionAccordingParent(true, true);
+    QCOMPARE(child.pos(), QPoint(m_window->x() + (m_window->width() - 200) / 2, m_window->y() + 150));
+    // The child finds its parent's API object, and the parent the child's.
+    QCOMPARE(VeskHarness::eval(child.mainFrame(), QStringLiteral("typeof winobj_parentdf6a416gd5ad5fgh46._call"))
+                 .toString(),
+             QStringLiteral("function"));
+    QCOMPARE(eval(QStringLiteral("typeof ") + child.objectName()).toString(), QStringLiteral("object"));
+}
+
+void TestXJavaScriptAPI::loadingIndicatorOnFirstDocument()
+{
+    // Set once, on the document the new API object found; a new window starts empty.
+    XWebWindow fresh;
+    QCOMPARE(VeskHarness::eval(fresh.mainFrame(), QStringLiteral("typeof app.showLoading + typeof app.hideLoading"))
+                 .toString(),
+             QStringLiteral("functionfunction"));
+}
+
+void TestXJavaScriptAPI::selectInputFile_data()
+{
+    QTest::addColumn<QString>("selector");
+    QTest::addColumn<QString>("iframe");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("found") << "#file" << "" << "Info:existuje!" << "photo.jpg";
+    QTest::newRow("not-found") << "#nothing" << "" << "Info:nenalezen!" << "";
+    QTest::newRow("in-frame") << "#inner" << "box" << "Info:existuje!" << "photo.jpg";
+    QTest::newRow("unknown-frame") << "#inner" << "nobox" << "Info:nenalezen!" << "";
+}
+
+void TestXJavaScriptAPI::selectInputFile()
+{
+    QFETCH(QString, selector);
+    QFETCH(QString, iframe);
+    QFETCH(QString, message);
+    QFETCH(QString, chosen);
+    QTemporaryDir files;
+    const QString file = files.filePath(QStringLiteral("photo.jpg"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("jpeg");
+    f.close();
+    m_harness->writePage(QStringLiteral("frame.html"), "<html><body><input type='file' id='inner'></body></html>");
+    m_harness->writePage(QStringLiteral("form.html"),
+                         "<html><body><input type='file' id='file'><iframe name='box' src='frame.html'></iframe>"
+                         "</body></html>");
+    m_window->load(QStringLiteral("form.html"));
+    QVERIFY(VeskHarness::waitForLoad(m_window->view()));
+    QTRY_COMPARE(m_window->mainFrame()->childFrames().size(), 1);
+    m_harness->answerDialogs();
+    eval(QStringLiteral("app.selectInputFile(%1, %2, %3)")
+             .arg(XJsLiteral::fromString(selector), XJsLiteral::fromString(file), XJsLiteral::fromString(iframe)));
+    QCOMPARE(m_harness->dialogTexts(), QStringList{message});
+    QWebFrame *frame = iframe.isEmpty() ? m_window->mainFrame() : m_window->mainFrame()->childFrames().first();
+    const QString expr = QStringLiteral("(document.querySelector(%1) || {value: ''}).value").arg(XJsLiteral::fromString(selector));
+    if (chosen.isEmpty()) {
+        QCoreApplication::processEvents();
+        QCOMPARE(VeskHarness::eval(frame, expr).toString(), QString());
+    } else {
+        QTRY_VERIFY(VeskHarness::eval(frame, expr).toString().endsWith(chosen));
+    }
+}
+
+void TestXJavaScriptAPI::iframeImageLoading()
+{
+    m_harness->writePage(QStringLiteral("frame.html"), "<html><body>frame</body></html>");
+    m_harness->writePage(QStringLiteral("frames.html"), "<html><body><iframe name='pics' src='frame.html'></iframe></body></html>");
+    m_window->load(QStringLiteral("frames.html"));
+    QVERIFY(VeskHarness::waitForLoad(m_window->view()));
+    QTRY_COMPARE(m_window->mainFrame()->childFrames().size(), 1);
+    QWebSettings *settings = m_window->view()->page()->settings();
+    eval(QStringLiteral("app.iframeAutoloadImages('pics', false)"));
+    QVERIFY(!settings->testAttribute(QWebSettings::AutoLoadImages));
+    eval(QStringLiteral("app.iframeAutoloadImages('nope', true)"));
+    QVERIFY(!settings->testAttribute(QWebSettings::AutoLoadImages));
+    eval(QStringLiteral("app.iframeFakeTop('pics')"));
+    QVERIFY(settings->testAttribute(QWebSettings::AutoLoadImages));
+    QCOMPARE(m_window->mainFrame()->childFrames().first()->parent(), nullptr);
 }
 
 void TestXJavaScriptAPI::minimiseRestoresMaximised()

@@ -27,6 +27,10 @@ private Q_SLOTS:
     void popupTakesOpeningProperties();
     void popupFollowsLinks();
     void popupOfRemoteDocumentHasNoApp();
+    void popupOfRemoteFrameHasNoApp();
+    void openingPropertiesStayForLaterPopups();
+    void consoleLine_data();
+    void consoleLine();
     void viewWithoutApiOpensNoWindow();
     void userAgentOnEveryRequest();
     void cookiesNotSharedBetweenWindows();
@@ -151,6 +155,72 @@ void TestXWebView::popupOfRemoteDocumentHasNoApp()
     QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString(),
              QStringLiteral("undefined"));
     delete popup;
+}
+
+void TestXWebView::popupOfRemoteFrameHasNoApp()
+{
+    VeskHarness h;
+    LoopbackHttpServer server;
+    server.setPage(QStringLiteral("/frame.html"),
+                   "<html><body><script>function attack(){ var w = window.open('about:blank');"
+                   " try { w.app.setWindowTitle('pwned'); return 'reached'; } catch (e) { return 'refused'; } }"
+                   "</script></body></html>");
+    h.writePage(QStringLiteral("init.html"),
+                "<html><body><iframe src='" + server.url(QStringLiteral("/frame.html")).toUtf8() + "'></iframe></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    w->setWindowTitle(QStringLiteral("mine"));
+    QTRY_COMPARE(w->mainFrame()->childFrames().size(), 1);
+    QWebFrame *frame = w->mainFrame()->childFrames().first();
+    QTRY_VERIFY(VeskHarness::eval(frame, QStringLiteral("typeof attack")).toString() == QStringLiteral("function"));
+    const QWidgetList before = QApplication::topLevelWidgets();
+    QCOMPARE(VeskHarness::eval(frame, QStringLiteral("attack()")).toString(), QStringLiteral("refused"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("mine"));
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (!before.contains(widget) && qobject_cast<XWebView *>(widget)) {
+            auto *popup = static_cast<XWebView *>(widget);
+            QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString(),
+                     QStringLiteral("undefined"));
+            delete popup;
+        }
+    }
+}
+
+void TestXWebView::openingPropertiesStayForLaterPopups()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    VeskHarness::eval(w->mainFrame(), QStringLiteral("app._setOpeningWindowProperties('Same', 320, 240)"));
+    for (int i = 0; i < 2; ++i) {
+        QPointer<XWebView> popup = openPopup(w.get(), QStringLiteral("window.open('about:blank')"));
+        QVERIFY(popup);
+        QCOMPARE(popup->windowTitle(), QStringLiteral("Same"));
+        QCOMPARE(popup->size(), QSize(320, 240));
+        delete popup;
+    }
+}
+
+void TestXWebView::consoleLine_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << "file:///a/init.html" << 3 << "hello" << "file:///a/init.html:3: hello\n";
+    QTest::newRow("no-source") << "" << 0 << "x" << "(script):0: x\n";
+    QTest::newRow("multi-line-and-tab") << "u" << 1 << "a\n\tb" << "u:1: a\n\tb\n";
+    QTest::newRow("terminal-escape") << "u" << 1 << "\x1b[2J\x1b]0;title\x07" << QString::fromUtf16(u"u:1: \ufffd[2J\ufffd]0;title\ufffd\n");
+    QTest::newRow("carriage-return") << "u" << 1 << "ok\rfake" << QString::fromUtf16(u"u:1: ok\ufffdfake\n");
+    QTest::newRow("c1-control") << "u" << 1 << QString::fromUtf16(u"\u009b31m") << QString::fromUtf16(u"u:1: \ufffd31m\n");
+}
+
+void TestXWebView::consoleLine()
+{
+    QFETCH(QString, source);
+    QFETCH(int, line);
+    QFETCH(QString, message);
+    QFETCH(QString, expected);
+    QCOMPARE(XWebPage::consoleLine(source, line, message), expected);
 }
 
 void TestXWebView::viewWithoutApiOpensNoWindow()

@@ -15,6 +15,7 @@ class TestXWebWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup();
     void closeContract_data();
     void closeContract();
     void windowWithoutPageCloses();
@@ -25,8 +26,15 @@ private Q_SLOTS:
     void remoteDocumentGetsNoApi();
     void trustedOriginGetsApi();
     void remoteDocumentCannotUseAppLinks();
-    void consoleMessagesReachStderr();
+    void appLinksInFrames_data();
+    void appLinksInFrames();
+    void remoteNavigationToBlankGetsNoApi();
 };
+
+void TestXWebWindow::cleanup()
+{
+    XTrustPolicy::setTrustedOrigins({});
+}
 
 void TestXWebWindow::closeContract_data()
 {
@@ -143,7 +151,6 @@ void TestXWebWindow::trustedOriginGetsApi()
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     w->linkClicked(QUrl(server.url(QStringLiteral("/mine.html"))));
     QVERIFY(VeskHarness::waitForLoad(w->view()));
-    XTrustPolicy::setTrustedOrigins({});
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.seen")).toString(), QStringLiteral("object"));
 }
 
@@ -161,14 +168,49 @@ void TestXWebWindow::remoteDocumentCannotUseAppLinks()
     QCOMPARE(h.dialogTexts(), QStringList());
 }
 
-void TestXWebWindow::consoleMessagesReachStderr()
+void TestXWebWindow::appLinksInFrames_data()
 {
-    // The message format is checked end to end by running the program; here the
-    // override must at least not swallow the page's script.
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("local-frame") << false << QStringList{"Info:fromframe"};
+    QTest::newRow("remote-frame") << true << QStringList{};
+}
+
+void TestXWebWindow::appLinksInFrames()
+{
+    QFETCH(bool, remote);
+    QFETCH(QStringList, expected);
     VeskHarness h;
-    h.writePage(QStringLiteral("init.html"), "<html><body><script>console.log('hi'); window.after = 1;</script></body></html>");
+    LoopbackHttpServer server;
+    const QByteArray frameBody = "<html><body><a id='l' href='app://alert/from/frame' target='_top'>x</a></body></html>";
+    server.setPage(QStringLiteral("/frame.html"), frameBody);
+    h.writePage(QStringLiteral("frame.html"), frameBody);
+    const QByteArray src = remote ? server.url(QStringLiteral("/frame.html")).toUtf8() : QByteArray("frame.html");
+    h.writePage(QStringLiteral("init.html"), "<html><body><iframe name='f' src='" + src + "'></iframe></body></html>");
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
-    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.after")).toInt(), 1);
+    QTRY_COMPARE(w->mainFrame()->childFrames().size(), 1);
+    QWebFrame *frame = w->mainFrame()->childFrames().first();
+    QTRY_VERIFY(VeskHarness::eval(frame, QStringLiteral("!!document.getElementById('l')")).toBool());
+    h.answerDialogs();
+    VeskHarness::eval(frame, QStringLiteral("document.getElementById('l').click()"));
+    QCoreApplication::processEvents();
+    QCOMPARE(h.dialogTexts(), expected);
+}
+
+void TestXWebWindow::remoteNavigationToBlankGetsNoApi()
+{
+    VeskHarness h;
+    LoopbackHttpServer server;
+    server.setPage(QStringLiteral("/remote.html"), "<html><body>remote</body></html>");
+    h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
+    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    VeskHarness::eval(w->mainFrame(), QStringLiteral("location = 'about:blank'"));
+    QTRY_COMPARE(w->mainFrame()->url().toString(), QStringLiteral("about:blank"));
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app")).toString(), QStringLiteral("undefined"));
+    VeskHarness::eval(w->mainFrame(), QStringLiteral("var vesk={_exit:function(){return false;}};"));
+    QVERIFY(w->close());
 }
 
 QTEST_MAIN(TestXWebWindow)
