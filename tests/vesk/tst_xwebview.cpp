@@ -145,10 +145,7 @@ void TestXWebView::popupOfRemoteDocumentHasNoApp()
     VeskHarness h;
     LoopbackHttpServer server;
     server.setPage(QStringLiteral("/remote.html"), "<html><body>remote</body></html>");
-    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
-    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
-    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
-    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/remote.html")))));
     QPointer<XWebView> popup = openPopup(w.get(), QStringLiteral("window.open('about:blank')"));
     QVERIFY(popup);
     QVERIFY(!popup->api());

@@ -146,11 +146,8 @@ void TestXWebWindow::trustedOriginGetsApi()
     VeskHarness h;
     LoopbackHttpServer server;
     server.setPage(QStringLiteral("/mine.html"), "<html><body><script>window.seen = typeof app;</script></body></html>");
-    h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
     XTrustPolicy::setTrustedOrigins({server.url(QString())});
-    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
-    w->linkClicked(QUrl(server.url(QStringLiteral("/mine.html"))));
-    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/mine.html")))));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.seen")).toString(), QStringLiteral("object"));
 }
 
@@ -159,10 +156,7 @@ void TestXWebWindow::remoteDocumentCannotUseAppLinks()
     VeskHarness h;
     LoopbackHttpServer server;
     server.setPage(QStringLiteral("/remote.html"), "<html><body><a href='app://alert/pwned'>x</a></body></html>");
-    h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
-    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
-    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
-    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/remote.html")))));
     h.answerDialogs();
     w->linkClicked(QUrl(QStringLiteral("app://alert/pwned")));
     QCOMPARE(h.dialogTexts(), QStringList());
@@ -202,10 +196,7 @@ void TestXWebWindow::remoteNavigationToBlankGetsNoApi()
     VeskHarness h;
     LoopbackHttpServer server;
     server.setPage(QStringLiteral("/remote.html"), "<html><body>remote</body></html>");
-    h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
-    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
-    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
-    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/remote.html")))));
     VeskHarness::eval(w->mainFrame(), QStringLiteral("location = 'about:blank'"));
     QTRY_COMPARE(w->mainFrame()->url().toString(), QStringLiteral("about:blank"));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app")).toString(), QStringLiteral("undefined"));

@@ -42,6 +42,17 @@ XWebWindow *VeskHarness::openWindow(const QString &page)
     return window;
 }
 
+XWebWindow *VeskHarness::openRemote(const QUrl &url)
+{
+    writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
+    XWebWindow *window = openWindow(QStringLiteral("/init.html"));
+    QSignalSpy loaded(window->view(), &QWebView::loadFinished);
+    window->linkClicked(url);
+    if (loaded.isEmpty())
+        loaded.wait(10000);
+    return window;
+}
+
 bool VeskHarness::waitForLoad(XWebView *view, int timeoutMs)
 {
     QSignalSpy loaded(view, &QWebView::loadFinished);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QVariant>
 
 #include <functional>
@@ -29,6 +30,8 @@ public:
 
     // A window (owned by the caller) showing the page, once its load has finished.
     XWebWindow *openWindow(const QString &page);
+    // A window that starts on a local page and follows a link to url, as a user would.
+    XWebWindow *openRemote(const QUrl &url);
     static bool waitForLoad(XWebView *view, int timeoutMs = 10000);
     static QVariant eval(QWebFrame *frame, const QString &script);
 
