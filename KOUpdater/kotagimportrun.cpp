@@ -19,6 +19,25 @@ const QStringList tagColumns = {QStringLiteral("ParentID"), QStringLiteral("Supe
 const QStringList textColumns = {QStringLiteral("TagID"), QStringLiteral("Name"), QStringLiteral("JazykID"),
                                  QStringLiteral("IsMain"), QStringLiteral("Cislo")};
 
+// Number fields were once pasted into the statements unquoted, where white
+// space around them is harmless: a line break before the next "^" is common.
+bool isSqlSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\f')
+        || c == QLatin1Char('\r');
+}
+
+QStringRef trimmedNumber(const QStringRef &s)
+{
+    int begin = 0;
+    int end = s.size();
+    while (begin < end && isSqlSpace(s.at(begin)))
+        ++begin;
+    while (end > begin && isSqlSpace(s.at(end - 1)))
+        --end;
+    return s.mid(begin, end - begin);
+}
+
 bool hasIntegerSyntax(const QStringRef &s)
 {
     int i = (!s.isEmpty() && s.at(0) == QLatin1Char('-')) ? 1 : 0;
@@ -32,8 +51,9 @@ bool hasIntegerSyntax(const QStringRef &s)
 }
 
 // Identifiers and flags: an optional minus and digits, within 64 bits.
-bool toInteger(const QStringRef &s, qint64 *value)
+bool toInteger(const QStringRef &field, qint64 *value)
 {
+    const QStringRef s = trimmedNumber(field);
     if (!hasIntegerSyntax(s))
         return false;
     bool ok = false;
@@ -42,8 +62,9 @@ bool toInteger(const QStringRef &s, qint64 *value)
 }
 
 // Integers stay integers; a decimal part makes a real, as the SQL literal would.
-bool toNumber(const QStringRef &s, QVariant *value)
+bool toNumber(const QStringRef &field, QVariant *value)
 {
+    const QStringRef s = trimmedNumber(field);
     qint64 integer = 0;
     if (toInteger(s, &integer)) {
         *value = integer;

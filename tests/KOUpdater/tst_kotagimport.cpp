@@ -30,7 +30,9 @@ bool writeText(const QString &path, const QString &text)
 // Well-formed records in a shuffled mix of kinds. Identifiers repeat and each
 // field takes few values, so that rows are inserted, confirmed, changed and
 // changed back within one import; numbers are written in several ways.
-QString randomDictionary(quint32 seed, int records)
+// With lineBreaks, records end in a line break and identifiers carry white
+// space now and then, as hand-edited dictionaries do.
+QString randomDictionary(quint32 seed, int records, bool lineBreaks = false)
 {
     QRandomGenerator random(seed);
     const auto pick = [&random](const QStringList &list) { return list.at(random.bounded(list.size())); };
@@ -38,22 +40,28 @@ QString randomDictionary(quint32 seed, int records)
     const QStringList numbers = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("007"), QStringLiteral("-3")};
     const QStringList names = {QStringLiteral("O'Brien"), QString::fromUtf16(u"Žluťoučký kůň"), QString::fromUtf16(u"Москва"),
                                QStringLiteral("x\"y\\z")};
+    const auto id = [&random, lineBreaks](int limit) {
+        const QString number = QString::number(random.bounded(1, limit));
+        return lineBreaks && random.bounded(10) == 0 ? QStringLiteral("\t") + number : number;
+    };
     QStringList out;
     for (int i = 0; i < records; ++i) {
         const int kind = random.bounded(10);
         if (kind < 4) {
             out << QStringLiteral("k%1|%2|0|%3|%4|0|%5")
-                       .arg(random.bounded(1, 150))
+                       .arg(id(150))
                        .arg(pick(flags), random.bounded(2) ? QStringLiteral("1,2") : QString(), pick(flags),
                             random.bounded(8) ? QStringLiteral("0") : pick(numbers));
         } else if (kind < 8) {
             out << QStringLiteral("t%1|%2|%3|1|%4|%5")
-                       .arg(random.bounded(1, 200))
+                       .arg(id(200))
                        .arg(pick(flags), random.bounded(3) ? names.at(0) : pick(names), pick(flags),
                             random.bounded(6) ? QStringLiteral("0") : QStringLiteral("2.50"));
         } else {
             out << QStringLiteral("r%1|%2|%3").arg(pick(numbers), pick(numbers), random.bounded(2) ? QStringLiteral("0.5") : QStringLiteral("4"));
         }
+        if (lineBreaks && random.bounded(3) == 0)
+            out.last() += random.bounded(4) ? QStringLiteral("\n") : QStringLiteral(" \n");
     }
     return out.join(QLatin1Char('^'));
 }
@@ -187,6 +195,10 @@ void TestKOTagImport::reimport_data()
     QTest::newRow("application-relations-rebuilt")
         << QStringList({QStringLiteral("INSERT INTO tagrelation VALUES (NULL,9,9,9)")})
         << baseDictionary << baseTags << baseTexts << baseRelations;
+    QString lineBroken = baseDictionary;
+    lineBroken.replace(QLatin1Char('^'), QStringLiteral("\n^"));
+    QTest::newRow("line-breaks-at-record-ends-keep-every-record")
+        << QStringList() << lineBroken + QLatin1Char('\n') << baseTags << baseTexts << baseRelations;
     QTest::newRow("changed-numbers-written-differently-update")
         << QStringList() << QString::fromUtf16(u"k1|00|0|2,3|1|0|0^k2|1|0||0|1|0^t10|1|Žluťoučký kůň|1|1|3.0^t11|2|Crème  Brûlée!|2|0|1.5")
         << QStringList({QStringLiteral("1|1|0|0|'2,3'|1|0|0|1"), baseTags.at(1)})
@@ -287,6 +299,14 @@ void TestKOTagImport::wellFormedValues_data()
                                 << QStringLiteral("Name,SearchName") << QStringLiteral("''|''");
     QTest::newRow("negative-decimal-score") << QStringLiteral("r1|2|-0.25") << QStringLiteral("tagrelation")
                                             << QStringLiteral("Score") << QStringLiteral("-0.25");
+    QTest::newRow("keyword-line-break-at-end") << QStringLiteral("k5|1|0|x|1|0|0\n") << QStringLiteral("tag")
+                                               << QStringLiteral("RealID,DontIncludeParents") << QStringLiteral("5|0");
+    QTest::newRow("text-line-break-at-end") << QStringLiteral("t5|1|n|1|1|2.5\n") << QStringLiteral("tagtext")
+                                            << QStringLiteral("RealID,Cislo") << QStringLiteral("5|2.5");
+    QTest::newRow("relation-white-space-at-end") << QStringLiteral("r1|2|0.5 \t\f\n") << QStringLiteral("tagrelation")
+                                                 << QStringLiteral("Score") << QStringLiteral("0.5");
+    QTest::newRow("white-space-around-numbers") << QStringLiteral("k\t5 | 7\n|0|x|1|0|0") << QStringLiteral("tag")
+                                                << QStringLiteral("RealID,ParentID,AdjacentTags") << QStringLiteral("5|7|'x'");
     QTest::newRow("integer-score") << QStringLiteral("r1|2|7") << QStringLiteral("tagrelation")
                                    << QStringLiteral("typeof(Score)") << QStringLiteral("'real'");
 }
@@ -326,7 +346,9 @@ void TestKOTagImport::malformedRecordSkipped_data()
     QTest::newRow("keyword-empty-flag") << QStringLiteral("k3|0|0||0||0");
     QTest::newRow("keyword-decimal-flag") << QStringLiteral("k3|0|0||0.5|0|0");
     QTest::newRow("keyword-plus-sign") << QStringLiteral("k3|+1|0||0|0|0");
-    QTest::newRow("keyword-space-in-number") << QStringLiteral("k3| 1|0||0|0|0");
+    QTest::newRow("keyword-space-inside-number") << QStringLiteral("k3|1 2|0||0|0|0");
+    QTest::newRow("keyword-only-line-break") << QStringLiteral("k3|\n|0||0|0|0");
+    QTest::newRow("keyword-vertical-tab") << QStringLiteral("k3|1\v|0||0|0|0");
     QTest::newRow("keyword-overflowing-id") << QStringLiteral("k99999999999999999999|0|0||0|0|0");
     QTest::newRow("keyword-sql-in-number") << QStringLiteral("k3|0);DROP TABLE tag;--|0||0|0|0");
     QTest::newRow("keyword-apostrophe-in-id") << QStringLiteral("k3'|0|0||0|0|0");
@@ -527,16 +549,21 @@ void TestKOTagImport::matchesStatementByStatementImport_data()
 {
     QTest::addColumn<int>("schemaOverride");
     QTest::addColumn<quint32>("seed");
-    QTest::newRow("declared-schema-seed-1") << -1 << 1u;
-    QTest::newRow("declared-schema-seed-2") << -1 << 2u;
-    QTest::newRow("text-RealID") << int(TagTestDb::TextRealId) << 3u;
-    QTest::newRow("untyped-RealID") << int(TagTestDb::UntypedRealId) << 4u;
+    QTest::addColumn<bool>("lineBreaks");
+    QTest::newRow("declared-schema-seed-1") << -1 << 1u << false;
+    QTest::newRow("declared-schema-seed-2") << -1 << 2u << false;
+    QTest::newRow("text-RealID") << int(TagTestDb::TextRealId) << 3u << false;
+    QTest::newRow("untyped-RealID") << int(TagTestDb::UntypedRealId) << 4u << false;
+    QTest::newRow("line-breaks-declared-schema") << -1 << 5u << true;
+    QTest::newRow("line-breaks-text-RealID") << int(TagTestDb::TextRealId) << 6u << true;
+    QTest::newRow("line-breaks-untyped-RealID") << int(TagTestDb::UntypedRealId) << 7u << true;
 }
 
 void TestKOTagImport::matchesStatementByStatementImport()
 {
     QFETCH(int, schemaOverride);
     QFETCH(quint32, seed);
+    QFETCH(bool, lineBreaks);
     if (schemaOverride >= 0)
         createDatabase(TagTestDb::Schema(schemaOverride));
     {
@@ -553,7 +580,7 @@ void TestKOTagImport::matchesStatementByStatementImport()
     QVERIFY(QFile::copy(m_db, reference));
 
     for (int round = 0; round < 2; ++round) {
-        const QString dictionary = dictionaryFile(randomDictionary(seed * 10 + round, 1500));
+        const QString dictionary = dictionaryFile(randomDictionary(seed * 10 + round, 1500, lineBreaks));
         TagReferenceImport::run(reference, dictionary);
         const KOTagImportResult result = KOTagImport::importDictionary(m_db, dictionary);
         QVERIFY2(result.ok(), qPrintable(result.summary()));
