@@ -22,6 +22,48 @@ QString uniqueConnectionName()
     return QStringLiteral("koupdater-import-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
+// Real dictionaries are tens of megabytes; the text is held whole, twice its
+// size in memory. The size of a FIFO or a device says nothing, so the reading
+// itself stops past the limit.
+bool readDictionary(const QString &path, QString *text, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot read dictionary %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QString tooLarge = QStringLiteral("dictionary %1 is larger than %2 MiB").arg(path).arg(maxDictionaryBytes >> 20);
+    const qint64 size = file.size();
+    if (size > maxDictionaryBytes) {
+        *error = tooLarge;
+        return false;
+    }
+    QByteArray bytes;
+    bytes.reserve(int(size));
+    constexpr qint64 chunk = qint64(1) << 20;
+    for (;;) {
+        const int filled = bytes.size();
+        const qint64 wanted = qMin(chunk, maxDictionaryBytes + 1 - filled);
+        bytes.resize(filled + int(wanted));
+        const qint64 got = file.read(bytes.data() + filled, wanted);
+        bytes.resize(filled + int(qMax<qint64>(got, 0)));
+        if (got < 0 || file.error() != QFileDevice::NoError) {
+            *error = QStringLiteral("cannot read dictionary %1: %2").arg(path, file.errorString());
+            return false;
+        }
+        if (bytes.size() > maxDictionaryBytes) {
+            *error = tooLarge;
+            return false;
+        }
+        if (got == 0)
+            break;
+    }
+    QTextStream in(bytes);
+    in.setCodec("UTF-8");
+    *text = in.readAll();
+    return true;
+}
+
 } // namespace
 
 KOTagImport::KOTagImport(const QString &pathDb, const QString &path)
@@ -50,30 +92,12 @@ KOTagImportResult KOTagImport::run()
     // The dictionary is read before the database is opened, so that a missing
     // file leaves no trace, not even a new empty database file.
     QString text;
-    {
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            result.status = KOTagImportResult::DictionaryUnreadable;
-            result.error = QStringLiteral("cannot read dictionary %1: %2").arg(m_path, file.errorString());
-            result.seconds = timer.elapsed() / 1000.0;
-            return result;
-        }
-        // Real dictionaries are tens of megabytes; the text is held whole, twice its size in memory.
-        if (file.size() > maxDictionaryBytes) {
-            result.status = KOTagImportResult::DictionaryUnreadable;
-            result.error = QStringLiteral("dictionary %1 is larger than %2 MiB").arg(m_path).arg(maxDictionaryBytes >> 20);
-            result.seconds = timer.elapsed() / 1000.0;
-            return result;
-        }
-        QTextStream in(&file);
-        in.setCodec("UTF-8");
-        text = in.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            result.status = KOTagImportResult::DictionaryUnreadable;
-            result.error = QStringLiteral("cannot read dictionary %1: %2").arg(m_path, file.errorString());
-            result.seconds = timer.elapsed() / 1000.0;
-            return result;
-        }
+    QString readError;
+    if (!readDictionary(m_path, &text, &readError)) {
+        result.status = KOTagImportResult::DictionaryUnreadable;
+        result.error = readError;
+        result.seconds = timer.elapsed() / 1000.0;
+        return result;
     }
 
     if (!QFileInfo(m_pathDb).isFile()) {

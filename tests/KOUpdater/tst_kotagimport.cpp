@@ -439,6 +439,8 @@ void TestKOTagImport::unusableInputChangesNothing_data()
     QTest::newRow("missing-dictionary") << QString() << QStringLiteral("no-such-file.txt") << int(KOTagImportResult::DictionaryUnreadable);
     QTest::newRow("dictionary-is-a-directory") << QString() << QStringLiteral(".") << int(KOTagImportResult::DictionaryUnreadable);
     QTest::newRow("oversized-dictionary") << QString() << QStringLiteral("oversized.txt") << int(KOTagImportResult::DictionaryUnreadable);
+    // No size to check beforehand, and no end.
+    QTest::newRow("endless-device-as-dictionary") << QString() << QStringLiteral("/dev/zero") << int(KOTagImportResult::DictionaryUnreadable);
     QTest::newRow("missing-database") << QStringLiteral("no-such.db") << QString() << int(KOTagImportResult::DatabaseUnavailable);
     QTest::newRow("database-is-not-sqlite") << QStringLiteral("dictionary1.txt") << QString() << int(KOTagImportResult::RolledBack);
 }
@@ -456,7 +458,9 @@ void TestKOTagImport::unusableInputChangesNothing()
         before = db.dump();
     }
     const QString dbPath = database.isEmpty() ? m_db : m_dir->filePath(database);
-    const QString dictPath = dictionary.isEmpty() ? dictionaryFile(QStringLiteral("k9|0|0||0|0|0")) : m_dir->filePath(dictionary);
+    const QString dictPath = dictionary.isEmpty()              ? dictionaryFile(QStringLiteral("k9|0|0||0|0|0"))
+                           : QDir::isAbsolutePath(dictionary) ? dictionary
+                                                              : m_dir->filePath(dictionary);
     if (dictionary == QLatin1String("oversized.txt")) {
         QFile oversized(dictPath);
         QVERIFY(oversized.open(QIODevice::WriteOnly) && oversized.resize(qint64(257) << 20));
