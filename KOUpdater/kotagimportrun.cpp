@@ -210,14 +210,20 @@ bool KOTagImportRun::execute()
         return version.exec(QStringLiteral("PRAGMA data_version")) && version.next() ? version.value(0).toLongLong() : -1;
     };
     QSqlQuery control(m_db);
-    if (!control.exec(QStringLiteral("BEGIN")))
+    // Nothing is written yet: a file that is not a database, or lacks the
+    // tables, is unavailable rather than rolled back.
+    if (!control.exec(QStringLiteral("BEGIN"))) {
+        m_result->status = KOTagImportResult::DatabaseUnavailable;
         return fail(QStringLiteral("cannot start reading: ") + control.lastError().text());
+    }
     const qint64 versionRead = dataVersion();
     version.finish();
     const bool loaded = loadRows();
     control.exec(QStringLiteral("COMMIT"));
-    if (!loaded)
+    if (!loaded) {
+        m_result->status = KOTagImportResult::DatabaseUnavailable;
         return false;
+    }
     if (m_progress)
         m_progress(0);
 

@@ -442,7 +442,8 @@ void TestKOTagImport::unusableInputChangesNothing_data()
     // No size to check beforehand, and no end.
     QTest::newRow("endless-device-as-dictionary") << QString() << QStringLiteral("/dev/zero") << int(KOTagImportResult::DictionaryUnreadable);
     QTest::newRow("missing-database") << QStringLiteral("no-such.db") << QString() << int(KOTagImportResult::DatabaseUnavailable);
-    QTest::newRow("database-is-not-sqlite") << QStringLiteral("dictionary1.txt") << QString() << int(KOTagImportResult::RolledBack);
+    QTest::newRow("database-is-not-sqlite") << QStringLiteral("dictionary1.txt") << QString() << int(KOTagImportResult::DatabaseUnavailable);
+    QTest::newRow("database-without-tag-tables") << QStringLiteral("other.db") << QString() << int(KOTagImportResult::DatabaseUnavailable);
 }
 
 void TestKOTagImport::unusableInputChangesNothing()
@@ -464,6 +465,10 @@ void TestKOTagImport::unusableInputChangesNothing()
     if (dictionary == QLatin1String("oversized.txt")) {
         QFile oversized(dictPath);
         QVERIFY(oversized.open(QIODevice::WriteOnly) && oversized.resize(qint64(257) << 20));
+    }
+    if (database == QLatin1String("other.db")) {
+        TagTestDb other(dbPath);
+        QCOMPARE(other.exec({QStringLiteral("CREATE TABLE unrelated (x)")}), QString());
     }
     const QByteArray dbBytes = [&dbPath] { QFile f(dbPath); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }();
 

@@ -77,6 +77,11 @@ void TestKOUpdaterImport::tool_data()
                                         << QStringLiteral("cannot read dictionary .*none.txt.*the database was not touched") << false;
     QTest::newRow("missing-database") << QStringList({QStringLiteral("$DIR/none.db"), QStringLiteral("$DICT")}) << QString() << 4
                                       << QStringLiteral("no database file") << QStringLiteral("no database file .*none.db") << false;
+    QTest::newRow("database-is-not-sqlite") << QStringList({QStringLiteral("$DICT"), QStringLiteral("$DICT")}) << QString() << 4
+                                            << QStringLiteral("nothing imported: tag: ") << QStringLiteral("the database was not changed") << false;
+    QTest::newRow("database-without-tag-table") << normal << QStringLiteral("DROP TABLE tag") << 4
+                                                << QStringLiteral("nothing imported: tag: no such table")
+                                                << QStringLiteral("the database was not changed") << false;
     QTest::newRow("failing-statement")
         << normal << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagtext BEGIN SELECT RAISE(ABORT,'refused'); END") << 5
         << QStringLiteral("import rolled back: tagtext: refused") << QStringLiteral("rolled back, the database is as it was") << false;
