@@ -92,6 +92,10 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
     m_readNew.setForwardOnly(true);
     if (!m_readOne.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(columns, m_table)))
         return fail(m_readOne);
+    m_readFirst = QSqlQuery(db);
+    m_readFirst.setForwardOnly(true);
+    if (!m_readFirst.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE RealID=? LIMIT 0,1").arg(columns, m_table)))
+        return fail(m_readFirst);
     if (!m_readNew.prepare(QStringLiteral("SELECT rowid,RealID FROM %1 WHERE rowid>? AND %2 ORDER BY rowid").arg(m_table, m_typeFilter)))
         return fail(m_readNew);
     return true;
@@ -202,9 +206,35 @@ KOTagRowCache::Lookup KOTagRowCache::lookup(const QStringRef &realId, qint64 val
         return Missing;
     if (!fields)
         return Same;
+    if (!entry->later.isEmpty())
+        return lookupFirst(realId, fields);
     if (entry->values < 0 && !readValues(entry))
         return Failed;
     return sameValues(entry->values, fields) ? Same : Different;
+}
+
+// Rare enough to afford the statement, which may scan the table.
+KOTagRowCache::Lookup KOTagRowCache::lookupFirst(const QStringRef &realId, const QStringRef *fields)
+{
+    m_readFirst.bindValue(0, realId.toString());
+    if (!m_readFirst.exec()) {
+        fail(m_readFirst);
+        return Failed;
+    }
+    Lookup answer = Missing;
+    if (m_readFirst.next()) {
+        answer = Same;
+        for (int i = 0; i < m_columns.size() && answer == Same; ++i) {
+            if (fields[i] != m_readFirst.value(i).toString())
+                answer = Different;
+        }
+    }
+    if (m_readFirst.lastError().isValid()) {
+        fail(m_readFirst);
+        return Failed;
+    }
+    m_readFirst.finish();
+    return answer;
 }
 
 bool KOTagRowCache::noteInserted()

@@ -14,8 +14,8 @@
 // "WHERE RealID=<id>" reaches, so that neither costs a table scan per record
 // when RealID has no index. The rows are read once, then kept in step with every
 // insert and update the import makes. Matching follows SQLite's comparison rules
-// for the declared type of RealID; among rows with the same RealID the first by
-// rowid answers the look-up, as in the scan the statement would do.
+// for the declared type of RealID. When several rows share a RealID, the statement
+// itself answers: an index on (RealID, ...) decides which row comes first.
 class KOTagRowCache
 {
 public:
@@ -53,6 +53,7 @@ private:
     Entry *findForUpdate(qint64 value);
     void insertRow(qint64 rowid, const QVariant &realId, int values);
     bool readValues(Entry *entry);
+    Lookup lookupFirst(const QStringRef &realId, const QStringRef *fields);
     bool fail(const QSqlQuery &query);
     int appendValues(const QSqlQuery &query, int first);
     bool sameValues(int values, const QStringRef *fields) const;
@@ -67,6 +68,7 @@ private:
     qint64 m_maxRowid = std::numeric_limits<qint64>::min();
     QSqlQuery m_readOne;
     QSqlQuery m_readNew;
+    QSqlQuery m_readFirst;
     QString m_typeFilter;
     QString m_error;
 };

@@ -45,6 +45,9 @@ bool TagTestDb::create(Schema schema, bool withRelations)
     if (schema == IndexedRealId)
         statements << QStringLiteral("CREATE INDEX tag_realid ON tag (RealID)")
                    << QStringLiteral("CREATE INDEX tagtext_realid ON tagtext (RealID)");
+    if (schema == CompositeIndexRealId)
+        statements << QStringLiteral("CREATE INDEX tag_realid_parent ON tag (RealID, ParentID)")
+                   << QStringLiteral("CREATE INDEX tagtext_realid_tag ON tagtext (RealID, TagID)");
     return exec(statements).isEmpty();
 }
 

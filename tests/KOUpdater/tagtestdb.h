@@ -9,7 +9,9 @@ class TagTestDb
 {
 public:
     // How the application declared RealID.
-    enum Schema { IntegerRealId, IndexedRealId, TextRealId, UntypedRealId };
+    // CompositeIndexRealId: indexes on (RealID, ParentID) and (RealID, TagID), which
+    // order rows sharing a RealID differently from their rowids.
+    enum Schema { IntegerRealId, IndexedRealId, TextRealId, UntypedRealId, CompositeIndexRealId };
 
     explicit TagTestDb(const QString &path);
     ~TagTestDb();

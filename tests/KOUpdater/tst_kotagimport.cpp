@@ -106,6 +106,8 @@ private Q_SLOTS:
     void failingStatementRollsBack();
     void matchesStatementByStatementImport_data();
     void matchesStatementByStatementImport();
+    void sharedIdentifierAnswersAsTheStatement_data();
+    void sharedIdentifierAnswersAsTheStatement();
     void concurrentImports();
 };
 
@@ -564,6 +566,8 @@ void TestKOTagImport::matchesStatementByStatementImport_data()
     QTest::newRow("text-RealID") << int(TagTestDb::TextRealId) << 3u << false;
     QTest::newRow("untyped-RealID") << int(TagTestDb::UntypedRealId) << 4u << false;
     QTest::newRow("line-breaks-declared-schema") << -1 << 5u << true;
+    QTest::newRow("composite-index") << int(TagTestDb::CompositeIndexRealId) << 8u << false;
+    QTest::newRow("composite-index-line-breaks") << int(TagTestDb::CompositeIndexRealId) << 9u << true;
     QTest::newRow("line-breaks-text-RealID") << int(TagTestDb::TextRealId) << 6u << true;
     QTest::newRow("line-breaks-untyped-RealID") << int(TagTestDb::UntypedRealId) << 7u << true;
 }
@@ -600,6 +604,50 @@ void TestKOTagImport::matchesStatementByStatementImport()
         QVERIFY(expectedRows.size() > 300);
         QCOMPARE(actual.dump(), expectedRows);
     }
+}
+
+void TestKOTagImport::sharedIdentifierAnswersAsTheStatement_data()
+{
+    QTest::addColumn<int>("schema");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("dictionary");
+    // The index lists the second row first: it is the one compared.
+    QTest::newRow("keyword-composite-index")
+        << int(TagTestDb::CompositeIndexRealId)
+        << QStringList({QStringLiteral("INSERT INTO tag VALUES (NULL,9,0,'',0,0,0,0,5)"), QStringLiteral("INSERT INTO tag VALUES (NULL,1,0,'',0,0,0,1,5)")})
+        << QStringLiteral("k5|1|0||0|0|0");
+    QTest::newRow("text-composite-index")
+        << int(TagTestDb::CompositeIndexRealId)
+        << QStringList({QStringLiteral("INSERT INTO tagtext VALUES (NULL,9,'n','n',1,1,0,1,5)"), QStringLiteral("INSERT INTO tagtext VALUES (NULL,1,'n','n',1,1,0,1,5)")})
+        << QStringLiteral("t5|1|n|1|1|0");
+    QTest::newRow("keyword-repeated-in-one-batch")
+        << int(TagTestDb::CompositeIndexRealId) << QStringList()
+        << QStringLiteral("k5|9|0||0|0|0^k5|1|0||0|0|0^") + QStringLiteral("k%1|0|0||0|0|0^").repeated(100).arg(7) + QStringLiteral("k5|1|0||0|0|0");
+    QTest::newRow("keyword-without-index")
+        << int(TagTestDb::IntegerRealId)
+        << QStringList({QStringLiteral("INSERT INTO tag VALUES (NULL,9,0,'',0,0,0,0,5)"), QStringLiteral("INSERT INTO tag VALUES (NULL,1,0,'',0,0,0,1,5)")})
+        << QStringLiteral("k5|1|0||0|0|0");
+}
+
+void TestKOTagImport::sharedIdentifierAnswersAsTheStatement()
+{
+    QFETCH(int, schema);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, dictionary);
+    createDatabase(TagTestDb::Schema(schema));
+    {
+        TagTestDb db(m_db);
+        QCOMPARE(db.exec(rows), QString());
+    }
+    const QString reference = m_dir->filePath(QStringLiteral("reference.db"));
+    QVERIFY(QFile::copy(m_db, reference));
+    const QString path = dictionaryFile(dictionary);
+    TagReferenceImport::run(reference, path);
+    const KOTagImportResult result = KOTagImport::importDictionary(m_db, path);
+    QVERIFY2(result.ok(), qPrintable(result.summary()));
+    TagTestDb expected(reference);
+    TagTestDb actual(m_db);
+    QCOMPARE(actual.dump(), expected.dump());
 }
 
 void TestKOTagImport::concurrentImports()
