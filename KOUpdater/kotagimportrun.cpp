@@ -61,27 +61,13 @@ bool toInteger(const QStringRef &field, qint64 *value)
     return ok;
 }
 
-// Integers stay integers; a decimal part makes a real, as the SQL literal would.
-bool toNumber(const QStringRef &field, QVariant *value)
+bool hasDecimalSyntax(const QStringRef &s)
 {
-    const QStringRef s = trimmedNumber(field);
-    qint64 integer = 0;
-    if (toInteger(s, &integer)) {
-        *value = integer;
-        return true;
-    }
     const int dot = s.indexOf(QLatin1Char('.'));
     if (dot < 0 || !hasIntegerSyntax(s.left(dot)))
         return false;
     const QStringRef fraction = s.mid(dot + 1);
-    if (fraction.isEmpty() || fraction.at(0) == QLatin1Char('-') || !hasIntegerSyntax(fraction))
-        return false;
-    bool ok = false;
-    const double d = s.toDouble(&ok);
-    if (!ok || !std::isfinite(d))
-        return false;
-    *value = d;
-    return true;
+    return !fraction.isEmpty() && fraction.at(0) != QLatin1Char('-') && hasIntegerSyntax(fraction);
 }
 
 int splitFields(const QStringRef &rest, QStringRef *fields, int max)
@@ -109,6 +95,7 @@ KOTagImportRun::KOTagImportRun(const QSqlDatabase &db, const QString &dictionary
     , m_tags(QStringLiteral("tag"), tagColumns)
     , m_texts(QStringLiteral("tagtext"), textColumns)
 {
+    m_real = QSqlQuery(m_db);
     initBatch(m_tagInserts, Tag,
               QStringLiteral("INSERT INTO tag (ID,ParentID,SuperiorID,AdjacentTags,IsCategory,IsRedakcni,DontIncludeParents,IsSystem,RealID) VALUES "),
               QStringLiteral("(NULL,?,?,?,?,?,?,2,?)"), QStringLiteral(";"), insertBatchRows, true);
@@ -286,6 +273,47 @@ bool KOTagImportRun::execute()
     return true;
 }
 
+// Integers stay integers; a decimal part makes a real, as the SQL literal would.
+// SQLite's reading of a long decimal can differ from a correctly rounded one in
+// the last bit, so SQLite reads each distinct decimal once.
+KOTagImportRun::Number KOTagImportRun::toNumber(const QStringRef &field, QVariant *value)
+{
+    const QStringRef s = trimmedNumber(field);
+    qint64 integer = 0;
+    if (toInteger(s, &integer)) {
+        *value = integer;
+        return IsNumber;
+    }
+    if (!hasDecimalSyntax(s))
+        return NotANumber;
+    const QString text = s.toString();
+    auto known = m_decimals.constFind(text);
+    if (known != m_decimals.constEnd()) {
+        *value = known.value();
+        return std::isfinite(known.value()) ? IsNumber : NotANumber;
+    }
+    if (!m_realPrepared) {
+        m_realPrepared = m_real.prepare(QStringLiteral("SELECT CAST(? AS REAL)"));
+        if (!m_realPrepared) {
+            fail(QStringLiteral("cannot read a number: ") + m_real.lastError().text());
+            return NumberFailed;
+        }
+    }
+    m_real.bindValue(0, text);
+    if (!m_real.exec() || !m_real.next()) {
+        fail(QStringLiteral("cannot read a number: ") + m_real.lastError().text());
+        return NumberFailed;
+    }
+    const double d = m_real.value(0).toDouble();
+    m_real.finish();
+    // Real dictionaries repeat few distinct decimals; bound the memory for the others.
+    if (m_decimals.size() >= 100000)
+        m_decimals.clear();
+    m_decimals.insert(text, d);
+    *value = d;
+    return std::isfinite(d) ? IsNumber : NotANumber;
+}
+
 bool KOTagImportRun::handleRecord(const QStringRef &record)
 {
     if (record.isEmpty()) {
@@ -350,8 +378,11 @@ bool KOTagImportRun::handleText(const QStringRef &rest)
     qint64 language = 0;
     qint64 isMain = 0;
     QVariant number;
+    const Number cislo = count == 6 ? toNumber(f[5], &number) : NotANumber;
+    if (cislo == NumberFailed)
+        return false;
     const bool wellFormed = count == 6 && idOk && toInteger(f[1], &tagId) && toInteger(f[3], &language)
-        && toInteger(f[4], &isMain) && toNumber(f[5], &number);
+        && toInteger(f[4], &isMain) && cislo == IsNumber;
 
     if (!wellFormed) {
         ++m_result->skippedRecords;
@@ -384,7 +415,10 @@ bool KOTagImportRun::handleRelation(const QStringRef &rest)
     qint64 tag1 = 0;
     qint64 tag2 = 0;
     QVariant score;
-    if (count != 3 || !toInteger(f[0], &tag1) || !toInteger(f[1], &tag2) || !toNumber(f[2], &score)) {
+    const Number parsed = count == 3 ? toNumber(f[2], &score) : NotANumber;
+    if (parsed == NumberFailed)
+        return false;
+    if (count != 3 || !toInteger(f[0], &tag1) || !toInteger(f[1], &tag2) || parsed != IsNumber) {
         ++m_result->skippedRecords;
         return true;
     }

@@ -3,6 +3,7 @@
 #include "kotagimportresult.h"
 #include "kotagrowcache.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -26,6 +27,7 @@ public:
 
 private:
     enum Table { Tag, TagText, TagRelation };
+    enum Number { IsNumber, NotANumber, NumberFailed };
 
     // Rows of one multi-row statement: flushed when full, prepared once for the full size.
     struct Batch
@@ -45,6 +47,7 @@ private:
 
     bool loadRows();
     bool exec(const QString &statement, Table table, qint64 *affected = nullptr);
+    Number toNumber(const QStringRef &field, QVariant *value);
     bool handleRecord(const QStringRef &record);
     bool handleKeyword(const QStringRef &rest);
     bool handleText(const QStringRef &rest);
@@ -75,4 +78,7 @@ private:
     QSqlQuery m_tagUpdate;
     QSqlQuery m_textUpdate;
     QVector<qint64> m_rowids;
+    QSqlQuery m_real;
+    bool m_realPrepared = false;
+    QHash<QString, double> m_decimals;
 };

@@ -38,6 +38,7 @@ QString randomDictionary(quint32 seed, int records, bool lineBreaks = false)
     const auto pick = [&random](const QStringList &list) { return list.at(random.bounded(list.size())); };
     const QStringList flags = {QStringLiteral("0"), QStringLiteral("1")};
     const QStringList numbers = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("007"), QStringLiteral("-3")};
+    const QStringList scores = {QStringLiteral("4"), QStringLiteral("15097.965373"), QStringLiteral("80599.12741887864104")};
     const QStringList names = {QStringLiteral("O'Brien"), QString::fromUtf16(u"Žluťoučký kůň"), QString::fromUtf16(u"Москва"),
                                QStringLiteral("x\"y\\z")};
     const auto id = [&random, lineBreaks](int limit) {
@@ -56,9 +57,9 @@ QString randomDictionary(quint32 seed, int records, bool lineBreaks = false)
             out << QStringLiteral("t%1|%2|%3|1|%4|%5")
                        .arg(id(200))
                        .arg(pick(flags), random.bounded(3) ? names.at(0) : pick(names), pick(flags),
-                            random.bounded(6) ? QStringLiteral("0") : QStringLiteral("2.50"));
+                            random.bounded(6) ? QStringLiteral("0") : random.bounded(2) ? QStringLiteral("2.50") : QStringLiteral("27846.59842611014210"));
         } else {
-            out << QStringLiteral("r%1|%2|%3").arg(pick(numbers), pick(numbers), random.bounded(2) ? QStringLiteral("0.5") : QStringLiteral("4"));
+            out << QStringLiteral("r%1|%2|%3").arg(pick(numbers), pick(numbers), random.bounded(3) ? QStringLiteral("0.5") : pick(scores));
         }
         if (lineBreaks && random.bounded(3) == 0)
             out.last() += random.bounded(4) ? QStringLiteral("\n") : QStringLiteral(" \n");
@@ -309,6 +310,14 @@ void TestKOTagImport::wellFormedValues_data()
                                                  << QStringLiteral("Score") << QStringLiteral("0.5");
     QTest::newRow("white-space-around-numbers") << QStringLiteral("k\t5 | 7\n|0|x|1|0|0") << QStringLiteral("tag")
                                                 << QStringLiteral("RealID,ParentID,AdjacentTags") << QStringLiteral("5|7|'x'");
+    // Decimals that SQLite reads one bit away from the nearest double: stored
+    // as the literal in a statement would be.
+    QTest::newRow("decimal-score-read-as-sqlite-reads-it") << QStringLiteral("r1|2|15097.965373") << QStringLiteral("tagrelation")
+                                                           << QStringLiteral("Score=15097.965373") << QStringLiteral("1");
+    QTest::newRow("long-decimal-score-read-as-sqlite-reads-it") << QStringLiteral("r1|2|-71869.195158429") << QStringLiteral("tagrelation")
+                                                                << QStringLiteral("Score=-71869.195158429") << QStringLiteral("1");
+    QTest::newRow("decimal-cislo-read-as-sqlite-reads-it") << QStringLiteral("t5|1|n|1|1|33456.991471972\n") << QStringLiteral("tagtext")
+                                                           << QStringLiteral("Cislo=33456.991471972") << QStringLiteral("1");
     QTest::newRow("integer-score") << QStringLiteral("r1|2|7") << QStringLiteral("tagrelation")
                                    << QStringLiteral("typeof(Score)") << QStringLiteral("'real'");
 }
