@@ -103,11 +103,13 @@ void TestKOTagFolding::tableHasItsStoredShape()
 {
     const QString chars = KOTagFolding::foldChars();
     const QStringList replacements = KOTagFolding::foldReplacements();
-    QCOMPARE(chars.size(), 89);
-    QCOMPARE(replacements.size(), 89);
-    QCOMPARE(chars.at(0), QChar(0x010C));
-    QCOMPARE(replacements.at(19), QStringLiteral("OE"));
-    QCOMPARE(chars.at(88), QChar(0x00FF));
+    // Order matters: the first position of a character wins.
+    QCOMPARE(chars, QString::fromUtf16(u"ČčĎďĚěĽľŇňŃńŘřŔŕŤťŠŒŽšœžŸ¥µÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖØÙÚÛÜŮÝß"
+                                       u"àáâãäåæçèéêëìíîïðñòóôõöøùúûüůýÿ"));
+    QCOMPARE(replacements, QStringLiteral("C c D d E e L l N n N n R r R r T t S OE Z s oe z Y Y u A A A A A A AE C E E E E "
+                                          "I I I I D N O O O O O O U U U U U Y s a a a a a a ae c e e e e i i i i o n "
+                                          "o o o o o o u u u u u y y")
+                               .split(QLatin1Char(' ')));
     for (int i = 0; i < chars.size(); ++i) {
         QCOMPARE(chars.indexOf(chars.at(i)), i);
         QCOMPARE(KOTagFolding::foldDiacritics(chars.at(i)), replacements.at(i));
