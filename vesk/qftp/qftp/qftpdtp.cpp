@@ -389,7 +389,11 @@ void QFtpDTP::writeMore()
                 return;
             }
             m_bytesDone += chunk.size();
+            QTcpSocket *const socket = m_socket;
             emit dataTransferProgress(m_bytesDone, m_bytesTotal);
+            // A progress slot may have aborted the transfer (and dropped the socket).
+            if (m_socket != socket)
+                return;
         }
         if (atEnd) {
             m_writeFinished = true;

@@ -71,6 +71,12 @@ void ScriptedFtpServer::send(const QByteArray &raw)
     });
 }
 
+void ScriptedFtpServer::sendFinal(const QByteArray &raw)
+{
+    m_transferOpen = false;
+    send(raw);
+}
+
 void ScriptedFtpServer::handle(const QByteArray &line)
 {
     const QByteArray verb = line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')).toUpper();
@@ -108,18 +114,24 @@ void ScriptedFtpServer::handle(const QByteArray &line)
         send("200 EPRT OK\r\n");
     } else if (verb == "RETR" || verb == "LIST") {
         const QByteArray content = verb == "RETR" ? m_file : m_listing;
+        m_transferOpen = true;
         if (!m_repliesAfterData)
             send("150 Opening data connection\r\n");
         whenDataReady([this, content]() { sendData(content); });
     } else if (verb == "STOR") {
+        m_transferOpen = true;
         send("150 Ready for data\r\n");
         whenDataReady([this]() { receiveUpload(); });
     } else if (verb == "ABOR") {
         // Answered a little later, so that the client has its next command ready by then.
-        const QByteArray answer = m_data ? QByteArray("426 Transfer aborted\r\n226 ABOR done\r\n")
-                                         : QByteArray("225 No transfer to abort\r\n");
-        if (m_data)
+        // RFC 959: 426 for a transfer still owed its final reply, then 226 for ABOR.
+        const QByteArray answer = m_transferOpen ? QByteArray("426 Transfer aborted\r\n226 ABOR done\r\n")
+                                                 : QByteArray("225 No transfer to abort\r\n");
+        m_transferOpen = false;
+        if (m_data) {
+            m_data->disconnect(this);
             m_data->abort();
+        }
         QTimer::singleShot(30, this, [this, answer]() { send(answer); });
         m_pendingDataAction = nullptr;
     } else if (verb == "CWD" || verb == "RMD" || verb == "DELE" || verb == "RNTO") {
@@ -205,14 +217,14 @@ void ScriptedFtpServer::sendData(const QByteArray &content)
     if (m_stall)
         return;
     if (m_finalBeforeClose) {
-        send("226 Transfer complete\r\n");
+        sendFinal("226 Transfer complete\r\n");
         m_control->flush();
     }
     connect(data, &QTcpSocket::disconnected, this, [this]() {
         if (m_repliesAfterData)
-            send("150 Opening data connection\r\n226 Transfer complete\r\n");
+            sendFinal("150 Opening data connection\r\n226 Transfer complete\r\n");
         else if (!m_finalBeforeClose)
-            send("226 Transfer complete\r\n");
+            sendFinal("226 Transfer complete\r\n");
     });
     data->disconnectFromHost();
 }
@@ -225,10 +237,10 @@ void ScriptedFtpServer::receiveUpload()
     connect(data, &QTcpSocket::readyRead, this, drain);
     connect(data, &QTcpSocket::disconnected, this, [this, drain]() {
         drain();
-        send("226 Transfer complete\r\n");
+        sendFinal("226 Transfer complete\r\n");
     });
     drain();
     if (data->state() != QAbstractSocket::ConnectedState) {
-        send("226 Transfer complete\r\n");
+        sendFinal("226 Transfer complete\r\n");
     }
 }

@@ -55,6 +55,8 @@ private slots:
 private:
     void handle(const QByteArray &line);
     void send(const QByteArray &raw);
+    // The final reply of a transfer.
+    void sendFinal(const QByteArray &raw);
     void openPassive(bool extended);
     void connectActive(const QHostAddress &host, quint16 port);
     void whenDataReady(std::function<void()> action);
@@ -77,6 +79,7 @@ private:
     bool m_repliesAfterData = false;
     bool m_finalBeforeClose = false;
     bool m_splitReplies = false;
+    bool m_transferOpen = false;
     std::function<void()> m_pendingDataAction;
     QStringList m_received;
     QByteArray m_uploaded;

@@ -568,13 +568,18 @@ void TestQFtp::serviceClosingDropsQueue()
 void TestQFtp::abortTransfer_data()
 {
     QTest::addColumn<QFtp::TransferMode>("mode");
-    QTest::newRow("passive") << QFtp::Passive;
-    QTest::newRow("active") << QFtp::Active;
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("passive") << QFtp::Passive << false;
+    QTest::newRow("active") << QFtp::Active << false;
+    // A page's progress callback that aborts runs while the upload is still writing.
+    QTest::newRow("passive upload") << QFtp::Passive << true;
+    QTest::newRow("active upload") << QFtp::Active << true;
 }
 
 void TestQFtp::abortTransfer()
 {
     QFETCH(QFtp::TransferMode, mode);
+    QFETCH(bool, upload);
 
     ScriptedFtpServer server;
     server.setFile(pattern(1024 * 1024));
@@ -587,15 +592,17 @@ void TestQFtp::abortTransfer()
     ftp.setTransferMode(mode);
     ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     ftp.login(QStringLiteral("u"), QStringLiteral("p"));
-    const int getId = ftp.get(QStringLiteral("big.bin"));
+    const int transferId = upload ? ftp.put(pattern(4 * 1024 * 1024), QStringLiteral("big.bin"))
+                                  : ftp.get(QStringLiteral("big.bin"));
     ftp.cd(QStringLiteral("dropped"));
     QVERIFY(done.wait(10000));
     disconnect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
     QCOMPARE(done.count(), 1);
     QCOMPARE(done.at(0).at(0).toBool(), true);
-    QCOMPARE(finished.last().at(0).toInt(), getId);
+    QCOMPARE(finished.last().at(0).toInt(), transferId);
     QCOMPARE(finished.last().at(1).toBool(), true);
-    QCOMPARE(ftp.errorString(), QStringLiteral("Downloading file failed:\nOperation aborted"));
+    QCOMPARE(ftp.errorString(), upload ? QStringLiteral("Uploading file failed:\nOperation aborted")
+                                       : QStringLiteral("Downloading file failed:\nOperation aborted"));
     QTRY_VERIFY(server.verbs().contains("ABOR"));
 
     // The replies to the aborted transfer must not be taken for the next command's.
