@@ -255,6 +255,7 @@ void QFtpDTP::abortConnection()
 
 void QFtpDTP::dropSocket()
 {
+    ++m_serial;
     m_passiveConnecting = false;
     if (!m_socket)
         return;
@@ -326,6 +327,7 @@ void QFtpDTP::socketReadyRead()
     // One buffer for the whole transfer: a fresh large allocation per read costs more than the copy.
     if (m_chunk.size() != ChunkSize)
         m_chunk.resize(int(ChunkSize));
+    const quint64 serial = m_serial;
     while (m_socket && m_socket->bytesAvailable() > 0) {
         const qint64 n = m_socket->read(m_chunk.data(), ChunkSize);
         if (n <= 0)
@@ -345,6 +347,9 @@ void QFtpDTP::socketReadyRead()
             m_readBuffer.append(m_chunk.constData(), int(n));
             emit readyRead();
         }
+        // Slots of listInfo and readyRead may abort the transfer.
+        if (m_serial != serial)
+            return;
         emit dataTransferProgress(m_bytesDone, m_bytesTotal);
     }
 }
@@ -389,10 +394,10 @@ void QFtpDTP::writeMore()
                 return;
             }
             m_bytesDone += chunk.size();
-            QTcpSocket *const socket = m_socket;
+            const quint64 serial = m_serial;
             emit dataTransferProgress(m_bytesDone, m_bytesTotal);
             // A progress slot may have aborted the transfer (and dropped the socket).
-            if (m_socket != socket)
+            if (m_serial != serial)
                 return;
         }
         if (atEnd) {
@@ -458,8 +463,12 @@ void QFtpDTP::finishConnection()
     socketReadyRead();
     if (!m_socket)
         return;
-    if (m_isListing)
+    if (m_isListing) {
         finishListing();
+        // A listInfo slot may have aborted the transfer.
+        if (!m_socket)
+            return;
+    }
     if (m_errorMessage.isEmpty()) {
         if (m_writeRequested && !m_writeFinished) {
             m_errorMessage = QStringLiteral("Data connection closed after %1 bytes of the upload").arg(m_bytesDone);
@@ -476,6 +485,7 @@ void QFtpDTP::finishConnection()
 bool QFtpDTP::feedListing(const QByteArray &chunk)
 {
     m_lineBuffer.append(chunk);
+    const quint64 serial = m_serial;
     int start = 0;
     for (;;) {
         const int eol = m_lineBuffer.indexOf('\n', start);
@@ -487,6 +497,11 @@ bool QFtpDTP::feedListing(const QByteArray &chunk)
         }
         parseListLine(m_lineBuffer.mid(start, eol - start));
         start = eol + 1;
+        if (m_serial != serial) {
+            // Aborted from a listInfo slot: the rest belongs to no one.
+            m_lineBuffer.clear();
+            return true;
+        }
     }
     m_lineBuffer.remove(0, start);
     if (m_lineBuffer.size() > MaxListLineLength) {

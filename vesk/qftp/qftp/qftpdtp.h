@@ -99,6 +99,8 @@ private:
     bool m_writeRequested = false;
     bool m_writeFinished = false;
     bool m_passiveConnecting = false;
+    // Counts dropped connections, so that a loop can tell a slot aborted the transfer.
+    quint64 m_serial = 0;
     qint64 m_bytesDone = 0;
     qint64 m_bytesTotal = -1;
     QString m_errorMessage;

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void localDeviceFailure_data();
     void localDeviceFailure();
     void listing();
+    void abortFromListing_data();
+    void abortFromListing();
     void serviceClosingDropsQueue();
     void abortTransfer_data();
     void abortTransfer();
@@ -46,6 +48,19 @@ private Q_SLOTS:
 private:
     QTemporaryDir *m_dir = nullptr;
 };
+
+namespace {
+
+// Qt only warns when a method runs on a null QObject; collect the warnings to catch that.
+QStringList g_warnings;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        g_warnings << message;
+}
+
+}
 
 QByteArray TestQFtp::pattern(int size)
 {
@@ -534,6 +549,56 @@ void TestQFtp::listing()
     QCOMPARE(done.last().at(0).toBool(), true);
     QCOMPARE(ftp.errorString(), QStringLiteral("Listing directory failed:\nListing line longer than 8192 bytes"));
     QCOMPARE(entries.count(), 3);
+}
+
+void TestQFtp::abortFromListing_data()
+{
+    QTest::addColumn<QByteArray>("listing");
+    QTest::addColumn<QString>("abortAt");
+    QTest::addColumn<int>("entriesSeen");
+
+    const QByteArray entries = "-rw-r--r-- 1 a b 1 Jan 01 2001 first\r\n"
+                               "-rw-r--r-- 1 a b 1 Jan 01 2001 second\r\n"
+                               "-rw-r--r-- 1 a b 1 Jan 01 2001 third\r\n";
+    QTest::newRow("first of several in one read") << entries << QStringLiteral("first") << 1;
+    // Without a line end the last entry is only parsed when the data connection closes.
+    QTest::newRow("last entry, parsed at close")
+        << QByteArray(entries + "-rw-r--r-- 1 a b 1 Jan 01 2001 last") << QStringLiteral("last") << 4;
+}
+
+void TestQFtp::abortFromListing()
+{
+    QFETCH(QByteArray, listing);
+    QFETCH(QString, abortAt);
+    QFETCH(int, entriesSeen);
+
+    ScriptedFtpServer server;
+    server.setListing(listing);
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QStringList names;
+    connect(&ftp, &QFtp::listInfo, this, [&](const QUrlInfo &info) {
+        names << info.name();
+        if (info.name() == abortAt)
+            ftp.abort();
+    });
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.list();
+    g_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+    const bool finished = done.wait(10000);
+    qInstallMessageHandler(previous);
+    QVERIFY(finished);
+    QCOMPARE(g_warnings, QStringList());
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QCOMPARE(ftp.errorString(), QStringLiteral("Listing directory failed:\nOperation aborted"));
+    QCOMPARE(names.size(), entriesSeen);
+
+    ftp.cd(QStringLiteral("after"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    QCOMPARE(server.received().last(), QStringLiteral("CWD after"));
 }
 
 void TestQFtp::serviceClosingDropsQueue()
