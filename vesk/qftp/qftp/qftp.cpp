@@ -25,6 +25,21 @@ QString failurePrefix(QFtp::Command type)
     }
 }
 
+// A name carrying CR or LF would end the line early and smuggle in a command of
+// the server's choosing (RFC 959 lines end with CRLF); NUL cuts names short.
+bool hasLineBreak(const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        const int end = line.endsWith(QLatin1String("\r\n")) ? line.size() - 2 : line.size();
+        for (int i = 0; i < end; ++i) {
+            const QChar c = line.at(i);
+            if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 QString typeLine(QFtp::TransferType type)
 {
     return type == QFtp::Binary ? QStringLiteral("TYPE I\r\n") : QStringLiteral("TYPE A\r\n");
@@ -249,6 +264,10 @@ void QFtp::startNextCommand()
     // A slot may have aborted it.
     if (m_runningId != id || m_pending.isEmpty() || m_pending.first() != cmd)
         return;
+    if (hasLineBreak(cmd->m_lines)) {
+        failRunning(UnknownError, QStringLiteral("Invalid character in name"));
+        return;
+    }
 
     QFtpDTP *dtp = m_pi->dtp();
     switch (cmd->m_type) {

@@ -31,6 +31,8 @@ private Q_SLOTS:
     void upload();
     void localDeviceFailure_data();
     void localDeviceFailure();
+    void invalidName_data();
+    void invalidName();
     void listing();
     void abortFromListing_data();
     void abortFromListing();
@@ -53,6 +55,9 @@ namespace {
 
 // Qt only warns when a method runs on a null QObject; collect the warnings to catch that.
 QStringList g_warnings;
+
+// Operations that send a name given by the caller.
+enum NameOperation { List, Cd, Get, PutData, PutDevice, Remove, Mkdir, Rmdir, RenameFrom, RenameTo, User, Password, Raw };
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -517,6 +522,84 @@ void TestQFtp::localDeviceFailure()
     ftp.cd(QStringLiteral("after"));
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
+}
+
+void TestQFtp::invalidName_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("errorString");
+
+    const QString injected = QStringLiteral("x\r\nDELE important.txt");
+    const QString invalid = QStringLiteral("Invalid character in name");
+    QTest::newRow("list") << int(List) << injected << QStringLiteral("Listing directory failed:\n") + invalid;
+    QTest::newRow("cd") << int(Cd) << injected << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("cd, bare LF") << int(Cd) << QStringLiteral("x\nDELE important.txt")
+                                 << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("cd, bare CR") << int(Cd) << QStringLiteral("x\rDELE important.txt")
+                                 << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("cd, NUL") << int(Cd) << QString::fromLatin1("x\0y", 3)
+                             << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("get") << int(Get) << injected << QStringLiteral("Downloading file failed:\n") + invalid;
+    QTest::newRow("put from memory") << int(PutData) << injected << QStringLiteral("Uploading file failed:\n") + invalid;
+    QTest::newRow("put from a device") << int(PutDevice) << injected
+                                       << QStringLiteral("Uploading file failed:\n") + invalid;
+    QTest::newRow("remove") << int(Remove) << injected << QStringLiteral("Removing file failed:\n") + invalid;
+    QTest::newRow("mkdir") << int(Mkdir) << injected << QStringLiteral("Creating directory failed:\n") + invalid;
+    QTest::newRow("rmdir") << int(Rmdir) << injected << QStringLiteral("Removing directory failed:\n") + invalid;
+    QTest::newRow("rename, old name") << int(RenameFrom) << injected << invalid;
+    QTest::newRow("rename, new name") << int(RenameTo) << injected << invalid;
+    QTest::newRow("login, user") << int(User) << injected << QStringLiteral("Login failed:\n") + invalid;
+    QTest::newRow("login, password") << int(Password) << injected << QStringLiteral("Login failed:\n") + invalid;
+    QTest::newRow("raw command") << int(Raw) << QStringLiteral("NOOP\r\nDELE important.txt") << invalid;
+}
+
+void TestQFtp::invalidName()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, name);
+    QFETCH(QString, errorString);
+
+    ScriptedFtpServer server;
+    QBuffer buffer;
+    buffer.setData("content");
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    QVERIFY(done.wait(10000));
+    const QString ok = QStringLiteral("ok");
+    int id = 0;
+    switch (operation) {
+    case List: id = ftp.list(name); break;
+    case Cd: id = ftp.cd(name); break;
+    case Get: id = ftp.get(name); break;
+    case PutData: id = ftp.put(QByteArray("content"), name); break;
+    case PutDevice: id = ftp.put(&buffer, name); break;
+    case Remove: id = ftp.remove(name); break;
+    case Mkdir: id = ftp.mkdir(name); break;
+    case Rmdir: id = ftp.rmdir(name); break;
+    case RenameFrom: id = ftp.rename(name, ok); break;
+    case RenameTo: id = ftp.rename(ok, name); break;
+    case User: id = ftp.login(name, ok); break;
+    case Password: id = ftp.login(ok, name); break;
+    case Raw: id = ftp.rawCommand(name); break;
+    }
+    QVERIFY(id > 0);
+    ftp.cd(QStringLiteral("dropped"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QCOMPARE(finished.last().at(0).toInt(), id);
+    QCOMPARE(finished.last().at(1).toBool(), true);
+    QCOMPARE(ftp.error(), QFtp::UnknownError);
+    QCOMPARE(ftp.errorString(), errorString);
+
+    // Nothing of the refused command reached the server, and the connection still serves.
+    ftp.cd(QStringLiteral("next"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    QCOMPARE(server.received(), QStringList{ QStringLiteral("CWD next") });
+    QVERIFY(!buffer.isOpen());
 }
 
 void TestQFtp::listing()
