@@ -197,6 +197,16 @@ int QFtp::rawCommand(const QString &command)
     return addCommand(new QFtpCommand(RawCommand, QStringList(command.trimmed() + QStringLiteral("\r\n"))));
 }
 
+void QFtp::setConnectTimeout(int msecs)
+{
+    m_pi->setConnectTimeout(msecs);
+}
+
+int QFtp::connectTimeout() const
+{
+    return m_pi->connectTimeout();
+}
+
 qint64 QFtp::bytesAvailable() const
 {
     return m_pi->dtp()->bytesAvailable();

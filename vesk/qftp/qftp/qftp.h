@@ -66,6 +66,9 @@ public:
     Error error() const { return m_error; }
     QString errorString() const { return m_errorString; }
     TransferMode transferMode() const { return m_transferMode; }
+    // Time allowed from connecting until the server's greeting has arrived.
+    void setConnectTimeout(int msecs);
+    int connectTimeout() const;
 
 public slots:
     void abort();

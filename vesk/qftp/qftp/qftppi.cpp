@@ -9,7 +9,6 @@
 
 namespace {
 
-const int ConnectTimeoutMs = 30000;
 const qint64 ReadChunk = 64 * 1024;
 
 }
@@ -61,7 +60,7 @@ void QFtpPI::connectToHost(const QString &host, quint16 port)
     m_commandActive = true;
     m_connecting = true;
     emit connectState(QFtp::HostLookup);
-    m_connectTimer.start(ConnectTimeoutMs);
+    m_connectTimer.start(m_connectTimeout);
     m_socket->connectToHost(host, port);
 }
 
@@ -144,7 +143,7 @@ void QFtpPI::hostFound()
 
 void QFtpPI::socketConnected()
 {
-    m_connectTimer.stop();
+    // The timer runs on until the greeting: a server that accepts and stays silent must not hang us.
     emit connectState(QFtp::Connected);
 }
 
@@ -215,6 +214,7 @@ void QFtpPI::connectTimedOut()
 
 void QFtpPI::failProtocol(const QString &text)
 {
+    m_connectTimer.stop();
     const bool active = m_commandActive;
     m_commandActive = false;
     m_connecting = false;
@@ -288,6 +288,7 @@ bool QFtpPI::processReply()
         if (kind == 2) {
             m_state = Idle;
             m_connecting = false;
+            m_connectTimer.stop();
             m_commandActive = false;
             emit finished(QStringLiteral("Connected to host %1").arg(m_socket->peerName()));
         } else if (kind == 4 || kind == 5) {

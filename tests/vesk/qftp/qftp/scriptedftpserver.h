@@ -24,6 +24,7 @@ public:
 
     // Raw reply text for a verb ("USER", "PASV", ...), sent as given; replaces the default behaviour.
     void setReply(const QByteArray &verb, const QByteArray &raw) { m_replies.insert(verb, raw); }
+    // An empty greeting makes a server that accepts and never answers.
     void setGreeting(const QByteArray &raw) { m_greeting = raw; }
     // Closes the control connection right after answering this verb.
     void setCloseAfter(const QByteArray &verb) { m_closeAfter = verb; }

@@ -818,35 +818,45 @@ void TestQFtp::errorThenNewCommands()
 void TestQFtp::connectFailure_data()
 {
     QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("serverUp");
     QTest::addColumn<QByteArray>("greeting");
     QTest::addColumn<QFtp::Error>("error");
     QTest::addColumn<QString>("errorString");
 
     // RFC 6761: .invalid never resolves.
-    QTest::newRow("host not found") << QStringLiteral("no-such-host.invalid") << QByteArray() << QFtp::HostNotFound
+    QTest::newRow("host not found") << QStringLiteral("no-such-host.invalid") << false << QByteArray()
+                                    << QFtp::HostNotFound
                                     << QStringLiteral("Connecting to host failed:\nHost no-such-host.invalid not "
                                                       "found");
 
-    QTest::newRow("connection refused") << QStringLiteral("127.0.0.1") << QByteArray() << QFtp::ConnectionRefused
+    QTest::newRow("connection refused") << QStringLiteral("127.0.0.1") << false << QByteArray()
+                                        << QFtp::ConnectionRefused
                                         << QStringLiteral("Connecting to host failed:\nConnection refused to host "
                                                           "127.0.0.1");
-    QTest::newRow("greeting 421") << QStringLiteral("127.0.0.1") << QByteArray("421 Too many connections\r\n") << QFtp::UnknownError
+    QTest::newRow("greeting 421") << QStringLiteral("127.0.0.1") << true << QByteArray("421 Too many connections\r\n")
+                                  << QFtp::UnknownError
                                   << QStringLiteral("Connecting to host failed:\nToo many connections");
-    QTest::newRow("greeting garbage") << QStringLiteral("127.0.0.1") << QByteArray("SSH-2.0-OpenSSH\r\n") << QFtp::UnknownError
+    QTest::newRow("greeting garbage") << QStringLiteral("127.0.0.1") << true << QByteArray("SSH-2.0-OpenSSH\r\n")
+                                      << QFtp::UnknownError
                                       << QStringLiteral("Connecting to host failed:\nMalformed reply from server: "
                                                         "SSH-2.0-OpenSSH");
+    // Accepts the connection and never greets, like an HTTP port given by mistake.
+    QTest::newRow("no greeting") << QStringLiteral("127.0.0.1") << true << QByteArray() << QFtp::UnknownError
+                                 << QStringLiteral("Connecting to host failed:\nConnection timed out to host "
+                                                   "127.0.0.1");
 }
 
 void TestQFtp::connectFailure()
 {
     QFETCH(QString, host);
+    QFETCH(bool, serverUp);
     QFETCH(QByteArray, greeting);
     QFETCH(QFtp::Error, error);
     QFETCH(QString, errorString);
 
     quint16 port = 0;
     QScopedPointer<ScriptedFtpServer> server;
-    if (greeting.isEmpty()) {
+    if (!serverUp) {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
@@ -857,6 +867,10 @@ void TestQFtp::connectFailure()
     }
 
     QFtp ftp;
+    QCOMPARE(ftp.connectTimeout(), 30000);
+    // Short enough to wait for; a name lookup keeps the default, as it may be slow.
+    if (serverUp)
+        ftp.setConnectTimeout(300);
     QSignalSpy done(&ftp, &QFtp::done);
     ftp.connectToHost(host, port);
     ftp.login();
