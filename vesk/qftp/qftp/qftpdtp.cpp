@@ -203,9 +203,10 @@ void QFtpDTP::connectToHost(const QHostAddress &address, quint16 port)
     socket->connectToHost(address, port);
 }
 
-quint16 QFtpDTP::setupListener(const QHostAddress &address)
+quint16 QFtpDTP::setupListener(const QHostAddress &address, const QHostAddress &peer)
 {
     dropSocket();
+    m_expectedPeer = peer;
     delete m_listener;
     m_listener = new QTcpServer(this);
     m_listener->setObjectName(QStringLiteral("QFtpDTP active state server"));
@@ -303,7 +304,14 @@ void QFtpDTP::newConnection()
 {
     if (!m_listener)
         return;
-    QTcpSocket *socket = m_listener->nextPendingConnection();
+    QTcpSocket *socket = nullptr;
+    while ((socket = m_listener->nextPendingConnection())) {
+        // Only the server may supply or take the file; anyone else who found the port is turned away.
+        if (socket->peerAddress().isEqual(m_expectedPeer, QHostAddress::TolerantConversion))
+            break;
+        socket->abort();
+        socket->deleteLater();
+    }
     if (!socket)
         return;
     // One data connection per transfer; later ones are not ours.

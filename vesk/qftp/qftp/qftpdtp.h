@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QIODevice>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include "qurlinfo.h"
-
-class QHostAddress;
 
 class QTcpServer;
 class QTcpSocket;
@@ -38,8 +37,9 @@ public:
 
     // Passive mode: connect to the server's data port.
     void connectToHost(const QHostAddress &address, quint16 port);
-    // Active mode: listen on the given local address; returns the port or 0.
-    quint16 setupListener(const QHostAddress &address);
+    // Active mode: listen on the given local address for a connection from
+    // peer (the control connection's peer); returns the port or 0.
+    quint16 setupListener(const QHostAddress &address, const QHostAddress &peer);
     // STOR was accepted: write as soon as the connection exists.
     void startWriting();
 
@@ -90,6 +90,7 @@ private:
 
     QTcpSocket *m_socket = nullptr;
     QTcpServer *m_listener = nullptr;
+    QHostAddress m_expectedPeer;
     QPointer<QIODevice> m_device;
     QByteArray m_data;
     bool m_hasData = false;

@@ -454,7 +454,7 @@ void QFtpPI::startNextCmd()
                         QStringLiteral("Active mode over IPv6 needs EPRT, which the server refused"));
             return;
         }
-        const quint16 port = m_dtp->setupListener(local);
+        const quint16 port = m_dtp->setupListener(local, m_socket->peerAddress());
         if (port == 0) {
             const QString message = m_dtp->errorMessage();
             m_dtp->clearError();

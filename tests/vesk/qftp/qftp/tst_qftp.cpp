@@ -171,7 +171,7 @@ void TestQFtp::download_data()
     QTest::addColumn<int>("variant");
     QTest::addColumn<bool>("sizeKnown");
 
-    enum { Plain, RepliesTogether, FinalFirst, Device };
+    enum { Plain, RepliesTogether, FinalFirst, Device, Stranger };
     QTest::newRow("passive") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(Plain) << true;
     QTest::newRow("active") << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(Plain) << true;
     QTest::newRow("passive into device") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray()
@@ -189,6 +189,9 @@ void TestQFtp::download_data()
         << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(FinalFirst) << true;
     QTest::newRow("active, 226 before the data connection closes")
         << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(FinalFirst) << true;
+    // Linux routes all of 127/8 to the loopback device, so 127.0.0.2 is another local host.
+    QTest::newRow("active, another host connects first")
+        << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(Stranger) << true;
 }
 
 void TestQFtp::download()
@@ -211,6 +214,23 @@ void TestQFtp::download()
 
     QFile file(m_dir->filePath(QStringLiteral("out.bin")));
     QVERIFY(file.open(QIODevice::WriteOnly));
+
+    // Reaches the listener before the server does and offers its own data.
+    QTcpSocket stranger;
+    bool strangerConnected = false;
+    if (variant == 4) {
+        connect(&server, &ScriptedFtpServer::lineReceived, this, [&](const QString &line) {
+            const QStringList n = line.mid(5).split(QLatin1Char(','));
+            if (!line.startsWith(QLatin1String("PORT ")) || n.size() != 6)
+                return;
+            if (!stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0))
+                return;
+            stranger.connectToHost(QHostAddress::LocalHost, quint16(n[4].toUInt() * 256 + n[5].toUInt()));
+            strangerConnected = stranger.waitForConnected(5000);
+            stranger.write("EVIL");
+            stranger.flush();
+        });
+    }
 
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
@@ -238,6 +258,10 @@ void TestQFtp::download()
     QCOMPARE(progress.last().at(1).toLongLong(), sizeKnown ? qint64(content.size()) : qint64(-1));
     QVERIFY(server.verbs().contains(mode == QFtp::Passive ? "PASV" : "PORT"));
     QCOMPARE(server.verbs().last(), QStringLiteral("RETR"));
+    if (variant == 4) {
+        QVERIFY(strangerConnected);
+        QTRY_COMPARE(stranger.state(), QAbstractSocket::UnconnectedState);
+    }
 }
 
 void TestQFtp::downloadFailure_data()
