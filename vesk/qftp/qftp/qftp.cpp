@@ -317,6 +317,7 @@ void QFtp::startNextCommand()
         break;
     case Put:
         dtp->startTransfer();
+        dtp->setUpload();
         if (cmd->m_hasData) {
             dtp->setData(cmd->m_data);
             dtp->setBytesTotal(cmd->m_data.size());

@@ -176,6 +176,8 @@ void QFtpDTP::startTransfer()
     m_hasData = false;
     m_dataPos = 0;
     m_isListing = false;
+    m_isUpload = false;
+    m_connectionMade = false;
     m_binary = true;
     m_writeRequested = false;
     m_writeFinished = false;
@@ -295,6 +297,7 @@ void QFtpDTP::setupSocket(QTcpSocket *socket)
 void QFtpDTP::socketConnected()
 {
     m_passiveConnecting = false;
+    m_connectionMade = true;
     emit connected();
     if (m_writeRequested)
         writeMore();
@@ -323,6 +326,7 @@ void QFtpDTP::newConnection()
     socket->setParent(this);
     socket->setObjectName(QStringLiteral("QFtpDTP Active state socket"));
     setupSocket(socket);
+    m_connectionMade = true;
     emit connected();
     if (m_writeRequested)
         writeMore();
@@ -477,17 +481,27 @@ void QFtpDTP::finishConnection()
         if (!m_socket)
             return;
     }
-    if (m_errorMessage.isEmpty()) {
-        if (m_writeRequested && !m_writeFinished) {
-            m_errorMessage = QStringLiteral("Data connection closed after %1 bytes of the upload").arg(m_bytesDone);
-        } else if (!m_isListing && !m_writeRequested && m_binary && m_bytesTotal >= 0 && m_bytesDone < m_bytesTotal) {
-            m_errorMessage = QStringLiteral("Data connection closed after %1 of %2 bytes").arg(m_bytesDone).arg(m_bytesTotal);
-        }
-    }
+    checkComplete();
     m_socket->disconnect(this);
     m_socket->deleteLater();
     m_socket = nullptr;
     emit connectionClosed();
+}
+
+void QFtpDTP::checkComplete()
+{
+    if (!m_errorMessage.isEmpty() || m_isListing)
+        return;
+    // A server that claims success without ever connecting (active mode) moved nothing.
+    if (!m_connectionMade) {
+        m_errorMessage = QStringLiteral("The server did not open the data connection");
+    } else if (m_isUpload) {
+        if (!m_writeFinished)
+            m_errorMessage = QStringLiteral("Data connection closed after %1 bytes of the upload").arg(m_bytesDone);
+    } else if (m_binary && m_bytesTotal >= 0 && m_bytesDone < m_bytesTotal) {
+        // ASCII mode may change line ends, so only a binary size can be held to SIZE.
+        m_errorMessage = QStringLiteral("Data connection closed after %1 of %2 bytes").arg(m_bytesDone).arg(m_bytesTotal);
+    }
 }
 
 bool QFtpDTP::feedListing(const QByteArray &chunk)

@@ -26,6 +26,7 @@ public:
     // Set up before each transfer; a command uses exactly one of them.
     void startTransfer();
     void setListing() { m_isListing = true; }
+    void setUpload() { m_isUpload = true; }
     void setDevice(QIODevice *device) { m_device = device; }
     void setData(const QByteArray &data);
     void setBinary(bool binary) { m_binary = binary; }
@@ -42,6 +43,9 @@ public:
     quint16 setupListener(const QHostAddress &address, const QHostAddress &peer);
     // STOR was accepted: write as soon as the connection exists.
     void startWriting();
+
+    // At the final reply of a transfer: records why it is incomplete, if it is.
+    void checkComplete();
 
     // True while a data connection is open or about to be accepted.
     bool isConnectionOpen();
@@ -96,6 +100,8 @@ private:
     bool m_hasData = false;
     qint64 m_dataPos = 0;
     bool m_isListing = false;
+    bool m_isUpload = false;
+    bool m_connectionMade = false;
     bool m_binary = true;
     bool m_writeRequested = false;
     bool m_writeFinished = false;

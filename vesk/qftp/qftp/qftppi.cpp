@@ -336,6 +336,10 @@ bool QFtpPI::processReply()
         m_dtp->setBytesTotal(ok && total >= 0 ? total : -1);
     } else if (kind == 1 && m_currentCmd.startsWith(QLatin1String("STOR "))) {
         m_dtp->startWriting();
+    } else if (kind == 2
+               && (m_currentCmd.startsWith(QLatin1String("RETR ")) || m_currentCmd.startsWith(QLatin1String("STOR ")))) {
+        // The final reply alone proves nothing: the data must have moved too.
+        m_dtp->checkComplete();
     }
 
     switch (m_state) {

@@ -102,7 +102,8 @@ void ScriptedFtpServer::handle(const QByteArray &line)
             send("501 Bad PORT\r\n");
             return;
         }
-        connectActive(m_address, quint16(n[4].toUInt() * 256 + n[5].toUInt()));
+        if (!m_noData)
+            connectActive(m_address, quint16(n[4].toUInt() * 256 + n[5].toUInt()));
         send("200 PORT OK\r\n");
     } else if (verb == "EPRT") {
         const QList<QByteArray> parts = arg.split(arg.isEmpty() ? '|' : arg.at(0));
@@ -110,8 +111,12 @@ void ScriptedFtpServer::handle(const QByteArray &line)
             send("501 Bad EPRT\r\n");
             return;
         }
-        connectActive(QHostAddress(QString::fromLatin1(parts[2])), quint16(parts[3].toUInt()));
+        if (!m_noData)
+            connectActive(QHostAddress(QString::fromLatin1(parts[2])), quint16(parts[3].toUInt()));
         send("200 EPRT OK\r\n");
+    } else if (m_noData && (verb == "RETR" || verb == "LIST" || verb == "STOR")) {
+        // Late, so that the client has seen its data connection closed.
+        QTimer::singleShot(50, this, [this]() { sendFinal("150 Opening data connection\r\n226 Transfer complete\r\n"); });
     } else if (verb == "RETR" || verb == "LIST") {
         const QByteArray content = verb == "RETR" ? m_file : m_listing;
         m_transferOpen = true;
@@ -193,6 +198,10 @@ void ScriptedFtpServer::newDataConnection()
 {
     QTcpSocket *socket = m_dataServer.nextPendingConnection();
     m_dataServer.close();
+    if (m_noData) {
+        socket->disconnectFromHost();
+        return;
+    }
     m_data = socket;
     if (m_pendingDataAction) {
         auto action = m_pendingDataAction;

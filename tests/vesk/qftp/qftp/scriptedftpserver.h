@@ -38,6 +38,9 @@ public:
     void setRepliesAfterData(bool on) { m_repliesAfterData = on; }
     // Sends 226 before closing the data connection.
     void setFinalBeforeClose(bool on) { m_finalBeforeClose = on; }
+    // Answers RETR, LIST and STOR with 150 and 226 and moves no data: a passive
+    // data connection is closed at once, an active one never made.
+    void setNoData(bool on) { m_noData = on; }
     // Sends every reply in two writes a little apart.
     void setSplitReplies(bool on) { m_splitReplies = on; }
 
@@ -81,6 +84,7 @@ private:
     bool m_finalBeforeClose = false;
     bool m_splitReplies = false;
     bool m_transferOpen = false;
+    bool m_noData = false;
     std::function<void()> m_pendingDataAction;
     QStringList m_received;
     QByteArray m_uploaded;

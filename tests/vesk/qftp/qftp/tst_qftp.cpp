@@ -29,6 +29,8 @@ private Q_SLOTS:
     void extendedModes();
     void upload_data();
     void upload();
+    void uploadFailure_data();
+    void uploadFailure();
     void localDeviceFailure_data();
     void localDeviceFailure();
     void invalidName_data();
@@ -272,28 +274,30 @@ void TestQFtp::downloadFailure_data()
     QTest::addColumn<bool>("retrSent");
     QTest::addColumn<QString>("errorString");
     QTest::addColumn<bool>("stillConnected");
+    QTest::addColumn<QFtp::TransferMode>("mode");
+    QTest::addColumn<bool>("noData");
 
     QTest::newRow("227 octet over 255") << QByteArray("PASV")
                                         << QByteArray("227 Entering Passive Mode (127,0,0,1,300,1)\r\n") << -1
                                         << false
                                         << QStringLiteral("Downloading file failed:\nInvalid address in passive mode "
                                                           "reply: Entering Passive Mode (127,0,0,1,300,1)")
-                                        << true;
+                                        << true << QFtp::Passive << false;
     QTest::newRow("227 port zero") << QByteArray("PASV") << QByteArray("227 Passive (127,0,0,1,0,0)\r\n") << -1
                                    << false
                                    << QStringLiteral("Downloading file failed:\nInvalid address in passive mode "
                                                      "reply: Passive (127,0,0,1,0,0)")
-                                   << true;
+                                   << true << QFtp::Passive << false;
     QTest::newRow("227 number that overflows")
         << QByteArray("PASV") << QByteArray("227 Passive (127,0,0,1,4294967297,1)\r\n") << -1 << false
         << QStringLiteral("Downloading file failed:\nInvalid address in passive mode reply: Passive "
                           "(127,0,0,1,4294967297,1)")
-        << true;
+        << true << QFtp::Passive << false;
     QTest::newRow("227 without numbers") << QByteArray("PASV") << QByteArray("227 Passive mode on\r\n") << -1
                                          << false
                                          << QStringLiteral("Downloading file failed:\nInvalid address in passive "
                                                            "mode reply: Passive mode on")
-                                         << true;
+                                         << true << QFtp::Passive << false;
     quint16 closedPort = 0;
     {
         QTcpServer probe;
@@ -303,32 +307,48 @@ void TestQFtp::downloadFailure_data()
     QTest::newRow("data connection refused")
         << QByteArray("PASV")
         << QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n").arg(closedPort / 256).arg(closedPort % 256).toLatin1()
-        << -1 << false << QStringLiteral("Downloading file failed:\nConnection refused for data connection") << true;
+        << -1 << false << QStringLiteral("Downloading file failed:\nConnection refused for data connection") << true
+        << QFtp::Passive << false;
     QTest::newRow("data connection closes early")
         << QByteArray() << QByteArray() << 5000 << true
-        << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true;
+        << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true
+        << QFtp::Passive << false;
     QTest::newRow("RETR refused") << QByteArray("RETR") << QByteArray("550 No such file.\r\n") << -1 << true
-                                  << QStringLiteral("Downloading file failed:\nNo such file.") << true;
+                                  << QStringLiteral("Downloading file failed:\nNo such file.") << true
+                                  << QFtp::Passive << false;
     QTest::newRow("malformed reply line") << QByteArray("SIZE") << QByteArray("hello there\r\n") << -1 << false
                                           << QStringLiteral("Downloading file failed:\nMalformed reply from server: "
                                                             "hello there")
-                                          << false;
+                                          << false << QFtp::Passive << false;
     QTest::newRow("reply code out of range") << QByteArray("SIZE") << QByteArray("613 what\r\n") << -1 << false
                                              << QStringLiteral("Downloading file failed:\nMalformed reply from "
                                                                "server: 613 what")
-                                             << false;
+                                             << false << QFtp::Passive << false;
     QTest::newRow("over-long reply line") << QByteArray("TYPE") << QByteArray("200 " + QByteArray(9000, 'x') + "\r\n")
                                           << -1 << false
                                           << QStringLiteral("Downloading file failed:\nReply line from server too "
                                                             "long")
-                                          << false;
+                                          << false << QFtp::Passive << false;
     QByteArray huge = "200-start\r\n";
     while (huge.size() < 1100 * 1024)
         huge += QByteArray(1000, 'y') + "\r\n";
     huge += "200 end\r\n";
     QTest::newRow("over-long multi-line reply") << QByteArray("TYPE") << huge << -1 << false
                                                 << QStringLiteral("Downloading file failed:\nReply from server too long")
-                                                << false;
+                                                << false << QFtp::Passive << false;
+    QTest::newRow("active, data connection closes early")
+        << QByteArray() << QByteArray() << 5000 << true
+        << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true
+        << QFtp::Active << false;
+    // The server answers 150 and 226 but sends nothing.
+    QTest::newRow("active, server never connects")
+        << QByteArray() << QByteArray() << -1 << true
+        << QStringLiteral("Downloading file failed:\nThe server did not open the data connection") << true
+        << QFtp::Active << true;
+    QTest::newRow("passive, data connection closed at once")
+        << QByteArray() << QByteArray() << -1 << true
+        << QStringLiteral("Downloading file failed:\nData connection closed after 0 of 20000 bytes") << true
+        << QFtp::Passive << true;
 }
 
 void TestQFtp::downloadFailure()
@@ -339,6 +359,8 @@ void TestQFtp::downloadFailure()
     QFETCH(bool, retrSent);
     QFETCH(QString, errorString);
     QFETCH(bool, stillConnected);
+    QFETCH(QFtp::TransferMode, mode);
+    QFETCH(bool, noData);
 
     ScriptedFtpServer server;
     server.setFile(pattern(20000));
@@ -346,10 +368,12 @@ void TestQFtp::downloadFailure()
         server.setReply(verb, reply);
     if (sendLimit >= 0)
         server.setSendLimit(sendLimit, false);
+    server.setNoData(noData);
 
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.setTransferMode(mode);
     ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     ftp.login(QStringLiteral("u"), QStringLiteral("p"));
     const int getId = ftp.get(QStringLiteral("file.bin"));
@@ -506,6 +530,44 @@ void TestQFtp::upload()
     // What the engine opened it closes again; what the caller opened stays open.
     QVERIFY(!file.isOpen());
     QVERIFY(buffer.isOpen());
+}
+
+void TestQFtp::uploadFailure_data()
+{
+    QTest::addColumn<QFtp::TransferMode>("mode");
+    QTest::addColumn<QString>("errorString");
+
+    // The server answers 150 and 226 but takes nothing.
+    QTest::newRow("active, server never connects")
+        << QFtp::Active << QStringLiteral("Uploading file failed:\nThe server did not open the data connection");
+    QTest::newRow("passive, data connection closed at once")
+        << QFtp::Passive << QStringLiteral("Uploading file failed:\nData connection closed after 0 bytes of the upload");
+}
+
+void TestQFtp::uploadFailure()
+{
+    QFETCH(QFtp::TransferMode, mode);
+    QFETCH(QString, errorString);
+
+    ScriptedFtpServer server;
+    server.setNoData(true);
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.setTransferMode(mode);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    const int putId = ftp.put(pattern(20000), QStringLiteral("up.bin"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QCOMPARE(finished.last().at(0).toInt(), putId);
+    QCOMPARE(finished.last().at(1).toBool(), true);
+    QCOMPARE(ftp.errorString(), errorString);
+    QCOMPARE(server.received().last(), QStringLiteral("STOR up.bin"));
+
+    ftp.cd(QStringLiteral("next"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
 }
 
 void TestQFtp::localDeviceFailure_data()
