@@ -19,6 +19,9 @@ QFtpPI::QFtpPI(QObject *parent)
     , m_dtp(new QFtpDTP(this))
 {
     m_socket->setObjectName(QStringLiteral("QFtpPI_socket"));
+    // Replies are not read while a final reply waits for the data connection to close;
+    // a bounded buffer lets TCP flow control hold back a server that keeps sending.
+    m_socket->setReadBufferSize(QFtpReplyReader::MaxLineLength + ReadChunk);
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &QFtpPI::connectTimedOut);
     connect(m_socket, &QTcpSocket::hostFound, this, &QFtpPI::hostFound);

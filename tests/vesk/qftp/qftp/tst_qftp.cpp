@@ -39,6 +39,7 @@ private Q_SLOTS:
     void abortFromListing_data();
     void abortFromListing();
     void serviceClosingDropsQueue();
+    void controlFloodWhileDataOpen();
     void abortTransfer_data();
     void abortTransfer();
     void abortBeforeStart();
@@ -797,6 +798,93 @@ void TestQFtp::serviceClosingDropsQueue()
     QVERIFY(!ftp.hasPendingCommands());
     QTRY_COMPARE(ftp.state(), QFtp::Unconnected);
     QCOMPARE(done.count(), 1);
+}
+
+void TestQFtp::controlFloodWhileDataOpen()
+{
+    // A hostile server answers 226 while it keeps the data connection open, then floods
+    // the control connection: the engine must not buffer the flood while it holds the 226.
+    QTcpServer control;
+    QTcpServer data;
+    QVERIFY(control.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(data.listen(QHostAddress::LocalHost, 0));
+    QPointer<QTcpSocket> c;
+    QPointer<QTcpSocket> d;
+    QByteArray inbox;
+    const qint64 floodLimit = 64 * 1024 * 1024;
+    const qint64 pushBack = 4 * 1024 * 1024;
+    const QByteArray junk = "200 " + QByteArray(1024 * 1024 - 6, 'x') + "\r\n";
+    qint64 flooded = 0;
+    int stalledTicks = 0;
+    QTimer flood;
+    flood.setInterval(5);
+    connect(&flood, &QTimer::timeout, this, [&]() {
+        if (!c)
+            return;
+        // Counts how long the client has taken nothing: TCP flow control at work.
+        if (c->bytesToWrite() >= pushBack) {
+            ++stalledTicks;
+            return;
+        }
+        stalledTicks = 0;
+        c->write(junk);
+        flooded += junk.size();
+        if (flooded >= floodLimit)
+            flood.stop();
+    });
+    connect(&data, &QTcpServer::newConnection, this, [&]() {
+        d = data.nextPendingConnection();
+        d->write("abc");
+    });
+    connect(&control, &QTcpServer::newConnection, this, [&]() {
+        c = control.nextPendingConnection();
+        c->write("220 ready\r\n");
+        connect(c, &QTcpSocket::readyRead, this, [&]() {
+            inbox += c->readAll();
+            for (int eol = inbox.indexOf("\r\n"); eol >= 0; eol = inbox.indexOf("\r\n")) {
+                const QByteArray line = inbox.left(eol);
+                inbox.remove(0, eol + 2);
+                if (line.startsWith("USER")) {
+                    c->write("230 ok\r\n");
+                } else if (line.startsWith("SIZE")) {
+                    c->write("213 3\r\n");
+                } else if (line.startsWith("PASV")) {
+                    const quint16 p = data.serverPort();
+                    c->write("227 Passive (127,0,0,1," + QByteArray::number(p / 256) + ","
+                             + QByteArray::number(p % 256) + ")\r\n");
+                } else if (line.startsWith("RETR")) {
+                    c->write("150 go\r\n226 done\r\n");
+                    flood.start();
+                } else {
+                    c->write("200 ok\r\n");
+                }
+            }
+        });
+    });
+
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QByteArray received;
+    connect(&ftp, &QFtp::readyRead, this, [&]() { received += ftp.readAll(); });
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), control.serverPort());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.get(QStringLiteral("f"));
+    QTRY_VERIFY_WITH_TIMEOUT(flooded >= floodLimit || stalledTicks >= 40, 30000);
+    flood.stop();
+    auto *pi = ftp.findChild<QTcpSocket *>(QStringLiteral("QFtpPI_socket"));
+    QVERIFY(pi);
+    QVERIFY2(flooded < floodLimit, "the client took the whole flood");
+    QVERIFY2(pi->bytesAvailable() <= 1024 * 1024, QByteArray::number(pi->bytesAvailable()).constData());
+    QVERIFY(done.isEmpty());
+
+    // Once the data connection closes, the held 226 ends the download, and reading
+    // resumes: the over-long junk lines then end the untrustworthy connection.
+    QVERIFY(d);
+    d->disconnectFromHost();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.first().at(0).toBool(), false);
+    QCOMPARE(received, QByteArray("abc"));
+    QTRY_COMPARE_WITH_TIMEOUT(ftp.state(), QFtp::Unconnected, 10000);
 }
 
 void TestQFtp::abortTransfer_data()
