@@ -242,7 +242,10 @@ void ScriptedFtpServer::receiveUpload()
 {
     QTcpSocket *data = m_data;
     m_uploaded.clear();
-    auto drain = [this, data]() { m_uploaded += data->readAll(); };
+    auto drain = [this, data]() {
+        if (data->isOpen())
+            m_uploaded += data->readAll();
+    };
     connect(data, &QTcpSocket::readyRead, this, drain);
     connect(data, &QTcpSocket::disconnected, this, [this, drain]() {
         drain();
