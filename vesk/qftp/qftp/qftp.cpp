@@ -375,7 +375,11 @@ void QFtp::piFinished(const QString &)
     if (cmd->m_openedDevice && cmd->m_device)
         cmd->m_device->close();
     delete cmd;
+    const quint64 failures = m_failures;
     emit commandFinished(id, false);
+    // A slot that aborted has ended the queue and reported done already.
+    if (m_failures != failures)
+        return;
     if (m_pending.isEmpty())
         emit done(false);
     else
@@ -405,6 +409,7 @@ void QFtp::failRunning(int code, const QString &text)
         return;
     const QFtpCommand *cmd = m_pending.first();
     const int id = cmd->m_id;
+    ++m_failures;
     m_error = Error(code);
     m_errorString = failurePrefix(cmd->m_type).arg(text);
     const bool wasClose = cmd->m_type == Close;

@@ -104,6 +104,7 @@ private:
     Error m_error = NoError;
     QString m_errorString;
     bool m_closePending = false;
+    quint64 m_failures = 0;
     TransferMode m_transferMode = Passive;
     QString m_proxyHost;
     quint16 m_proxyPort = 0;

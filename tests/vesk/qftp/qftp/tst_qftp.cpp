@@ -43,6 +43,7 @@ private Q_SLOTS:
     void abortTransfer_data();
     void abortTransfer();
     void abortBeforeStart();
+    void abortFromCommandFinished();
     void errorThenNewCommands();
     void connectFailure_data();
     void connectFailure();
@@ -960,6 +961,30 @@ void TestQFtp::abortBeforeStart()
     // The zero-delay start must not run a command that is gone.
     QCoreApplication::processEvents();
     QCOMPARE(started.count(), 0);
+}
+
+void TestQFtp::abortFromCommandFinished()
+{
+    // A page's ok callback that aborts runs from commandFinished, with the next command queued.
+    ScriptedFtpServer server;
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    const int firstId = ftp.cd(QStringLiteral("first"));
+    const int secondId = ftp.cd(QStringLiteral("second"));
+    connect(&ftp, &QFtp::commandFinished, this, [&](int id) {
+        if (id == firstId)
+            ftp.abort();
+    });
+    QVERIFY(done.wait(10000));
+    QCoreApplication::processEvents();
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.at(0).at(0).toBool(), true);
+    QCOMPARE(finished.last().at(0).toInt(), secondId);
+    QCOMPARE(finished.last().at(1).toBool(), true);
+    QVERIFY(!server.received().contains(QStringLiteral("CWD second")));
 }
 
 void TestQFtp::errorThenNewCommands()
