@@ -25,6 +25,21 @@ QString failurePrefix(QFtp::Command type)
     }
 }
 
+// A name carrying CR or LF would end the line early and smuggle in a command of
+// the server's choosing (RFC 959 lines end with CRLF); NUL cuts names short.
+bool hasLineBreak(const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        const int end = line.endsWith(QLatin1String("\r\n")) ? line.size() - 2 : line.size();
+        for (int i = 0; i < end; ++i) {
+            const QChar c = line.at(i);
+            if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 QString typeLine(QFtp::TransferType type)
 {
     return type == QFtp::Binary ? QStringLiteral("TYPE I\r\n") : QStringLiteral("TYPE A\r\n");
@@ -182,6 +197,16 @@ int QFtp::rawCommand(const QString &command)
     return addCommand(new QFtpCommand(RawCommand, QStringList(command.trimmed() + QStringLiteral("\r\n"))));
 }
 
+void QFtp::setConnectTimeout(int msecs)
+{
+    m_pi->setConnectTimeout(msecs);
+}
+
+int QFtp::connectTimeout() const
+{
+    return m_pi->connectTimeout();
+}
+
 qint64 QFtp::bytesAvailable() const
 {
     return m_pi->dtp()->bytesAvailable();
@@ -249,6 +274,10 @@ void QFtp::startNextCommand()
     // A slot may have aborted it.
     if (m_runningId != id || m_pending.isEmpty() || m_pending.first() != cmd)
         return;
+    if (hasLineBreak(cmd->m_lines)) {
+        failRunning(UnknownError, QStringLiteral("Invalid character in name"));
+        return;
+    }
 
     QFtpDTP *dtp = m_pi->dtp();
     switch (cmd->m_type) {
@@ -288,6 +317,7 @@ void QFtp::startNextCommand()
         break;
     case Put:
         dtp->startTransfer();
+        dtp->setUpload();
         if (cmd->m_hasData) {
             dtp->setData(cmd->m_data);
             dtp->setBytesTotal(cmd->m_data.size());
@@ -345,7 +375,11 @@ void QFtp::piFinished(const QString &)
     if (cmd->m_openedDevice && cmd->m_device)
         cmd->m_device->close();
     delete cmd;
+    const quint64 failures = m_failures;
     emit commandFinished(id, false);
+    // A slot that aborted has ended the queue and reported done already.
+    if (m_failures != failures)
+        return;
     if (m_pending.isEmpty())
         emit done(false);
     else
@@ -375,6 +409,7 @@ void QFtp::failRunning(int code, const QString &text)
         return;
     const QFtpCommand *cmd = m_pending.first();
     const int id = cmd->m_id;
+    ++m_failures;
     m_error = Error(code);
     m_errorString = failurePrefix(cmd->m_type).arg(text);
     const bool wasClose = cmd->m_type == Close;

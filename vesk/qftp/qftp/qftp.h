@@ -66,6 +66,9 @@ public:
     Error error() const { return m_error; }
     QString errorString() const { return m_errorString; }
     TransferMode transferMode() const { return m_transferMode; }
+    // Time allowed from connecting until the server's greeting has arrived.
+    void setConnectTimeout(int msecs);
+    int connectTimeout() const;
 
 public slots:
     void abort();
@@ -101,6 +104,7 @@ private:
     Error m_error = NoError;
     QString m_errorString;
     bool m_closePending = false;
+    quint64 m_failures = 0;
     TransferMode m_transferMode = Passive;
     QString m_proxyHost;
     quint16 m_proxyPort = 0;

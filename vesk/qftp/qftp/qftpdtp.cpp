@@ -176,6 +176,8 @@ void QFtpDTP::startTransfer()
     m_hasData = false;
     m_dataPos = 0;
     m_isListing = false;
+    m_isUpload = false;
+    m_connectionMade = false;
     m_binary = true;
     m_writeRequested = false;
     m_writeFinished = false;
@@ -203,9 +205,10 @@ void QFtpDTP::connectToHost(const QHostAddress &address, quint16 port)
     socket->connectToHost(address, port);
 }
 
-quint16 QFtpDTP::setupListener(const QHostAddress &address)
+quint16 QFtpDTP::setupListener(const QHostAddress &address, const QHostAddress &peer)
 {
     dropSocket();
+    m_expectedPeer = peer;
     delete m_listener;
     m_listener = new QTcpServer(this);
     m_listener->setObjectName(QStringLiteral("QFtpDTP active state server"));
@@ -255,6 +258,7 @@ void QFtpDTP::abortConnection()
 
 void QFtpDTP::dropSocket()
 {
+    ++m_serial;
     m_passiveConnecting = false;
     if (!m_socket)
         return;
@@ -293,6 +297,7 @@ void QFtpDTP::setupSocket(QTcpSocket *socket)
 void QFtpDTP::socketConnected()
 {
     m_passiveConnecting = false;
+    m_connectionMade = true;
     emit connected();
     if (m_writeRequested)
         writeMore();
@@ -302,7 +307,14 @@ void QFtpDTP::newConnection()
 {
     if (!m_listener)
         return;
-    QTcpSocket *socket = m_listener->nextPendingConnection();
+    QTcpSocket *socket = nullptr;
+    while ((socket = m_listener->nextPendingConnection())) {
+        // Only the server may supply or take the file; anyone else who found the port is turned away.
+        if (socket->peerAddress().isEqual(m_expectedPeer, QHostAddress::TolerantConversion))
+            break;
+        socket->abort();
+        socket->deleteLater();
+    }
     if (!socket)
         return;
     // One data connection per transfer; later ones are not ours.
@@ -314,6 +326,7 @@ void QFtpDTP::newConnection()
     socket->setParent(this);
     socket->setObjectName(QStringLiteral("QFtpDTP Active state socket"));
     setupSocket(socket);
+    m_connectionMade = true;
     emit connected();
     if (m_writeRequested)
         writeMore();
@@ -326,6 +339,7 @@ void QFtpDTP::socketReadyRead()
     // One buffer for the whole transfer: a fresh large allocation per read costs more than the copy.
     if (m_chunk.size() != ChunkSize)
         m_chunk.resize(int(ChunkSize));
+    const quint64 serial = m_serial;
     while (m_socket && m_socket->bytesAvailable() > 0) {
         const qint64 n = m_socket->read(m_chunk.data(), ChunkSize);
         if (n <= 0)
@@ -345,6 +359,9 @@ void QFtpDTP::socketReadyRead()
             m_readBuffer.append(m_chunk.constData(), int(n));
             emit readyRead();
         }
+        // Slots of listInfo and readyRead may abort the transfer.
+        if (m_serial != serial)
+            return;
         emit dataTransferProgress(m_bytesDone, m_bytesTotal);
     }
 }
@@ -389,7 +406,11 @@ void QFtpDTP::writeMore()
                 return;
             }
             m_bytesDone += chunk.size();
+            const quint64 serial = m_serial;
             emit dataTransferProgress(m_bytesDone, m_bytesTotal);
+            // A progress slot may have aborted the transfer (and dropped the socket).
+            if (m_serial != serial)
+                return;
         }
         if (atEnd) {
             m_writeFinished = true;
@@ -454,24 +475,39 @@ void QFtpDTP::finishConnection()
     socketReadyRead();
     if (!m_socket)
         return;
-    if (m_isListing)
+    if (m_isListing) {
         finishListing();
-    if (m_errorMessage.isEmpty()) {
-        if (m_writeRequested && !m_writeFinished) {
-            m_errorMessage = QStringLiteral("Data connection closed after %1 bytes of the upload").arg(m_bytesDone);
-        } else if (!m_isListing && !m_writeRequested && m_binary && m_bytesTotal >= 0 && m_bytesDone < m_bytesTotal) {
-            m_errorMessage = QStringLiteral("Data connection closed after %1 of %2 bytes").arg(m_bytesDone).arg(m_bytesTotal);
-        }
+        // A listInfo slot may have aborted the transfer.
+        if (!m_socket)
+            return;
     }
+    checkComplete();
     m_socket->disconnect(this);
     m_socket->deleteLater();
     m_socket = nullptr;
     emit connectionClosed();
 }
 
+void QFtpDTP::checkComplete()
+{
+    if (!m_errorMessage.isEmpty() || m_isListing)
+        return;
+    // A server that claims success without ever connecting (active mode) moved nothing.
+    if (!m_connectionMade) {
+        m_errorMessage = QStringLiteral("The server did not open the data connection");
+    } else if (m_isUpload) {
+        if (!m_writeFinished)
+            m_errorMessage = QStringLiteral("Data connection closed after %1 bytes of the upload").arg(m_bytesDone);
+    } else if (m_binary && m_bytesTotal >= 0 && m_bytesDone < m_bytesTotal) {
+        // ASCII mode may change line ends, so only a binary size can be held to SIZE.
+        m_errorMessage = QStringLiteral("Data connection closed after %1 of %2 bytes").arg(m_bytesDone).arg(m_bytesTotal);
+    }
+}
+
 bool QFtpDTP::feedListing(const QByteArray &chunk)
 {
     m_lineBuffer.append(chunk);
+    const quint64 serial = m_serial;
     int start = 0;
     for (;;) {
         const int eol = m_lineBuffer.indexOf('\n', start);
@@ -483,6 +519,11 @@ bool QFtpDTP::feedListing(const QByteArray &chunk)
         }
         parseListLine(m_lineBuffer.mid(start, eol - start));
         start = eol + 1;
+        if (m_serial != serial) {
+            // Aborted from a listInfo slot: the rest belongs to no one.
+            m_lineBuffer.clear();
+            return true;
+        }
     }
     m_lineBuffer.remove(0, start);
     if (m_lineBuffer.size() > MaxListLineLength) {

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QIODevice>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include "qurlinfo.h"
-
-class QHostAddress;
 
 class QTcpServer;
 class QTcpSocket;
@@ -27,6 +26,7 @@ public:
     // Set up before each transfer; a command uses exactly one of them.
     void startTransfer();
     void setListing() { m_isListing = true; }
+    void setUpload() { m_isUpload = true; }
     void setDevice(QIODevice *device) { m_device = device; }
     void setData(const QByteArray &data);
     void setBinary(bool binary) { m_binary = binary; }
@@ -38,10 +38,14 @@ public:
 
     // Passive mode: connect to the server's data port.
     void connectToHost(const QHostAddress &address, quint16 port);
-    // Active mode: listen on the given local address; returns the port or 0.
-    quint16 setupListener(const QHostAddress &address);
+    // Active mode: listen on the given local address for a connection from
+    // peer (the control connection's peer); returns the port or 0.
+    quint16 setupListener(const QHostAddress &address, const QHostAddress &peer);
     // STOR was accepted: write as soon as the connection exists.
     void startWriting();
+
+    // At the final reply of a transfer: records why it is incomplete, if it is.
+    void checkComplete();
 
     // True while a data connection is open or about to be accepted.
     bool isConnectionOpen();
@@ -90,15 +94,20 @@ private:
 
     QTcpSocket *m_socket = nullptr;
     QTcpServer *m_listener = nullptr;
+    QHostAddress m_expectedPeer;
     QPointer<QIODevice> m_device;
     QByteArray m_data;
     bool m_hasData = false;
     qint64 m_dataPos = 0;
     bool m_isListing = false;
+    bool m_isUpload = false;
+    bool m_connectionMade = false;
     bool m_binary = true;
     bool m_writeRequested = false;
     bool m_writeFinished = false;
     bool m_passiveConnecting = false;
+    // Counts dropped connections, so that a loop can tell a slot aborted the transfer.
+    quint64 m_serial = 0;
     qint64 m_bytesDone = 0;
     qint64 m_bytesTotal = -1;
     QString m_errorMessage;

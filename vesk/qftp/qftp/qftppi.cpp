@@ -9,7 +9,6 @@
 
 namespace {
 
-const int ConnectTimeoutMs = 30000;
 const qint64 ReadChunk = 64 * 1024;
 
 }
@@ -20,6 +19,9 @@ QFtpPI::QFtpPI(QObject *parent)
     , m_dtp(new QFtpDTP(this))
 {
     m_socket->setObjectName(QStringLiteral("QFtpPI_socket"));
+    // Replies are not read while a final reply waits for the data connection to close;
+    // a bounded buffer lets TCP flow control hold back a server that keeps sending.
+    m_socket->setReadBufferSize(QFtpReplyReader::MaxLineLength + ReadChunk);
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &QFtpPI::connectTimedOut);
     connect(m_socket, &QTcpSocket::hostFound, this, &QFtpPI::hostFound);
@@ -61,7 +63,7 @@ void QFtpPI::connectToHost(const QString &host, quint16 port)
     m_commandActive = true;
     m_connecting = true;
     emit connectState(QFtp::HostLookup);
-    m_connectTimer.start(ConnectTimeoutMs);
+    m_connectTimer.start(m_connectTimeout);
     m_socket->connectToHost(host, port);
 }
 
@@ -144,7 +146,7 @@ void QFtpPI::hostFound()
 
 void QFtpPI::socketConnected()
 {
-    m_connectTimer.stop();
+    // The timer runs on until the greeting: a server that accepts and stays silent must not hang us.
     emit connectState(QFtp::Connected);
 }
 
@@ -215,6 +217,7 @@ void QFtpPI::connectTimedOut()
 
 void QFtpPI::failProtocol(const QString &text)
 {
+    m_connectTimer.stop();
     const bool active = m_commandActive;
     m_commandActive = false;
     m_connecting = false;
@@ -288,6 +291,7 @@ bool QFtpPI::processReply()
         if (kind == 2) {
             m_state = Idle;
             m_connecting = false;
+            m_connectTimer.stop();
             m_commandActive = false;
             emit finished(QStringLiteral("Connected to host %1").arg(m_socket->peerName()));
         } else if (kind == 4 || kind == 5) {
@@ -335,6 +339,10 @@ bool QFtpPI::processReply()
         m_dtp->setBytesTotal(ok && total >= 0 ? total : -1);
     } else if (kind == 1 && m_currentCmd.startsWith(QLatin1String("STOR "))) {
         m_dtp->startWriting();
+    } else if (kind == 2
+               && (m_currentCmd.startsWith(QLatin1String("RETR ")) || m_currentCmd.startsWith(QLatin1String("STOR ")))) {
+        // The final reply alone proves nothing: the data must have moved too.
+        m_dtp->checkComplete();
     }
 
     switch (m_state) {
@@ -453,7 +461,7 @@ void QFtpPI::startNextCmd()
                         QStringLiteral("Active mode over IPv6 needs EPRT, which the server refused"));
             return;
         }
-        const quint16 port = m_dtp->setupListener(local);
+        const quint16 port = m_dtp->setupListener(local, m_socket->peerAddress());
         if (port == 0) {
             const QString message = m_dtp->errorMessage();
             m_dtp->clearError();

@@ -34,6 +34,8 @@ public:
     State state() const { return m_state; }
     QString currentCommand() const { return m_currentCmd; }
     void setRawCommand(bool raw) { m_rawCommand = raw; }
+    void setConnectTimeout(int msecs) { m_connectTimeout = msecs; }
+    int connectTimeout() const { return m_connectTimeout; }
     QFtpDTP *dtp() const { return m_dtp; }
 
 signals:
@@ -67,6 +69,7 @@ private:
     QFtpReplyReader m_reader;
     QTimer m_connectTimer;
     QString m_host;
+    int m_connectTimeout = 30000;
     int m_replyCode = 0;
     QString m_replyText;
     QString m_currentCmd;

@@ -71,6 +71,12 @@ void ScriptedFtpServer::send(const QByteArray &raw)
     });
 }
 
+void ScriptedFtpServer::sendFinal(const QByteArray &raw)
+{
+    m_transferOpen = false;
+    send(raw);
+}
+
 void ScriptedFtpServer::handle(const QByteArray &line)
 {
     const QByteArray verb = line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')).toUpper();
@@ -96,7 +102,8 @@ void ScriptedFtpServer::handle(const QByteArray &line)
             send("501 Bad PORT\r\n");
             return;
         }
-        connectActive(m_address, quint16(n[4].toUInt() * 256 + n[5].toUInt()));
+        if (!m_noData)
+            connectActive(m_address, quint16(n[4].toUInt() * 256 + n[5].toUInt()));
         send("200 PORT OK\r\n");
     } else if (verb == "EPRT") {
         const QList<QByteArray> parts = arg.split(arg.isEmpty() ? '|' : arg.at(0));
@@ -104,22 +111,32 @@ void ScriptedFtpServer::handle(const QByteArray &line)
             send("501 Bad EPRT\r\n");
             return;
         }
-        connectActive(QHostAddress(QString::fromLatin1(parts[2])), quint16(parts[3].toUInt()));
+        if (!m_noData)
+            connectActive(QHostAddress(QString::fromLatin1(parts[2])), quint16(parts[3].toUInt()));
         send("200 EPRT OK\r\n");
+    } else if (m_noData && (verb == "RETR" || verb == "LIST" || verb == "STOR")) {
+        // Late, so that the client has seen its data connection closed.
+        QTimer::singleShot(50, this, [this]() { sendFinal("150 Opening data connection\r\n226 Transfer complete\r\n"); });
     } else if (verb == "RETR" || verb == "LIST") {
         const QByteArray content = verb == "RETR" ? m_file : m_listing;
+        m_transferOpen = true;
         if (!m_repliesAfterData)
             send("150 Opening data connection\r\n");
         whenDataReady([this, content]() { sendData(content); });
     } else if (verb == "STOR") {
+        m_transferOpen = true;
         send("150 Ready for data\r\n");
         whenDataReady([this]() { receiveUpload(); });
     } else if (verb == "ABOR") {
         // Answered a little later, so that the client has its next command ready by then.
-        const QByteArray answer = m_data ? QByteArray("426 Transfer aborted\r\n226 ABOR done\r\n")
-                                         : QByteArray("225 No transfer to abort\r\n");
-        if (m_data)
+        // RFC 959: 426 for a transfer still owed its final reply, then 226 for ABOR.
+        const QByteArray answer = m_transferOpen ? QByteArray("426 Transfer aborted\r\n226 ABOR done\r\n")
+                                                 : QByteArray("225 No transfer to abort\r\n");
+        m_transferOpen = false;
+        if (m_data) {
+            m_data->disconnect(this);
             m_data->abort();
+        }
         QTimer::singleShot(30, this, [this, answer]() { send(answer); });
         m_pendingDataAction = nullptr;
     } else if (verb == "CWD" || verb == "RMD" || verb == "DELE" || verb == "RNTO") {
@@ -181,6 +198,10 @@ void ScriptedFtpServer::newDataConnection()
 {
     QTcpSocket *socket = m_dataServer.nextPendingConnection();
     m_dataServer.close();
+    if (m_noData) {
+        socket->disconnectFromHost();
+        return;
+    }
     m_data = socket;
     if (m_pendingDataAction) {
         auto action = m_pendingDataAction;
@@ -205,14 +226,14 @@ void ScriptedFtpServer::sendData(const QByteArray &content)
     if (m_stall)
         return;
     if (m_finalBeforeClose) {
-        send("226 Transfer complete\r\n");
+        sendFinal("226 Transfer complete\r\n");
         m_control->flush();
     }
     connect(data, &QTcpSocket::disconnected, this, [this]() {
         if (m_repliesAfterData)
-            send("150 Opening data connection\r\n226 Transfer complete\r\n");
+            sendFinal("150 Opening data connection\r\n226 Transfer complete\r\n");
         else if (!m_finalBeforeClose)
-            send("226 Transfer complete\r\n");
+            sendFinal("226 Transfer complete\r\n");
     });
     data->disconnectFromHost();
 }
@@ -221,14 +242,17 @@ void ScriptedFtpServer::receiveUpload()
 {
     QTcpSocket *data = m_data;
     m_uploaded.clear();
-    auto drain = [this, data]() { m_uploaded += data->readAll(); };
+    auto drain = [this, data]() {
+        if (data->isOpen())
+            m_uploaded += data->readAll();
+    };
     connect(data, &QTcpSocket::readyRead, this, drain);
     connect(data, &QTcpSocket::disconnected, this, [this, drain]() {
         drain();
-        send("226 Transfer complete\r\n");
+        sendFinal("226 Transfer complete\r\n");
     });
     drain();
     if (data->state() != QAbstractSocket::ConnectedState) {
-        send("226 Transfer complete\r\n");
+        sendFinal("226 Transfer complete\r\n");
     }
 }

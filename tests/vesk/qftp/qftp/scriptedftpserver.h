@@ -24,6 +24,7 @@ public:
 
     // Raw reply text for a verb ("USER", "PASV", ...), sent as given; replaces the default behaviour.
     void setReply(const QByteArray &verb, const QByteArray &raw) { m_replies.insert(verb, raw); }
+    // An empty greeting makes a server that accepts and never answers.
     void setGreeting(const QByteArray &raw) { m_greeting = raw; }
     // Closes the control connection right after answering this verb.
     void setCloseAfter(const QByteArray &verb) { m_closeAfter = verb; }
@@ -37,6 +38,9 @@ public:
     void setRepliesAfterData(bool on) { m_repliesAfterData = on; }
     // Sends 226 before closing the data connection.
     void setFinalBeforeClose(bool on) { m_finalBeforeClose = on; }
+    // Answers RETR, LIST and STOR with 150 and 226 and moves no data: a passive
+    // data connection is closed at once, an active one never made.
+    void setNoData(bool on) { m_noData = on; }
     // Sends every reply in two writes a little apart.
     void setSplitReplies(bool on) { m_splitReplies = on; }
 
@@ -55,6 +59,8 @@ private slots:
 private:
     void handle(const QByteArray &line);
     void send(const QByteArray &raw);
+    // The final reply of a transfer.
+    void sendFinal(const QByteArray &raw);
     void openPassive(bool extended);
     void connectActive(const QHostAddress &host, quint16 port);
     void whenDataReady(std::function<void()> action);
@@ -77,6 +83,8 @@ private:
     bool m_repliesAfterData = false;
     bool m_finalBeforeClose = false;
     bool m_splitReplies = false;
+    bool m_transferOpen = false;
+    bool m_noData = false;
     std::function<void()> m_pendingDataAction;
     QStringList m_received;
     QByteArray m_uploaded;

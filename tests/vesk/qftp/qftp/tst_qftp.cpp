@@ -29,13 +29,21 @@ private Q_SLOTS:
     void extendedModes();
     void upload_data();
     void upload();
+    void uploadFailure_data();
+    void uploadFailure();
     void localDeviceFailure_data();
     void localDeviceFailure();
+    void invalidName_data();
+    void invalidName();
     void listing();
+    void abortFromListing_data();
+    void abortFromListing();
     void serviceClosingDropsQueue();
+    void controlFloodWhileDataOpen();
     void abortTransfer_data();
     void abortTransfer();
     void abortBeforeStart();
+    void abortFromCommandFinished();
     void errorThenNewCommands();
     void connectFailure_data();
     void connectFailure();
@@ -46,6 +54,22 @@ private Q_SLOTS:
 private:
     QTemporaryDir *m_dir = nullptr;
 };
+
+namespace {
+
+// Qt only warns when a method runs on a null QObject; collect the warnings to catch that.
+QStringList g_warnings;
+
+// Operations that send a name given by the caller.
+enum NameOperation { List, Cd, Get, PutData, PutDevice, Remove, Mkdir, Rmdir, RenameFrom, RenameTo, User, Password, Raw };
+
+void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        g_warnings << message;
+}
+
+}
 
 QByteArray TestQFtp::pattern(int size)
 {
@@ -151,7 +175,7 @@ void TestQFtp::download_data()
     QTest::addColumn<int>("variant");
     QTest::addColumn<bool>("sizeKnown");
 
-    enum { Plain, RepliesTogether, FinalFirst, Device };
+    enum { Plain, RepliesTogether, FinalFirst, Device, Stranger };
     QTest::newRow("passive") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(Plain) << true;
     QTest::newRow("active") << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(Plain) << true;
     QTest::newRow("passive into device") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray()
@@ -169,6 +193,9 @@ void TestQFtp::download_data()
         << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(FinalFirst) << true;
     QTest::newRow("active, 226 before the data connection closes")
         << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(FinalFirst) << true;
+    // Linux routes all of 127/8 to the loopback device, so 127.0.0.2 is another local host.
+    QTest::newRow("active, another host connects first")
+        << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(Stranger) << true;
 }
 
 void TestQFtp::download()
@@ -191,6 +218,23 @@ void TestQFtp::download()
 
     QFile file(m_dir->filePath(QStringLiteral("out.bin")));
     QVERIFY(file.open(QIODevice::WriteOnly));
+
+    // Reaches the listener before the server does and offers its own data.
+    QTcpSocket stranger;
+    bool strangerConnected = false;
+    if (variant == 4) {
+        connect(&server, &ScriptedFtpServer::lineReceived, this, [&](const QString &line) {
+            const QStringList n = line.mid(5).split(QLatin1Char(','));
+            if (!line.startsWith(QLatin1String("PORT ")) || n.size() != 6)
+                return;
+            if (!stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0))
+                return;
+            stranger.connectToHost(QHostAddress::LocalHost, quint16(n[4].toUInt() * 256 + n[5].toUInt()));
+            strangerConnected = stranger.waitForConnected(5000);
+            stranger.write("EVIL");
+            stranger.flush();
+        });
+    }
 
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
@@ -218,6 +262,10 @@ void TestQFtp::download()
     QCOMPARE(progress.last().at(1).toLongLong(), sizeKnown ? qint64(content.size()) : qint64(-1));
     QVERIFY(server.verbs().contains(mode == QFtp::Passive ? "PASV" : "PORT"));
     QCOMPARE(server.verbs().last(), QStringLiteral("RETR"));
+    if (variant == 4) {
+        QVERIFY(strangerConnected);
+        QTRY_COMPARE(stranger.state(), QAbstractSocket::UnconnectedState);
+    }
 }
 
 void TestQFtp::downloadFailure_data()
@@ -228,28 +276,30 @@ void TestQFtp::downloadFailure_data()
     QTest::addColumn<bool>("retrSent");
     QTest::addColumn<QString>("errorString");
     QTest::addColumn<bool>("stillConnected");
+    QTest::addColumn<QFtp::TransferMode>("mode");
+    QTest::addColumn<bool>("noData");
 
     QTest::newRow("227 octet over 255") << QByteArray("PASV")
                                         << QByteArray("227 Entering Passive Mode (127,0,0,1,300,1)\r\n") << -1
                                         << false
                                         << QStringLiteral("Downloading file failed:\nInvalid address in passive mode "
                                                           "reply: Entering Passive Mode (127,0,0,1,300,1)")
-                                        << true;
+                                        << true << QFtp::Passive << false;
     QTest::newRow("227 port zero") << QByteArray("PASV") << QByteArray("227 Passive (127,0,0,1,0,0)\r\n") << -1
                                    << false
                                    << QStringLiteral("Downloading file failed:\nInvalid address in passive mode "
                                                      "reply: Passive (127,0,0,1,0,0)")
-                                   << true;
+                                   << true << QFtp::Passive << false;
     QTest::newRow("227 number that overflows")
         << QByteArray("PASV") << QByteArray("227 Passive (127,0,0,1,4294967297,1)\r\n") << -1 << false
         << QStringLiteral("Downloading file failed:\nInvalid address in passive mode reply: Passive "
                           "(127,0,0,1,4294967297,1)")
-        << true;
+        << true << QFtp::Passive << false;
     QTest::newRow("227 without numbers") << QByteArray("PASV") << QByteArray("227 Passive mode on\r\n") << -1
                                          << false
                                          << QStringLiteral("Downloading file failed:\nInvalid address in passive "
                                                            "mode reply: Passive mode on")
-                                         << true;
+                                         << true << QFtp::Passive << false;
     quint16 closedPort = 0;
     {
         QTcpServer probe;
@@ -259,32 +309,48 @@ void TestQFtp::downloadFailure_data()
     QTest::newRow("data connection refused")
         << QByteArray("PASV")
         << QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n").arg(closedPort / 256).arg(closedPort % 256).toLatin1()
-        << -1 << false << QStringLiteral("Downloading file failed:\nConnection refused for data connection") << true;
+        << -1 << false << QStringLiteral("Downloading file failed:\nConnection refused for data connection") << true
+        << QFtp::Passive << false;
     QTest::newRow("data connection closes early")
         << QByteArray() << QByteArray() << 5000 << true
-        << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true;
+        << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true
+        << QFtp::Passive << false;
     QTest::newRow("RETR refused") << QByteArray("RETR") << QByteArray("550 No such file.\r\n") << -1 << true
-                                  << QStringLiteral("Downloading file failed:\nNo such file.") << true;
+                                  << QStringLiteral("Downloading file failed:\nNo such file.") << true
+                                  << QFtp::Passive << false;
     QTest::newRow("malformed reply line") << QByteArray("SIZE") << QByteArray("hello there\r\n") << -1 << false
                                           << QStringLiteral("Downloading file failed:\nMalformed reply from server: "
                                                             "hello there")
-                                          << false;
+                                          << false << QFtp::Passive << false;
     QTest::newRow("reply code out of range") << QByteArray("SIZE") << QByteArray("613 what\r\n") << -1 << false
                                              << QStringLiteral("Downloading file failed:\nMalformed reply from "
                                                                "server: 613 what")
-                                             << false;
+                                             << false << QFtp::Passive << false;
     QTest::newRow("over-long reply line") << QByteArray("TYPE") << QByteArray("200 " + QByteArray(9000, 'x') + "\r\n")
                                           << -1 << false
                                           << QStringLiteral("Downloading file failed:\nReply line from server too "
                                                             "long")
-                                          << false;
+                                          << false << QFtp::Passive << false;
     QByteArray huge = "200-start\r\n";
     while (huge.size() < 1100 * 1024)
         huge += QByteArray(1000, 'y') + "\r\n";
     huge += "200 end\r\n";
     QTest::newRow("over-long multi-line reply") << QByteArray("TYPE") << huge << -1 << false
                                                 << QStringLiteral("Downloading file failed:\nReply from server too long")
-                                                << false;
+                                                << false << QFtp::Passive << false;
+    QTest::newRow("active, data connection closes early")
+        << QByteArray() << QByteArray() << 5000 << true
+        << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true
+        << QFtp::Active << false;
+    // The server answers 150 and 226 but sends nothing.
+    QTest::newRow("active, server never connects")
+        << QByteArray() << QByteArray() << -1 << true
+        << QStringLiteral("Downloading file failed:\nThe server did not open the data connection") << true
+        << QFtp::Active << true;
+    QTest::newRow("passive, data connection closed at once")
+        << QByteArray() << QByteArray() << -1 << true
+        << QStringLiteral("Downloading file failed:\nData connection closed after 0 of 20000 bytes") << true
+        << QFtp::Passive << true;
 }
 
 void TestQFtp::downloadFailure()
@@ -295,6 +361,8 @@ void TestQFtp::downloadFailure()
     QFETCH(bool, retrSent);
     QFETCH(QString, errorString);
     QFETCH(bool, stillConnected);
+    QFETCH(QFtp::TransferMode, mode);
+    QFETCH(bool, noData);
 
     ScriptedFtpServer server;
     server.setFile(pattern(20000));
@@ -302,10 +370,12 @@ void TestQFtp::downloadFailure()
         server.setReply(verb, reply);
     if (sendLimit >= 0)
         server.setSendLimit(sendLimit, false);
+    server.setNoData(noData);
 
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.setTransferMode(mode);
     ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     ftp.login(QStringLiteral("u"), QStringLiteral("p"));
     const int getId = ftp.get(QStringLiteral("file.bin"));
@@ -464,6 +534,44 @@ void TestQFtp::upload()
     QVERIFY(buffer.isOpen());
 }
 
+void TestQFtp::uploadFailure_data()
+{
+    QTest::addColumn<QFtp::TransferMode>("mode");
+    QTest::addColumn<QString>("errorString");
+
+    // The server answers 150 and 226 but takes nothing.
+    QTest::newRow("active, server never connects")
+        << QFtp::Active << QStringLiteral("Uploading file failed:\nThe server did not open the data connection");
+    QTest::newRow("passive, data connection closed at once")
+        << QFtp::Passive << QStringLiteral("Uploading file failed:\nData connection closed after 0 bytes of the upload");
+}
+
+void TestQFtp::uploadFailure()
+{
+    QFETCH(QFtp::TransferMode, mode);
+    QFETCH(QString, errorString);
+
+    ScriptedFtpServer server;
+    server.setNoData(true);
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.setTransferMode(mode);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    const int putId = ftp.put(pattern(20000), QStringLiteral("up.bin"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QCOMPARE(finished.last().at(0).toInt(), putId);
+    QCOMPARE(finished.last().at(1).toBool(), true);
+    QCOMPARE(ftp.errorString(), errorString);
+    QCOMPARE(server.received().last(), QStringLiteral("STOR up.bin"));
+
+    ftp.cd(QStringLiteral("next"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+}
+
 void TestQFtp::localDeviceFailure_data()
 {
     QTest::addColumn<bool>("upload");
@@ -504,6 +612,84 @@ void TestQFtp::localDeviceFailure()
     QCOMPARE(done.last().at(0).toBool(), false);
 }
 
+void TestQFtp::invalidName_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("errorString");
+
+    const QString injected = QStringLiteral("x\r\nDELE important.txt");
+    const QString invalid = QStringLiteral("Invalid character in name");
+    QTest::newRow("list") << int(List) << injected << QStringLiteral("Listing directory failed:\n") + invalid;
+    QTest::newRow("cd") << int(Cd) << injected << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("cd, bare LF") << int(Cd) << QStringLiteral("x\nDELE important.txt")
+                                 << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("cd, bare CR") << int(Cd) << QStringLiteral("x\rDELE important.txt")
+                                 << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("cd, NUL") << int(Cd) << QString::fromLatin1("x\0y", 3)
+                             << QStringLiteral("Changing directory failed:\n") + invalid;
+    QTest::newRow("get") << int(Get) << injected << QStringLiteral("Downloading file failed:\n") + invalid;
+    QTest::newRow("put from memory") << int(PutData) << injected << QStringLiteral("Uploading file failed:\n") + invalid;
+    QTest::newRow("put from a device") << int(PutDevice) << injected
+                                       << QStringLiteral("Uploading file failed:\n") + invalid;
+    QTest::newRow("remove") << int(Remove) << injected << QStringLiteral("Removing file failed:\n") + invalid;
+    QTest::newRow("mkdir") << int(Mkdir) << injected << QStringLiteral("Creating directory failed:\n") + invalid;
+    QTest::newRow("rmdir") << int(Rmdir) << injected << QStringLiteral("Removing directory failed:\n") + invalid;
+    QTest::newRow("rename, old name") << int(RenameFrom) << injected << invalid;
+    QTest::newRow("rename, new name") << int(RenameTo) << injected << invalid;
+    QTest::newRow("login, user") << int(User) << injected << QStringLiteral("Login failed:\n") + invalid;
+    QTest::newRow("login, password") << int(Password) << injected << QStringLiteral("Login failed:\n") + invalid;
+    QTest::newRow("raw command") << int(Raw) << QStringLiteral("NOOP\r\nDELE important.txt") << invalid;
+}
+
+void TestQFtp::invalidName()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, name);
+    QFETCH(QString, errorString);
+
+    ScriptedFtpServer server;
+    QBuffer buffer;
+    buffer.setData("content");
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    QVERIFY(done.wait(10000));
+    const QString ok = QStringLiteral("ok");
+    int id = 0;
+    switch (operation) {
+    case List: id = ftp.list(name); break;
+    case Cd: id = ftp.cd(name); break;
+    case Get: id = ftp.get(name); break;
+    case PutData: id = ftp.put(QByteArray("content"), name); break;
+    case PutDevice: id = ftp.put(&buffer, name); break;
+    case Remove: id = ftp.remove(name); break;
+    case Mkdir: id = ftp.mkdir(name); break;
+    case Rmdir: id = ftp.rmdir(name); break;
+    case RenameFrom: id = ftp.rename(name, ok); break;
+    case RenameTo: id = ftp.rename(ok, name); break;
+    case User: id = ftp.login(name, ok); break;
+    case Password: id = ftp.login(ok, name); break;
+    case Raw: id = ftp.rawCommand(name); break;
+    }
+    QVERIFY(id > 0);
+    ftp.cd(QStringLiteral("dropped"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QCOMPARE(finished.last().at(0).toInt(), id);
+    QCOMPARE(finished.last().at(1).toBool(), true);
+    QCOMPARE(ftp.error(), QFtp::UnknownError);
+    QCOMPARE(ftp.errorString(), errorString);
+
+    // Nothing of the refused command reached the server, and the connection still serves.
+    ftp.cd(QStringLiteral("next"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    QCOMPARE(server.received(), QStringList{ QStringLiteral("CWD next") });
+    QVERIFY(!buffer.isOpen());
+}
+
 void TestQFtp::listing()
 {
     ScriptedFtpServer server;
@@ -536,6 +722,56 @@ void TestQFtp::listing()
     QCOMPARE(entries.count(), 3);
 }
 
+void TestQFtp::abortFromListing_data()
+{
+    QTest::addColumn<QByteArray>("listing");
+    QTest::addColumn<QString>("abortAt");
+    QTest::addColumn<int>("entriesSeen");
+
+    const QByteArray entries = "-rw-r--r-- 1 a b 1 Jan 01 2001 first\r\n"
+                               "-rw-r--r-- 1 a b 1 Jan 01 2001 second\r\n"
+                               "-rw-r--r-- 1 a b 1 Jan 01 2001 third\r\n";
+    QTest::newRow("first of several in one read") << entries << QStringLiteral("first") << 1;
+    // Without a line end the last entry is only parsed when the data connection closes.
+    QTest::newRow("last entry, parsed at close")
+        << QByteArray(entries + "-rw-r--r-- 1 a b 1 Jan 01 2001 last") << QStringLiteral("last") << 4;
+}
+
+void TestQFtp::abortFromListing()
+{
+    QFETCH(QByteArray, listing);
+    QFETCH(QString, abortAt);
+    QFETCH(int, entriesSeen);
+
+    ScriptedFtpServer server;
+    server.setListing(listing);
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QStringList names;
+    connect(&ftp, &QFtp::listInfo, this, [&](const QUrlInfo &info) {
+        names << info.name();
+        if (info.name() == abortAt)
+            ftp.abort();
+    });
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.list();
+    g_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+    const bool finished = done.wait(10000);
+    qInstallMessageHandler(previous);
+    QVERIFY(finished);
+    QCOMPARE(g_warnings, QStringList());
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QCOMPARE(ftp.errorString(), QStringLiteral("Listing directory failed:\nOperation aborted"));
+    QCOMPARE(names.size(), entriesSeen);
+
+    ftp.cd(QStringLiteral("after"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    QCOMPARE(server.received().last(), QStringLiteral("CWD after"));
+}
+
 void TestQFtp::serviceClosingDropsQueue()
 {
     ScriptedFtpServer server;
@@ -565,16 +801,108 @@ void TestQFtp::serviceClosingDropsQueue()
     QCOMPARE(done.count(), 1);
 }
 
+void TestQFtp::controlFloodWhileDataOpen()
+{
+    // A hostile server answers 226 while it keeps the data connection open, then floods
+    // the control connection: the engine must not buffer the flood while it holds the 226.
+    QTcpServer control;
+    QTcpServer data;
+    QVERIFY(control.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(data.listen(QHostAddress::LocalHost, 0));
+    QPointer<QTcpSocket> c;
+    QPointer<QTcpSocket> d;
+    QByteArray inbox;
+    const qint64 floodLimit = 64 * 1024 * 1024;
+    const qint64 pushBack = 4 * 1024 * 1024;
+    const QByteArray junk = "200 " + QByteArray(1024 * 1024 - 6, 'x') + "\r\n";
+    qint64 flooded = 0;
+    int stalledTicks = 0;
+    QTimer flood;
+    flood.setInterval(5);
+    connect(&flood, &QTimer::timeout, this, [&]() {
+        if (!c)
+            return;
+        // Counts how long the client has taken nothing: TCP flow control at work.
+        if (c->bytesToWrite() >= pushBack) {
+            ++stalledTicks;
+            return;
+        }
+        stalledTicks = 0;
+        c->write(junk);
+        flooded += junk.size();
+        if (flooded >= floodLimit)
+            flood.stop();
+    });
+    connect(&data, &QTcpServer::newConnection, this, [&]() {
+        d = data.nextPendingConnection();
+        d->write("abc");
+    });
+    connect(&control, &QTcpServer::newConnection, this, [&]() {
+        c = control.nextPendingConnection();
+        c->write("220 ready\r\n");
+        connect(c, &QTcpSocket::readyRead, this, [&]() {
+            inbox += c->readAll();
+            for (int eol = inbox.indexOf("\r\n"); eol >= 0; eol = inbox.indexOf("\r\n")) {
+                const QByteArray line = inbox.left(eol);
+                inbox.remove(0, eol + 2);
+                if (line.startsWith("USER")) {
+                    c->write("230 ok\r\n");
+                } else if (line.startsWith("SIZE")) {
+                    c->write("213 3\r\n");
+                } else if (line.startsWith("PASV")) {
+                    const quint16 p = data.serverPort();
+                    c->write("227 Passive (127,0,0,1," + QByteArray::number(p / 256) + ","
+                             + QByteArray::number(p % 256) + ")\r\n");
+                } else if (line.startsWith("RETR")) {
+                    c->write("150 go\r\n226 done\r\n");
+                    flood.start();
+                } else {
+                    c->write("200 ok\r\n");
+                }
+            }
+        });
+    });
+
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QByteArray received;
+    connect(&ftp, &QFtp::readyRead, this, [&]() { received += ftp.readAll(); });
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), control.serverPort());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.get(QStringLiteral("f"));
+    QTRY_VERIFY_WITH_TIMEOUT(flooded >= floodLimit || stalledTicks >= 40, 30000);
+    flood.stop();
+    auto *pi = ftp.findChild<QTcpSocket *>(QStringLiteral("QFtpPI_socket"));
+    QVERIFY(pi);
+    QVERIFY2(flooded < floodLimit, "the client took the whole flood");
+    QVERIFY2(pi->bytesAvailable() <= 1024 * 1024, QByteArray::number(pi->bytesAvailable()).constData());
+    QVERIFY(done.isEmpty());
+
+    // Once the data connection closes, the held 226 ends the download, and reading
+    // resumes: the over-long junk lines then end the untrustworthy connection.
+    QVERIFY(d);
+    d->disconnectFromHost();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.first().at(0).toBool(), false);
+    QCOMPARE(received, QByteArray("abc"));
+    QTRY_COMPARE_WITH_TIMEOUT(ftp.state(), QFtp::Unconnected, 10000);
+}
+
 void TestQFtp::abortTransfer_data()
 {
     QTest::addColumn<QFtp::TransferMode>("mode");
-    QTest::newRow("passive") << QFtp::Passive;
-    QTest::newRow("active") << QFtp::Active;
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("passive") << QFtp::Passive << false;
+    QTest::newRow("active") << QFtp::Active << false;
+    // A page's progress callback that aborts runs while the upload is still writing.
+    QTest::newRow("passive upload") << QFtp::Passive << true;
+    QTest::newRow("active upload") << QFtp::Active << true;
 }
 
 void TestQFtp::abortTransfer()
 {
     QFETCH(QFtp::TransferMode, mode);
+    QFETCH(bool, upload);
 
     ScriptedFtpServer server;
     server.setFile(pattern(1024 * 1024));
@@ -587,15 +915,17 @@ void TestQFtp::abortTransfer()
     ftp.setTransferMode(mode);
     ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     ftp.login(QStringLiteral("u"), QStringLiteral("p"));
-    const int getId = ftp.get(QStringLiteral("big.bin"));
+    const int transferId = upload ? ftp.put(pattern(4 * 1024 * 1024), QStringLiteral("big.bin"))
+                                  : ftp.get(QStringLiteral("big.bin"));
     ftp.cd(QStringLiteral("dropped"));
     QVERIFY(done.wait(10000));
     disconnect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
     QCOMPARE(done.count(), 1);
     QCOMPARE(done.at(0).at(0).toBool(), true);
-    QCOMPARE(finished.last().at(0).toInt(), getId);
+    QCOMPARE(finished.last().at(0).toInt(), transferId);
     QCOMPARE(finished.last().at(1).toBool(), true);
-    QCOMPARE(ftp.errorString(), QStringLiteral("Downloading file failed:\nOperation aborted"));
+    QCOMPARE(ftp.errorString(), upload ? QStringLiteral("Uploading file failed:\nOperation aborted")
+                                       : QStringLiteral("Downloading file failed:\nOperation aborted"));
     QTRY_VERIFY(server.verbs().contains("ABOR"));
 
     // The replies to the aborted transfer must not be taken for the next command's.
@@ -633,6 +963,30 @@ void TestQFtp::abortBeforeStart()
     QCOMPARE(started.count(), 0);
 }
 
+void TestQFtp::abortFromCommandFinished()
+{
+    // A page's ok callback that aborts runs from commandFinished, with the next command queued.
+    ScriptedFtpServer server;
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    const int firstId = ftp.cd(QStringLiteral("first"));
+    const int secondId = ftp.cd(QStringLiteral("second"));
+    connect(&ftp, &QFtp::commandFinished, this, [&](int id) {
+        if (id == firstId)
+            ftp.abort();
+    });
+    QVERIFY(done.wait(10000));
+    QCoreApplication::processEvents();
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.at(0).at(0).toBool(), true);
+    QCOMPARE(finished.last().at(0).toInt(), secondId);
+    QCOMPARE(finished.last().at(1).toBool(), true);
+    QVERIFY(!server.received().contains(QStringLiteral("CWD second")));
+}
+
 void TestQFtp::errorThenNewCommands()
 {
     ScriptedFtpServer server;
@@ -663,35 +1017,45 @@ void TestQFtp::errorThenNewCommands()
 void TestQFtp::connectFailure_data()
 {
     QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("serverUp");
     QTest::addColumn<QByteArray>("greeting");
     QTest::addColumn<QFtp::Error>("error");
     QTest::addColumn<QString>("errorString");
 
     // RFC 6761: .invalid never resolves.
-    QTest::newRow("host not found") << QStringLiteral("no-such-host.invalid") << QByteArray() << QFtp::HostNotFound
+    QTest::newRow("host not found") << QStringLiteral("no-such-host.invalid") << false << QByteArray()
+                                    << QFtp::HostNotFound
                                     << QStringLiteral("Connecting to host failed:\nHost no-such-host.invalid not "
                                                       "found");
 
-    QTest::newRow("connection refused") << QStringLiteral("127.0.0.1") << QByteArray() << QFtp::ConnectionRefused
+    QTest::newRow("connection refused") << QStringLiteral("127.0.0.1") << false << QByteArray()
+                                        << QFtp::ConnectionRefused
                                         << QStringLiteral("Connecting to host failed:\nConnection refused to host "
                                                           "127.0.0.1");
-    QTest::newRow("greeting 421") << QStringLiteral("127.0.0.1") << QByteArray("421 Too many connections\r\n") << QFtp::UnknownError
+    QTest::newRow("greeting 421") << QStringLiteral("127.0.0.1") << true << QByteArray("421 Too many connections\r\n")
+                                  << QFtp::UnknownError
                                   << QStringLiteral("Connecting to host failed:\nToo many connections");
-    QTest::newRow("greeting garbage") << QStringLiteral("127.0.0.1") << QByteArray("SSH-2.0-OpenSSH\r\n") << QFtp::UnknownError
+    QTest::newRow("greeting garbage") << QStringLiteral("127.0.0.1") << true << QByteArray("SSH-2.0-OpenSSH\r\n")
+                                      << QFtp::UnknownError
                                       << QStringLiteral("Connecting to host failed:\nMalformed reply from server: "
                                                         "SSH-2.0-OpenSSH");
+    // Accepts the connection and never greets, like an HTTP port given by mistake.
+    QTest::newRow("no greeting") << QStringLiteral("127.0.0.1") << true << QByteArray() << QFtp::UnknownError
+                                 << QStringLiteral("Connecting to host failed:\nConnection timed out to host "
+                                                   "127.0.0.1");
 }
 
 void TestQFtp::connectFailure()
 {
     QFETCH(QString, host);
+    QFETCH(bool, serverUp);
     QFETCH(QByteArray, greeting);
     QFETCH(QFtp::Error, error);
     QFETCH(QString, errorString);
 
     quint16 port = 0;
     QScopedPointer<ScriptedFtpServer> server;
-    if (greeting.isEmpty()) {
+    if (!serverUp) {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
@@ -702,6 +1066,10 @@ void TestQFtp::connectFailure()
     }
 
     QFtp ftp;
+    QCOMPARE(ftp.connectTimeout(), 30000);
+    // Short enough to wait for; a name lookup keeps the default, as it may be slow.
+    if (serverUp)
+        ftp.setConnectTimeout(300);
     QSignalSpy done(&ftp, &QFtp::done);
     ftp.connectToHost(host, port);
     ftp.login();
