@@ -425,6 +425,12 @@ MaiaXmlTokenizer::Token MaiaXmlTokenizer::parseStartTag()
         int attrLength = 0;
         if (!parseName(&attrStart, &attrLength))
             return fail(m_pos >= m_size ? PrematureEnd : QStringLiteral("malformed attribute name"));
+        // XML-RPC has no attributes; the cap keeps the duplicate check
+        // below cheap against a start tag with thousands of them.
+        if (m_attributes.size() >= MaxAttributes) {
+            m_pos = attrStart;
+            return fail(QStringLiteral("more than %1 attributes on one element").arg(MaxAttributes));
+        }
         const QStringRef attrName(&m_source, attrStart, attrLength);
         for (const auto& seen : qAsConst(m_attributes)) {
             if (QStringRef(&m_source, seen.first, seen.second) == attrName)

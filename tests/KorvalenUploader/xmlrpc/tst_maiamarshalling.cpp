@@ -49,6 +49,15 @@ QString nested(int depth)
     return xml;
 }
 
+// Hostile servers can send a start tag with a huge number of attributes.
+QString attributeFlood(int count)
+{
+    QString attributes;
+    for (int i = 0; i < count; ++i)
+        attributes += QStringLiteral(" a%1=\"\"").arg(i);
+    return attributes;
+}
+
 QDateTime dateTime(int y, int mo, int d, int h, int mi, int s)
 {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
@@ -289,6 +298,7 @@ void TestMaiaMarshalling::parseResponse_data()
     QTest::newRow("doctype-after-comment") << "<!-- x -->\n\n<!DOCTYPE methodResponse SYSTEM \"file:///etc/passwd\"><methodResponse/>" << true << QVariant() << -32700 << notWellFormed.arg(3).arg("document type declarations are not accepted");
     QTest::newRow("nested-257-levels") << response(nested(256)) << true << QVariant() << -32700 << notWellFormed.arg(2).arg("values nested deeper than 256 levels");
     QTest::newRow("nested-100000-levels") << response(nested(100000)) << true << QVariant() << -32700 << notWellFormed.arg(2).arg("values nested deeper than 256 levels");
+    QTest::newRow("attribute-flood") << "<methodResponse" + attributeFlood(80000) + "><params/></methodResponse>" << true << QVariant() << -32700 << notWellFormed.arg(1).arg("more than 64 attributes on one element");
     QTest::newRow("nul-character-reference") << response("<value><string>&#0;</string></value>") << true << QVariant() << -32700 << notWellFormed.arg(2).arg("*");
 }
 

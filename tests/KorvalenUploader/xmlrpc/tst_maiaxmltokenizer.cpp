@@ -2,6 +2,18 @@
 
 #include <QtTest>
 
+namespace {
+
+QString withAttributes(int count, const QString& last = QString())
+{
+    QString tag = QStringLiteral("<a");
+    for (int i = 0; i < count; ++i)
+        tag += QStringLiteral(" n%1='v'").arg(i);
+    return tag + last + QStringLiteral("/>");
+}
+
+} // namespace
+
 // The tokenizer decides what counts as well-formed for every response, so
 // it gets hostile rows of its own; each verdict is also checked against
 // QXmlStreamReader, an independent parser.
@@ -61,6 +73,9 @@ void TestMaiaXmlTokenizer::wellFormedness_data()
     QTest::newRow("declaration-without-version") << "<?xml encoding=\"UTF-8\"?><a/>" << "XML declaration without a version" << true;
     QTest::newRow("declaration-bad-standalone") << "<?xml version=\"1.0\" standalone=\"maybe\"?><a/>" << "standalone must be yes or no" << true;
     QTest::newRow("duplicate-attribute") << "<a x='1' x='2'/>" << "attribute given twice" << true;
+    QTest::newRow("64-attributes") << withAttributes(64) << "" << true;
+    QTest::newRow("65-attributes") << withAttributes(65) << "more than 64 attributes on one element" << false;
+    QTest::newRow("duplicate-as-64th-attribute") << withAttributes(63, " n0='w'") << "attribute given twice" << true;
     QTest::newRow("unquoted-attribute") << "<a x=1/>" << "attribute value not quoted" << true;
     QTest::newRow("lt-in-attribute") << "<a x='<'/>" << "'<' in an attribute value" << true;
     QTest::newRow("attributes-without-space") << "<a x='1'y='2'/>" << "expected whitespace, '>' or '/>' in a start tag" << true;
