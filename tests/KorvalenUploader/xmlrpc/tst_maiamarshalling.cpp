@@ -49,6 +49,14 @@ QString nested(int depth)
     return xml;
 }
 
+QVariant nestedLists(int depth)
+{
+    QVariant value = 1;
+    for (int i = 0; i < depth; ++i)
+        value = QVariantList{value};
+    return value;
+}
+
 // Hostile servers can send a start tag with a huge number of attributes.
 QString attributeFlood(int count)
 {
@@ -208,6 +216,7 @@ void TestMaiaMarshalling::prepareCall_data()
     QTest::newRow("control-characters") << "m" << QVariantList{QString::fromLatin1("a\x02" "b")};
     QTest::newRow("nested-containers") << "m" << QVariantList{QVariantMap{{"list", QVariantList{1, QVariantMap{{"k", "v"}}, QVariantList()}}, {"empty", QVariantMap()}}};
     QTest::newRow("empty-strings") << "" << QVariantList{QString(), QByteArray()};
+    QTest::newRow("indented-beyond-64-spaces") << "m" << QVariantList{nestedLists(40)};
 }
 
 void TestMaiaMarshalling::prepareCall()
