@@ -275,7 +275,10 @@ bool MaiaXmlTokenizer::parseDeclaration()
         const QStringRef value(&m_source, start, m_pos - start);
         ++m_pos;
         if (which == 0) {
+            // VersionNum ::= '1.' [0-9]+
             haveVersion = value.startsWith(QLatin1String("1.")) && value.size() > 2;
+            for (int i = 2; haveVersion && i < value.size(); ++i)
+                haveVersion = value.at(i) >= QLatin1Char('0') && value.at(i) <= QLatin1Char('9');
             if (!haveVersion)
                 return fail(QStringLiteral("unsupported XML version")), false;
         } else if (which == 1) {

@@ -70,6 +70,12 @@ void TestMaiaXmlTokenizer::wellFormedness_data()
     QTest::newRow("double-hyphen-in-comment") << "<a><!-- a -- b --></a>" << "'--' inside a comment" << true;
     QTest::newRow("unterminated-comment") << "<a><!-- x</a>" << "premature end of document" << true;
     QTest::newRow("late-declaration") << "<a/><?xml version=\"1.0\"?>" << "XML declaration not at the start of the document" << true;
+    QTest::newRow("version-1.1") << "<?xml version='1.1'?><a/>" << "" << false;
+    QTest::newRow("version-1.10") << "<?xml version='1.10'?><a/>" << "" << false;
+    QTest::newRow("version-1.0a") << "<?xml version='1.0a'?><a/>" << "unsupported XML version" << true;
+    QTest::newRow("version-1.x") << "<?xml version='1.x'?><a/>" << "unsupported XML version" << true;
+    QTest::newRow("version-1.") << "<?xml version='1.'?><a/>" << "unsupported XML version" << true;
+    QTest::newRow("version-2.0") << "<?xml version='2.0'?><a/>" << "unsupported XML version" << true;
     QTest::newRow("declaration-without-version") << "<?xml encoding=\"UTF-8\"?><a/>" << "XML declaration without a version" << true;
     QTest::newRow("declaration-bad-standalone") << "<?xml version=\"1.0\" standalone=\"maybe\"?><a/>" << "standalone must be yes or no" << true;
     QTest::newRow("duplicate-attribute") << "<a x='1' x='2'/>" << "attribute given twice" << true;
