@@ -120,6 +120,9 @@ void TestMaiaMarshalling::toXml_data()
     QTest::newRow("string-markup") << QVariant("a<b>&c]]>") << "<value><string>a&lt;b>&amp;c]]&gt;</string></value>" << "";
     QTest::newRow("string-control-chars-dropped") << QVariant(QString::fromLatin1("a\x01" "b\x0b" "c\x1f")) << "<value><string>abc</string></value>" << "";
     QTest::newRow("string-non-ascii") << QVariant(QString::fromUtf8("Grüße, 東京")) << QString::fromUtf8("<value><string>Grüße, 東京</string></value>") << "";
+    QTest::newRow("string-outside-basic-plane") << QVariant(QString::fromUtf8("a\xF0\x9F\x98\x80z")) << QString::fromUtf8("<value><string>a\xF0\x9F\x98\x80z</string></value>") << "";
+    QTest::newRow("string-lone-surrogates-and-nonchars-dropped") << QVariant(QString(QChar(0xD800)) + "x" + QChar(0xDC00) + QChar(0xFFFE) + "y") << "<value><string>xy</string></value>" << "";
+    QTest::newRow("struct-name-outside-basic-plane") << QVariant(QVariantMap{{QString::fromUtf8("\xF0\x9F\x93\xB7"), 1}}) << QString::fromUtf8("<value><struct><member><name>\xF0\x9F\x93\xB7</name><value><int>1</int></value></member></struct></value>") << "";
     QTest::newRow("string-empty") << QVariant(QString("")) << "<value><string></string></value>" << "";
     QTest::newRow("base64") << QVariant(QByteArray("\x00\xff hi", 5)) << "<value><base64>AP8gaGk=</base64></value>" << "";
     QTest::newRow("datetime") << QVariant(dateTime(2026, 12, 8, 14, 5, 9)) << "<value><dateTime.iso8601>20261208T14:05:09</dateTime.iso8601></value>" << "";
@@ -264,6 +267,7 @@ void TestMaiaMarshalling::prepareCall_data()
     QTest::newRow("control-characters") << "m" << QVariantList{QString::fromLatin1("a\x02" "b")};
     QTest::newRow("nested-containers") << "m" << QVariantList{QVariantMap{{"list", QVariantList{1, QVariantMap{{"k", "v"}}, QVariantList()}}, {"empty", QVariantMap()}}};
     QTest::newRow("empty-strings") << "" << QVariantList{QString(), QByteArray()};
+    QTest::newRow("outside-basic-plane-and-lone-surrogates") << "m" << QVariantList{QString::fromUtf8("\xF0\x9F\x98\x80") + QChar(0xD800) + "x" + QChar(0xDC00)};
     QTest::newRow("indented-beyond-64-spaces") << "m" << QVariantList{nestedLists(40)};
 }
 
