@@ -42,6 +42,8 @@ void TestMaiaXmlTokenizer::wellFormedness_data()
     QTest::newRow("gt-in-attribute-and-text") << "<a x='>'>></a>" << "" << true;
     QTest::newRow("non-ascii-names") << QString::fromUtf8("<größe ä='1'>x</größe>") << "" << true;
     QTest::newRow("cdata-with-markup") << "<a><![CDATA[<b>&amp;]]]></a>" << "" << true;
+    QTest::newRow("colon-starting-a-name") << "<:\r\r/>" << "" << false;
+    QTest::newRow("colon-ending-a-name") << "<a: b:='1'/>" << "" << false;
     QTest::newRow("pi-named-like-xml-something") << "<a><?xml-stylesheet href='x'?></a>" << "" << true;
 
     QTest::newRow("empty") << "" << "premature end of document" << true;
@@ -71,6 +73,7 @@ void TestMaiaXmlTokenizer::wellFormedness_data()
     QTest::newRow("unterminated-comment") << "<a><!-- x</a>" << "premature end of document" << true;
     QTest::newRow("late-declaration") << "<a/><?xml version=\"1.0\"?>" << "XML declaration not at the start of the document" << true;
     QTest::newRow("version-1.1") << "<?xml version='1.1'?><a/>" << "" << false;
+    QTest::newRow("version-1.5") << "<?xml version=\"1.5\"?><methodResponse/>" << "" << false;
     QTest::newRow("version-1.10") << "<?xml version='1.10'?><a/>" << "" << false;
     QTest::newRow("version-1.0a") << "<?xml version='1.0a'?><a/>" << "unsupported XML version" << true;
     QTest::newRow("version-1.x") << "<?xml version='1.x'?><a/>" << "unsupported XML version" << true;
