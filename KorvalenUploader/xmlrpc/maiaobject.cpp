@@ -16,7 +16,11 @@ const QString DateTimeFormat = QStringLiteral("yyyyMMddThh:mm:ss");
 QDomElement textElement(QDomDocument& doc, const QString& tag, const QString& text)
 {
     QDomElement elem = doc.createElement(tag);
-    elem.appendChild(doc.createTextNode(text));
+    // The DOM's drop policy also drops valid surrogate pairs (emoji), and
+    // setData() bypasses it, so the text is filtered here instead.
+    QDomText node = doc.createTextNode(QString());
+    node.setData(MaiaXmlWriter::dropInvalidChars(text));
+    elem.appendChild(node);
     return elem;
 }
 

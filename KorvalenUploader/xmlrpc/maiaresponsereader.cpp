@@ -13,6 +13,12 @@ inline bool isTag(const QStringRef& name, QLatin1String tag)
     return name.compare(tag, Qt::CaseInsensitive) == 0;
 }
 
+// An empty element must give "", not a null string that reads like nil.
+inline QString nonNull(const QString& text)
+{
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
 } // namespace
 
 MaiaResponseReader::MaiaResponseReader(const QString& text)
@@ -79,8 +85,8 @@ void MaiaResponseReader::skipElement()
 
 QString MaiaResponseReader::elementText()
 {
-    // MaiaXmlTokenizer::readElementText recurses into child elements, so
-    // deep nesting inside a scalar would overflow the stack.
+    // Counted rather than recursive: deep nesting inside a scalar must not
+    // overflow the stack.
     QString text;
     int nested = 0;
     while (!m_reader.atEnd()) {
@@ -96,13 +102,13 @@ QString MaiaResponseReader::elementText()
             break;
         case MaiaXmlTokenizer::EndElement:
             if (nested-- == 0)
-                return text;
+                return nonNull(text);
             break;
         default:
             break;
         }
     }
-    return text;
+    return nonNull(text);
 }
 
 QVariant MaiaResponseReader::readValue(int depth)
@@ -145,7 +151,7 @@ QVariant MaiaResponseReader::readValue(int depth)
             }
             return text;
         case MaiaXmlTokenizer::EndElement:
-            return text;
+            return nonNull(text);
         case MaiaXmlTokenizer::Invalid:
             return QVariant();
         default:

@@ -121,16 +121,30 @@ void MaiaXmlRpcClient::watch(QNetworkReply* reply)
     connect(reply, &QNetworkReply::readyRead, timer, alive);
     timer->start();
 
-    // Checked as data arrives, so an endless body never sits in memory whole.
+    // Back-pressure: with a read buffer size Qt's HTTP thread stops reading
+    // the socket while this thread is busy, instead of queueing without
+    // bound. Qt 5 only honours it when it is set after the request has
+    // reached the HTTP thread and before data flows: set at post() it is
+    // ignored, set at the first data it is too late.
+    QTimer::singleShot(0, reply, [reply] { reply->setReadBufferSize(ReadBufferSize); });
+
+    // The body is taken as it arrives, which frees the read buffer, and
+    // checked against the cap, so an endless body never sits in memory whole.
     const qint64 limit = m_maximumResponseSize;
     const QString tooLarge = QStringLiteral("response larger than %1 bytes").arg(limit);
-    auto checkSize = [this, reply, limit, tooLarge] {
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, limit, tooLarge] {
         const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (reply->bytesAvailable() > limit || (declared.isValid() && declared.toLongLong() > limit))
+        if (declared.isValid() && declared.toLongLong() > limit)
             abortCall(reply, tooLarge);
-    };
-    connect(reply, &QNetworkReply::metaDataChanged, this, checkSize);
-    connect(reply, &QNetworkReply::readyRead, this, checkSize);
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, limit, tooLarge] {
+        if (!m_callmap.contains(reply) || m_abortReasons.contains(reply))
+            return;
+        QByteArray& body = m_bodies[reply];
+        body += reply->readAll();
+        if (body.size() > limit)
+            abortCall(reply, tooLarge);
+    });
 }
 
 void MaiaXmlRpcClient::abortCall(QNetworkReply* reply, const QString& reason)
@@ -147,14 +161,18 @@ void MaiaXmlRpcClient::replyFinished(QNetworkReply* reply)
     if (!callObject)
         return;
     const QString abortReason = m_abortReasons.take(reply);
+    QByteArray body = m_bodies.take(reply);
 
     QString response;
-    if (!abortReason.isEmpty())
+    if (!abortReason.isEmpty()) {
         response = MaiaFault(-32300, abortReason).toString();
-    else if (reply->error() != QNetworkReply::NoError)
+    } else if (reply->error() != QNetworkReply::NoError) {
         response = MaiaFault(-32300, reply->errorString()).toString();
-    else
-        response = QString::fromUtf8(reply->readAll());
+    } else {
+        body += reply->readAll();
+        response = QString::fromUtf8(body);
+    }
+    body.clear();
 
     // Scheduled before delivery: a receiver may destroy this client.
     reply->deleteLater();

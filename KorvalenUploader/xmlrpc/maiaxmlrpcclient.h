@@ -23,6 +23,8 @@ class MaiaXmlRpcClient : public QObject
 public:
     static const int DefaultInactivityTimeout = 120000;
     static const qint64 DefaultMaximumResponseSize = 64 * 1024 * 1024;
+    // What Qt's HTTP thread may hold for a reply before it stops reading.
+    static const qint64 ReadBufferSize = 256 * 1024;
 
     explicit MaiaXmlRpcClient(QObject* parent = nullptr);
     MaiaXmlRpcClient(QUrl url, QObject* parent = nullptr);
@@ -61,6 +63,7 @@ private:
     QNetworkRequest m_request;
     QMap<QNetworkReply*, MaiaObject*> m_callmap;
     QHash<QNetworkReply*, QString> m_abortReasons;
+    QHash<QNetworkReply*, QByteArray> m_bodies;
     int m_inactivityTimeout;
     qint64 m_maximumResponseSize;
     int m_delivering;

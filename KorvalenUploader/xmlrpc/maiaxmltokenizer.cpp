@@ -275,7 +275,10 @@ bool MaiaXmlTokenizer::parseDeclaration()
         const QStringRef value(&m_source, start, m_pos - start);
         ++m_pos;
         if (which == 0) {
+            // VersionNum ::= '1.' [0-9]+
             haveVersion = value.startsWith(QLatin1String("1.")) && value.size() > 2;
+            for (int i = 2; haveVersion && i < value.size(); ++i)
+                haveVersion = value.at(i) >= QLatin1Char('0') && value.at(i) <= QLatin1Char('9');
             if (!haveVersion)
                 return fail(QStringLiteral("unsupported XML version")), false;
         } else if (which == 1) {
@@ -425,6 +428,12 @@ MaiaXmlTokenizer::Token MaiaXmlTokenizer::parseStartTag()
         int attrLength = 0;
         if (!parseName(&attrStart, &attrLength))
             return fail(m_pos >= m_size ? PrematureEnd : QStringLiteral("malformed attribute name"));
+        // XML-RPC has no attributes; the cap keeps the duplicate check
+        // below cheap against a start tag with thousands of them.
+        if (m_attributes.size() >= MaxAttributes) {
+            m_pos = attrStart;
+            return fail(QStringLiteral("more than %1 attributes on one element").arg(MaxAttributes));
+        }
         const QStringRef attrName(&m_source, attrStart, attrLength);
         for (const auto& seen : qAsConst(m_attributes)) {
             if (QStringRef(&m_source, seen.first, seen.second) == attrName)

@@ -23,6 +23,8 @@ public:
         Invalid
     };
 
+    static const int MaxAttributes = 64;
+
     explicit MaiaXmlTokenizer(const QString& source);
 
     Token readNext();

@@ -4,12 +4,10 @@
 #include <QDebug>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
-
-const int MaxIndent = 64;
-const QString Spaces(MaxIndent, QLatin1Char(' '));
 
 inline bool isPlainChar(ushort c)
 {
@@ -106,7 +104,9 @@ void MaiaXmlWriter::writeDeclaration()
 
 void MaiaXmlWriter::indent(int level)
 {
-    m_out.append(Spaces.constData(), qMin(level, MaxIndent));
+    const int end = m_out.size();
+    m_out.resize(end + level);
+    std::fill(m_out.begin() + end, m_out.end(), QLatin1Char(' '));
 }
 
 void MaiaXmlWriter::writeScalar(const char* tag, const QString& text, int level)

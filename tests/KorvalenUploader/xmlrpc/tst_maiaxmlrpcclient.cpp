@@ -53,6 +53,7 @@ private slots:
     void inactivity();
     void oversizedResponse_data();
     void oversizedResponse();
+    void sizeCapHoldsWhileThreadIsBusy();
     void receiverDestroysClient_data();
     void receiverDestroysClient();
     void destroyingClientWithCallsInFlight();
@@ -410,6 +411,48 @@ void TestMaiaXmlRpcClient::oversizedResponse()
     QVERIFY(recorder.last().isFault);
     QCOMPARE(recorder.last().code, -32300);
     QCOMPARE(recorder.last().text, QString("response larger than 1048576 bytes"));
+}
+
+// Qt reads HTTP on its own thread; unless it is held back, a busy GUI
+// thread lets it queue an endless body without bound, whatever the cap.
+void TestMaiaXmlRpcClient::sizeCapHoldsWhileThreadIsBusy()
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFileInfo::exists(python))
+        QSKIP("Debian's python3 is not installed");
+    QProcess server;
+    server.start(python, {QDir(qEnvironmentVariable("VESK_SOURCE_DIR")).filePath("tests/KorvalenUploader/xmlrpc/xmlrpc_peer.py"), "endless"});
+    QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine() || server.state() != QProcess::Running, 20000);
+    const int port = server.readLine().trimmed().toInt();
+    QVERIFY2(port > 0, server.readAllStandardError().constData());
+
+    MaiaXmlRpcClient client(QUrl(QStringLiteral("http://127.0.0.1:%1/RPC2").arg(port)));
+    client.setMaximumResponseSize(1024 * 1024);
+    CallRecorder recorder;
+    QNetworkReply* reply = callWith(client, recorder, "m");
+    bool busy = false;
+    connect(reply, &QNetworkReply::metaDataChanged, this, [&busy] {
+        if (!busy) {
+            busy = true;
+            QThread::msleep(1000); // the GUI thread busy with something else
+        }
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 1, 20000);
+    QVERIFY(busy);
+    QCOMPARE(recorder.last().code, -32300);
+    QCOMPARE(recorder.last().text, QString("response larger than 1048576 bytes"));
+
+    // What the server got rid of is what this process had to take in:
+    // the cap, the read buffer and the sockets' buffers, not a second's worth.
+    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 20000);
+    const qint64 sent = server.readLine().trimmed().toLongLong();
+    QVERIFY2(sent < 48 * 1024 * 1024, qPrintable(QString::number(sent)));
+
+    server.closeWriteChannel();
+    if (!server.waitForFinished(5000))
+        server.kill();
+    server.waitForFinished(5000);
 }
 
 void TestMaiaXmlRpcClient::receiverDestroysClient_data()

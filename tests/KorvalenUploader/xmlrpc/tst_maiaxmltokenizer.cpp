@@ -2,6 +2,18 @@
 
 #include <QtTest>
 
+namespace {
+
+QString withAttributes(int count, const QString& last = QString())
+{
+    QString tag = QStringLiteral("<a");
+    for (int i = 0; i < count; ++i)
+        tag += QStringLiteral(" n%1='v'").arg(i);
+    return tag + last + QStringLiteral("/>");
+}
+
+} // namespace
+
 // The tokenizer decides what counts as well-formed for every response, so
 // it gets hostile rows of its own; each verdict is also checked against
 // QXmlStreamReader, an independent parser.
@@ -30,6 +42,8 @@ void TestMaiaXmlTokenizer::wellFormedness_data()
     QTest::newRow("gt-in-attribute-and-text") << "<a x='>'>></a>" << "" << true;
     QTest::newRow("non-ascii-names") << QString::fromUtf8("<größe ä='1'>x</größe>") << "" << true;
     QTest::newRow("cdata-with-markup") << "<a><![CDATA[<b>&amp;]]]></a>" << "" << true;
+    QTest::newRow("colon-starting-a-name") << "<:\r\r/>" << "" << false;
+    QTest::newRow("colon-ending-a-name") << "<a: b:='1'/>" << "" << false;
     QTest::newRow("pi-named-like-xml-something") << "<a><?xml-stylesheet href='x'?></a>" << "" << true;
 
     QTest::newRow("empty") << "" << "premature end of document" << true;
@@ -58,9 +72,19 @@ void TestMaiaXmlTokenizer::wellFormedness_data()
     QTest::newRow("double-hyphen-in-comment") << "<a><!-- a -- b --></a>" << "'--' inside a comment" << true;
     QTest::newRow("unterminated-comment") << "<a><!-- x</a>" << "premature end of document" << true;
     QTest::newRow("late-declaration") << "<a/><?xml version=\"1.0\"?>" << "XML declaration not at the start of the document" << true;
+    QTest::newRow("version-1.1") << "<?xml version='1.1'?><a/>" << "" << false;
+    QTest::newRow("version-1.5") << "<?xml version=\"1.5\"?><methodResponse/>" << "" << false;
+    QTest::newRow("version-1.10") << "<?xml version='1.10'?><a/>" << "" << false;
+    QTest::newRow("version-1.0a") << "<?xml version='1.0a'?><a/>" << "unsupported XML version" << true;
+    QTest::newRow("version-1.x") << "<?xml version='1.x'?><a/>" << "unsupported XML version" << true;
+    QTest::newRow("version-1.") << "<?xml version='1.'?><a/>" << "unsupported XML version" << true;
+    QTest::newRow("version-2.0") << "<?xml version='2.0'?><a/>" << "unsupported XML version" << true;
     QTest::newRow("declaration-without-version") << "<?xml encoding=\"UTF-8\"?><a/>" << "XML declaration without a version" << true;
     QTest::newRow("declaration-bad-standalone") << "<?xml version=\"1.0\" standalone=\"maybe\"?><a/>" << "standalone must be yes or no" << true;
     QTest::newRow("duplicate-attribute") << "<a x='1' x='2'/>" << "attribute given twice" << true;
+    QTest::newRow("64-attributes") << withAttributes(64) << "" << true;
+    QTest::newRow("65-attributes") << withAttributes(65) << "more than 64 attributes on one element" << false;
+    QTest::newRow("duplicate-as-64th-attribute") << withAttributes(63, " n0='w'") << "attribute given twice" << true;
     QTest::newRow("unquoted-attribute") << "<a x=1/>" << "attribute value not quoted" << true;
     QTest::newRow("lt-in-attribute") << "<a x='<'/>" << "'<' in an attribute value" << true;
     QTest::newRow("attributes-without-space") << "<a x='1'y='2'/>" << "expected whitespace, '>' or '/>' in a start tag" << true;

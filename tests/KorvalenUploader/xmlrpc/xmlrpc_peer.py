@@ -3,10 +3,14 @@
 
 serve          run xmlrpc.server on 127.0.0.1 on a free port, print the port,
                serve until standard input closes
+endless        answer every request on 127.0.0.1 (free port, printed) with an
+               endless body, and print how many bytes of it each connection
+               took before it was closed; serve until standard input closes
 relay IN OUT   read the response document IN with xmlrpc.client.loads, write
                what it held back to OUT with xmlrpc.client.dumps, and print
                the Python type it was read as ("fault" for a fault)
 """
+import socket
 import sys
 import threading
 import xmlrpc.client
@@ -37,6 +41,35 @@ def serve():
     server.shutdown()
 
 
+def endless():
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(5)
+    print(listener.getsockname()[1], flush=True)
+    chunk = b"<a>" + b"x" * (1 << 20)
+
+    def answer(connection):
+        sent = 0
+        try:
+            connection.recv(65536)
+            connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n")
+            for _ in range(4096):  # bounded: 4 GiB at most
+                connection.sendall(chunk)
+                sent += len(chunk)
+        except OSError:
+            pass
+        connection.close()
+        print(sent, flush=True)
+
+    def accept():
+        while True:
+            connection, _ = listener.accept()
+            threading.Thread(target=answer, args=(connection,), daemon=True).start()
+
+    threading.Thread(target=accept, daemon=True).start()
+    sys.stdin.read()
+
+
 def relay(source, target):
     with open(source, encoding="utf-8") as f:
         document = f.read()
@@ -55,6 +88,8 @@ def relay(source, target):
 if __name__ == "__main__":
     if sys.argv[1:2] == ["serve"]:
         serve()
+    elif sys.argv[1:2] == ["endless"]:
+        endless()
     elif sys.argv[1:2] == ["relay"] and len(sys.argv) == 4:
         relay(sys.argv[2], sys.argv[3])
     else:
