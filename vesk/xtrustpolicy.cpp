@@ -6,6 +6,14 @@ QStringList &trustedList()
     static QStringList list;
     return list;
 }
+
+bool isLocalOrigin(const QString &scheme, const QString &host)
+{
+    const QString s = scheme.toLower();
+    if (s != QLatin1String("file") && s != QLatin1String("qrc"))
+        return false;
+    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+}
 } // namespace
 
 void XTrustPolicy::setTrustedOrigins(const QStringList &origins)
@@ -24,21 +32,6 @@ QStringList XTrustPolicy::trustedOrigins()
     return trustedList();
 }
 
-namespace {
-bool isLocalOrigin(const QString &scheme, const QString &host)
-{
-    const QString s = scheme.toLower();
-    if (s != QLatin1String("file") && s != QLatin1String("qrc"))
-        return false;
-    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
-}
-} // namespace
-
-bool XTrustPolicy::isLocal(const QUrl &url)
-{
-    return isLocalOrigin(url.scheme(), url.host());
-}
-
 bool XTrustPolicy::isTrustedOrigin(const QString &scheme, const QString &host, int port)
 {
     if (isLocalOrigin(scheme, host))
@@ -50,21 +43,6 @@ bool XTrustPolicy::isTrustedOrigin(const QString &scheme, const QString &host, i
     url.setHost(host);
     if (port > 0)
         url.setPort(port);
-    const QString o = origin(url);
-    return !o.isEmpty() && trustedList().contains(o);
-}
-
-bool XTrustPolicy::isEmptyDocument(const QUrl &url)
-{
-    return url.isEmpty() || url.toString() == QLatin1String("about:blank");
-}
-
-bool XTrustPolicy::isTrusted(const QUrl &url, bool openerTrusted)
-{
-    if (isEmptyDocument(url))
-        return openerTrusted;
-    if (isLocal(url))
-        return true;
     const QString o = origin(url);
     return !o.isEmpty() && trustedList().contains(o);
 }
