@@ -4,8 +4,7 @@
 
 namespace {
 
-struct FoldGroup
-{
+struct FoldGroup {
     const char16_t *chars;
     const char *replacement; // nullptr: one replacement character per character, taken from `each`
     const char *each;
@@ -50,8 +49,7 @@ const FoldGroup foldGroups[] = {
 // UTF-16 unit replaces the linear search of the table.
 constexpr int foldRange = 0x180;
 
-struct FoldTable
-{
+struct FoldTable {
     QString chars;
     QStringList replacements;
     std::array<QString, foldRange> byUnit;
@@ -65,8 +63,8 @@ const FoldTable &foldTable()
         for (const FoldGroup &group : foldGroups) {
             const QString chars = QString::fromUtf16(group.chars);
             for (int i = 0; i < chars.size(); ++i) {
-                const QString replacement = group.replacement ? QString::fromLatin1(group.replacement)
-                                                              : QString(QLatin1Char(group.each[i]));
+                const QString replacement =
+                    group.replacement ? QString::fromLatin1(group.replacement) : QString(QLatin1Char(group.each[i]));
                 t.chars.append(chars.at(i));
                 t.replacements.append(replacement);
                 QString &slot = t.byUnit[chars.at(i).unicode()];

@@ -5,8 +5,7 @@
 
 // Search forms of keyword texts: diacritics folded to ASCII, then lower case
 // letters, digits, Cyrillic lower case and single spaces only.
-class KOTagFolding
-{
+class KOTagFolding {
 public:
     // Replaces each character of the folding table; other characters pass through.
     static QString foldDiacritics(const QString &text);

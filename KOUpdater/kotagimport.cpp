@@ -32,7 +32,8 @@ bool readDictionary(const QString &path, QString *text, QString *error)
         *error = QStringLiteral("cannot read dictionary %1: %2").arg(path, file.errorString());
         return false;
     }
-    const QString tooLarge = QStringLiteral("dictionary %1 is larger than %2 MiB").arg(path).arg(maxDictionaryBytes >> 20);
+    const QString tooLarge =
+        QStringLiteral("dictionary %1 is larger than %2 MiB").arg(path).arg(maxDictionaryBytes >> 20);
     const qint64 size = file.size();
     if (size > maxDictionaryBytes) {
         *error = tooLarge;

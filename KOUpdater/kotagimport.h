@@ -9,8 +9,7 @@
 // Brings the application's tables tag, tagtext and tagrelation into line with a
 // keyword dictionary file. Safe to run on any thread: each import uses its own
 // database connection, and it either completes or leaves the database as it was.
-class KOTagImport
-{
+class KOTagImport {
 public:
     KOTagImport(const QString &pathDb, const QString &path);
 

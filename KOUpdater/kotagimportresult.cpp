@@ -18,15 +18,10 @@ QString KOTagImportResult::summary() const
     if (failedRelationStatements > 0)
         line += QStringLiteral("; %1 relation statements failed").arg(failedRelationStatements);
     switch (status) {
-    case Completed:
-        break;
-    case RolledBack:
-        line += QStringLiteral("; import rolled back: ") + error;
-        break;
+    case Completed: break;
+    case RolledBack: line += QStringLiteral("; import rolled back: ") + error; break;
     case DictionaryUnreadable:
-    case DatabaseUnavailable:
-        line += QStringLiteral("; nothing imported: ") + error;
-        break;
+    case DatabaseUnavailable: line += QStringLiteral("; nothing imported: ") + error; break;
     }
     return line;
 }

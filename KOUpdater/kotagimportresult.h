@@ -3,14 +3,13 @@
 #include <QString>
 
 // What one dictionary import did. Row counts are those the database reported.
-class KOTagImportResult
-{
+class KOTagImportResult {
 public:
     enum Status {
         Completed,
         DictionaryUnreadable, // nothing was touched
-        DatabaseUnavailable,  // nothing was touched
-        RolledBack,           // a statement failed; the database is as it was
+        DatabaseUnavailable, // nothing was touched
+        RolledBack, // a statement failed; the database is as it was
     };
 
     Status status = Completed;

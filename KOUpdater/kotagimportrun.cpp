@@ -14,8 +14,9 @@ namespace {
 constexpr int insertBatchRows = 101;
 constexpr int confirmBatchIds = 501;
 
-const QStringList tagColumns = {QStringLiteral("ParentID"), QStringLiteral("SuperiorID"), QStringLiteral("AdjacentTags"),
-                                QStringLiteral("IsCategory"), QStringLiteral("IsRedakcni"), QStringLiteral("DontIncludeParents")};
+const QStringList tagColumns = {QStringLiteral("ParentID"),     QStringLiteral("SuperiorID"),
+                                QStringLiteral("AdjacentTags"), QStringLiteral("IsCategory"),
+                                QStringLiteral("IsRedakcni"),   QStringLiteral("DontIncludeParents")};
 const QStringList textColumns = {QStringLiteral("TagID"), QStringLiteral("Name"), QStringLiteral("JazykID"),
                                  QStringLiteral("IsMain"), QStringLiteral("Cislo")};
 
@@ -96,18 +97,23 @@ KOTagImportRun::KOTagImportRun(const QSqlDatabase &db, const QString &dictionary
     , m_texts(QStringLiteral("tagtext"), textColumns)
 {
     m_real = QSqlQuery(m_db);
-    initBatch(m_tagInserts, Tag,
-              QStringLiteral("INSERT INTO tag (ID,ParentID,SuperiorID,AdjacentTags,IsCategory,IsRedakcni,DontIncludeParents,IsSystem,RealID) VALUES "),
-              QStringLiteral("(NULL,?,?,?,?,?,?,2,?)"), QStringLiteral(";"), insertBatchRows, true);
-    initBatch(m_textInserts, TagText,
-              QStringLiteral("INSERT INTO tagtext (ID,TagID,Name,SearchName,JazykID,IsMain,Cislo,IsSystem,RealID) VALUES "),
-              QStringLiteral("(NULL,?,?,?,?,?,?,2,?)"), QStringLiteral(";"), insertBatchRows, true);
-    initBatch(m_relationInserts, TagRelation, QStringLiteral("INSERT INTO tagrelation (ID,TagID1,TagID2,Score) VALUES "),
+    initBatch(
+        m_tagInserts, Tag,
+        QStringLiteral(
+            "INSERT INTO tag "
+            "(ID,ParentID,SuperiorID,AdjacentTags,IsCategory,IsRedakcni,DontIncludeParents,IsSystem,RealID) VALUES "),
+        QStringLiteral("(NULL,?,?,?,?,?,?,2,?)"), QStringLiteral(";"), insertBatchRows, true);
+    initBatch(
+        m_textInserts, TagText,
+        QStringLiteral("INSERT INTO tagtext (ID,TagID,Name,SearchName,JazykID,IsMain,Cislo,IsSystem,RealID) VALUES "),
+        QStringLiteral("(NULL,?,?,?,?,?,?,2,?)"), QStringLiteral(";"), insertBatchRows, true);
+    initBatch(m_relationInserts, TagRelation,
+              QStringLiteral("INSERT INTO tagrelation (ID,TagID1,TagID2,Score) VALUES "),
               QStringLiteral("(NULL,?,?,?)"), QStringLiteral(";"), insertBatchRows, true);
     initBatch(m_tagConfirms, Tag, QStringLiteral("UPDATE tag SET IsSystem=2 WHERE rowid IN ("), QStringLiteral("?"),
               QStringLiteral(")"), confirmBatchIds, false);
-    initBatch(m_textConfirms, TagText, QStringLiteral("UPDATE tagtext SET IsSystem=2 WHERE rowid IN ("), QStringLiteral("?"),
-              QStringLiteral(")"), confirmBatchIds, false);
+    initBatch(m_textConfirms, TagText, QStringLiteral("UPDATE tagtext SET IsSystem=2 WHERE rowid IN ("),
+              QStringLiteral("?"), QStringLiteral(")"), confirmBatchIds, false);
 }
 
 void KOTagImportRun::initBatch(Batch &batch, Table table, const QString &head, const QString &row, const QString &tail,
@@ -194,7 +200,8 @@ bool KOTagImportRun::execute()
     // connection commits in between, they are read again under the lock.
     QSqlQuery version(m_db);
     auto dataVersion = [&version]() {
-        return version.exec(QStringLiteral("PRAGMA data_version")) && version.next() ? version.value(0).toLongLong() : -1;
+        return version.exec(QStringLiteral("PRAGMA data_version")) && version.next() ? version.value(0).toLongLong()
+                                                                                     : -1;
     };
     QSqlQuery control(m_db);
     // Nothing is written yet: a file that is not a database, or lacks the
@@ -228,11 +235,13 @@ bool KOTagImportRun::execute()
 
     m_tagUpdate = QSqlQuery(m_db);
     m_textUpdate = QSqlQuery(m_db);
-    if (!m_tagUpdate.prepare(QStringLiteral("UPDATE tag SET ParentID=?,SuperiorID=?,AdjacentTags=?,IsCategory=?,IsRedakcni=?,"
-                                            "DontIncludeParents=?,IsSystem=2 WHERE rowid=?")))
+    if (!m_tagUpdate.prepare(
+            QStringLiteral("UPDATE tag SET ParentID=?,SuperiorID=?,AdjacentTags=?,IsCategory=?,IsRedakcni=?,"
+                           "DontIncludeParents=?,IsSystem=2 WHERE rowid=?")))
         return fail(QStringLiteral("tag: ") + m_tagUpdate.lastError().text());
-    if (!m_textUpdate.prepare(QStringLiteral("UPDATE tagtext SET TagID=?,Name=?,SearchName=?,JazykID=?,IsMain=?,Cislo=?,"
-                                             "IsSystem=2 WHERE rowid=?")))
+    if (!m_textUpdate.prepare(
+            QStringLiteral("UPDATE tagtext SET TagID=?,Name=?,SearchName=?,JazykID=?,IsMain=?,Cislo=?,"
+                           "IsSystem=2 WHERE rowid=?")))
         return fail(QStringLiteral("tagtext: ") + m_textUpdate.lastError().text());
 
     if (!exec(QStringLiteral("DELETE FROM tagrelation WHERE 1"), TagRelation, &m_result->relationsCleared))
@@ -322,18 +331,10 @@ bool KOTagImportRun::handleRecord(const QStringRef &record)
     }
     const QStringRef rest = record.mid(1);
     switch (record.at(0).unicode()) {
-    case 'k':
-        ++m_result->keywordRecords;
-        return handleKeyword(rest);
-    case 't':
-        ++m_result->textRecords;
-        return handleText(rest);
-    case 'r':
-        ++m_result->relationRecords;
-        return handleRelation(rest);
-    default:
-        ++m_result->ignoredRecords;
-        return true;
+    case 'k': ++m_result->keywordRecords; return handleKeyword(rest);
+    case 't': ++m_result->textRecords; return handleText(rest);
+    case 'r': ++m_result->relationRecords; return handleRelation(rest);
+    default: ++m_result->ignoredRecords; return true;
     }
 }
 
@@ -356,14 +357,11 @@ bool KOTagImportRun::handleKeyword(const QStringRef &rest)
     }
 
     switch (m_tags.lookup(f[0], realId, &f[1])) {
-    case KOTagRowCache::Missing:
-        return add(m_tagInserts, {n[1], n[2], f[3].toString(), n[4], n[5], n[6], realId});
-    case KOTagRowCache::Same:
-        return confirm(m_tags, m_tagConfirms, realId);
+    case KOTagRowCache::Missing: return add(m_tagInserts, {n[1], n[2], f[3].toString(), n[4], n[5], n[6], realId});
+    case KOTagRowCache::Same: return confirm(m_tags, m_tagConfirms, realId);
     case KOTagRowCache::Different:
         return update(m_tags, m_tagUpdate, {n[1], n[2], f[3].toString(), n[4], n[5], n[6]}, realId, Tag);
-    case KOTagRowCache::Failed:
-        break;
+    case KOTagRowCache::Failed: break;
     }
     return fail(m_tags.error());
 }
@@ -396,14 +394,13 @@ bool KOTagImportRun::handleText(const QStringRef &rest)
         const QString name = f[2].toString();
         return add(m_textInserts, {tagId, name, KOTagFolding::searchName(name), language, isMain, number, realId});
     }
-    case KOTagRowCache::Same:
-        return confirm(m_texts, m_textConfirms, realId);
+    case KOTagRowCache::Same: return confirm(m_texts, m_textConfirms, realId);
     case KOTagRowCache::Different: {
         const QString name = f[2].toString();
-        return update(m_texts, m_textUpdate, {tagId, name, KOTagFolding::searchName(name), language, isMain, number}, realId, TagText);
+        return update(m_texts, m_textUpdate, {tagId, name, KOTagFolding::searchName(name), language, isMain, number},
+                      realId, TagText);
     }
-    case KOTagRowCache::Failed:
-        break;
+    case KOTagRowCache::Failed: break;
     }
     return fail(m_texts.error());
 }
@@ -427,7 +424,8 @@ bool KOTagImportRun::handleRelation(const QStringRef &rest)
 
 // "UPDATE ... WHERE RealID=<id>", addressed by rowid so that a missing index on
 // RealID does not cost a table scan per changed row.
-bool KOTagImportRun::update(KOTagRowCache &rows, QSqlQuery &statement, std::initializer_list<QVariant> values, qint64 realId, Table table)
+bool KOTagImportRun::update(KOTagRowCache &rows, QSqlQuery &statement, std::initializer_list<QVariant> values,
+                            qint64 realId, Table table)
 {
     m_rowids.clear();
     rows.appendRowsFor(realId, &m_rowids);

@@ -15,8 +15,7 @@
 // One pass of the dictionary import over an open connection: reads the existing
 // rows, then inserts, updates, confirms and sweeps inside one write transaction.
 // Values are always bound, so a quote or SQL text in the dictionary is stored as it stands.
-class KOTagImportRun
-{
+class KOTagImportRun {
 public:
     KOTagImportRun(const QSqlDatabase &db, const QString &dictionary, KOTagImportResult *result);
 
@@ -30,8 +29,7 @@ private:
     enum Number { IsNumber, NotANumber, NumberFailed };
 
     // Rows of one multi-row statement: flushed when full, prepared once for the full size.
-    struct Batch
-    {
+    struct Batch {
         Table table;
         QString head;
         QString row;
@@ -53,13 +51,15 @@ private:
     bool handleText(const QStringRef &rest);
     bool handleRelation(const QStringRef &rest);
     bool add(Batch &batch, std::initializer_list<QVariant> values);
-    bool update(KOTagRowCache &rows, QSqlQuery &statement, std::initializer_list<QVariant> values, qint64 realId, Table table);
+    bool update(KOTagRowCache &rows, QSqlQuery &statement, std::initializer_list<QVariant> values, qint64 realId,
+                Table table);
     bool confirm(KOTagRowCache &rows, Batch &batch, qint64 realId);
     bool flush(Batch &batch);
     bool failed(Table table, const QString &error);
     bool relationFailed(const QString &error);
     bool fail(const QString &error);
-    void initBatch(Batch &batch, Table table, const QString &head, const QString &row, const QString &tail, int fullRows, bool inserts);
+    void initBatch(Batch &batch, Table table, const QString &head, const QString &row, const QString &tail,
+                   int fullRows, bool inserts);
 
     QSqlDatabase m_db;
     const QString &m_dictionary;

@@ -14,7 +14,8 @@ bool hasNumericAffinity(const QString &declared)
     const QString type = declared.toUpper();
     if (type.contains(QLatin1String("INT")))
         return true;
-    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) || type.contains(QLatin1String("TEXT")))
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB"))
+        || type.contains(QLatin1String("TEXT")))
         return false;
     if (type.contains(QLatin1String("BLOB")) || type.isEmpty())
         return false;
@@ -25,7 +26,8 @@ bool hasTextAffinity(const QString &declared)
 {
     const QString type = declared.toUpper();
     return !type.contains(QLatin1String("INT"))
-        && (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) || type.contains(QLatin1String("TEXT")));
+        && (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB"))
+            || type.contains(QLatin1String("TEXT")));
 }
 
 } // namespace
@@ -69,7 +71,7 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
 
     // Only rows whose RealID some look-up or update can reach are kept.
     m_typeFilter = m_mode == NumericKeys ? QStringLiteral("typeof(RealID) IN ('integer','real')")
-                 : m_mode == TextKeys    ? QStringLiteral("typeof(RealID)='text'")
+        : m_mode == TextKeys             ? QStringLiteral("typeof(RealID)='text'")
                                          : QStringLiteral("typeof(RealID) IN ('integer','real','text')");
     QSqlQuery last(db);
     if (!last.exec(QStringLiteral("SELECT max(rowid) FROM %1").arg(m_table)) || !last.next())
@@ -80,7 +82,8 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
     const QString columns = m_columns.join(QLatin1Char(','));
     QSqlQuery all(db);
     all.setForwardOnly(true);
-    if (!all.exec(QStringLiteral("SELECT rowid,RealID,%1 FROM %2 WHERE %3 ORDER BY rowid").arg(columns, m_table, m_typeFilter)))
+    if (!all.exec(QStringLiteral("SELECT rowid,RealID,%1 FROM %2 WHERE %3 ORDER BY rowid")
+                      .arg(columns, m_table, m_typeFilter)))
         return fail(all);
     while (all.next())
         insertRow(all.value(0).toLongLong(), all.value(1), appendValues(all, 2));
@@ -96,7 +99,8 @@ bool KOTagRowCache::load(const QSqlDatabase &db)
     m_readFirst.setForwardOnly(true);
     if (!m_readFirst.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE RealID=? LIMIT 0,1").arg(columns, m_table)))
         return fail(m_readFirst);
-    if (!m_readNew.prepare(QStringLiteral("SELECT rowid,RealID FROM %1 WHERE rowid>? AND %2 ORDER BY rowid").arg(m_table, m_typeFilter)))
+    if (!m_readNew.prepare(QStringLiteral("SELECT rowid,RealID FROM %1 WHERE rowid>? AND %2 ORDER BY rowid")
+                               .arg(m_table, m_typeFilter)))
         return fail(m_readNew);
     return true;
 }

@@ -16,8 +16,7 @@
 // insert and update the import makes. Matching follows SQLite's comparison rules
 // for the declared type of RealID. When several rows share a RealID, the statement
 // itself answers: an index on (RealID, ...) decides which row comes first.
-class KOTagRowCache
-{
+class KOTagRowCache {
 public:
     enum Lookup { Missing, Same, Different, Failed };
 
@@ -42,10 +41,9 @@ public:
 private:
     enum KeyMode { NumericKeys, TextKeys, BlobKeys };
 
-    struct Entry
-    {
+    struct Entry {
         qint64 rowid = 0;
-        int values = -1;       // where the first row's columns start in m_values; -1 until read
+        int values = -1; // where the first row's columns start in m_values; -1 until read
         QVector<qint64> later; // further rows with the same RealID, rarely any
     };
 
@@ -63,8 +61,8 @@ private:
     QSqlDatabase m_db;
     KeyMode m_mode = NumericKeys;
     QHash<qint64, Entry> m_byNumber; // integral numbers stored in RealID
-    QHash<QString, Entry> m_byText;  // texts stored in RealID
-    QString m_values;                // columns of all rows read: per column its length (two units), then its text
+    QHash<QString, Entry> m_byText; // texts stored in RealID
+    QString m_values; // columns of all rows read: per column its length (two units), then its text
     qint64 m_maxRowid = std::numeric_limits<qint64>::min();
     QSqlQuery m_readOne;
     QSqlQuery m_readNew;

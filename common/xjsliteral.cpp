@@ -15,7 +15,7 @@ void appendEscaped(QString &out, QChar c)
     switch (u) {
     case '\\': out += QLatin1String("\\\\"); return;
     case '\'': out += QLatin1String("\\'"); return;
-    case '"':  out += QLatin1String("\\\""); return;
+    case '"': out += QLatin1String("\\\""); return;
     case '\n': out += QLatin1String("\\n"); return;
     case '\r': out += QLatin1String("\\r"); return;
     case '\t': out += QLatin1String("\\t"); return;
@@ -65,8 +65,7 @@ QString XJsLiteral::fromDouble(double value)
 QString XJsLiteral::fromVariant(const QVariant &value)
 {
     switch (static_cast<int>(value.type())) {
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::Bool: return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Long:
@@ -74,15 +73,11 @@ QString XJsLiteral::fromVariant(const QVariant &value)
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Short:
-    case QMetaType::UShort:
-        return value.toString();
+    case QMetaType::UShort: return value.toString();
     case QMetaType::Double:
-    case QMetaType::Float:
-        return fromDouble(value.toDouble());
-    case QMetaType::QChar:
-        return fromString(QString(value.toChar()));
-    case QMetaType::QString:
-        return fromString(value.toString());
+    case QMetaType::Float: return fromDouble(value.toDouble());
+    case QMetaType::QChar: return fromString(QString(value.toChar()));
+    case QMetaType::QString: return fromString(value.toString());
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         const QVariantList list = value.toList();
@@ -112,7 +107,6 @@ QString XJsLiteral::fromVariant(const QVariant &value)
         out += QLatin1Char('}');
         return out;
     }
-    default:
-        return QStringLiteral("null");
+    default: return QStringLiteral("null");
     }
 }

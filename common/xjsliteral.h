@@ -6,8 +6,7 @@
 // Writes native values as JavaScript source literals. Every piece of data that
 // native code puts into evaluated JavaScript goes through here, so that no value
 // can end its own literal or change on the way into the page.
-class XJsLiteral
-{
+class XJsLiteral {
 public:
     // Any value: bool, numbers, strings, characters, lists and maps (recursively).
     // Invalid values and unsupported types become null; every string, null or

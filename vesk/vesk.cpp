@@ -15,13 +15,13 @@ Vesk::Vesk(const QString &startPage, QApplication *application)
     m_mainWindow = new XWebWindow(nullptr, false);
     m_mainWindow->setApplication(this);
 
-    const QString path = XPagePath::resolve(m_mainWindow->applicationDirectory(),
-                                            m_mainWindow->baseDirectory(), startPage);
+    const QString path =
+        XPagePath::resolve(m_mainWindow->applicationDirectory(), m_mainWindow->baseDirectory(), startPage);
     if (QFileInfo::exists(path)) {
         m_mainWindow->load(startPage);
     } else {
-        const QByteArray message = "vesk: no application to run: " + QFileInfo(path).absoluteFilePath().toLocal8Bit()
-            + " does not exist\n";
+        const QByteArray message =
+            "vesk: no application to run: " + QFileInfo(path).absoluteFilePath().toLocal8Bit() + " does not exist\n";
         fputs(message.constData(), stderr);
         m_mainWindow->showMissingApplication(QFileInfo(path).absoluteFilePath());
     }

@@ -8,8 +8,7 @@ class QSettings;
 class XWebWindow;
 
 // The application object: owns the main window and the settings store.
-class Vesk : public QObject
-{
+class Vesk : public QObject {
     Q_OBJECT
 
 public:

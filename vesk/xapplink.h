@@ -4,8 +4,7 @@
 #include <QUrl>
 
 // A link of the "app://" scheme, split into its verb and the segments after it.
-class XAppLink
-{
+class XAppLink {
 public:
     enum Verb { NotAppLink, Alert, Call, Unknown };
 

@@ -22,7 +22,8 @@ QStringList XBridgeScript::callFunctions(const QString &n, bool hasParent)
         n + QStringLiteral(".callParentWindow = function(){return window['") + parent
             + QStringLiteral("']._call(Array.prototype.slice.call(arguments),0);};"),
         n + QStringLiteral(".callWindow = function(name){var window_ptr = ") + n
-            + QStringLiteral("._getWindowPointer(name);return window[window_ptr]._call(Array.prototype.slice.call(arguments),1);};"),
+            + QStringLiteral(
+                "._getWindowPointer(name);return window[window_ptr]._call(Array.prototype.slice.call(arguments),1);};"),
         n + QStringLiteral(".getWindow = function(name){var window_ptr = ") + n
             + QStringLiteral("._getWindowPointer(name);return window[window_ptr]};"),
         n + QStringLiteral(".getParentWindow = function(){return window['") + parent + QStringLiteral("']};"),

@@ -4,8 +4,7 @@
 
 // The script texts the host evaluates in a new document so that pages can call
 // functions in their own, their parent's and named windows.
-class XBridgeScript
-{
+class XBridgeScript {
 public:
     // Name under which a child window finds its parent's API object.
     static QString parentObjectName();

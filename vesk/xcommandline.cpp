@@ -10,19 +10,24 @@
 bool XCommandLine::parse(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Runs the HTML and JavaScript application whose start page is app/init.html\n"
-        "under the working directory."));
+    parser.setApplicationDescription(
+        QStringLiteral("Runs the HTML and JavaScript application whose start page is app/init.html\n"
+                       "under the working directory."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption workdir(QStringLiteral("workdir"),
+    const QCommandLineOption workdir(
+        QStringLiteral("workdir"),
         QStringLiteral("Change to DIR before start-up; app/ and config.ini are found there."), QStringLiteral("DIR"));
     const QCommandLineOption inspector(QStringLiteral("inspector"),
-        QStringLiteral("Let pages be inspected (context menu, Inspect)."));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-        QStringLiteral("Save a PNG of the main window once the start page has loaded, then quit."), QStringLiteral("FILE"));
-    const QCommandLineOption trust(QStringLiteral("trust-origin"),
-        QStringLiteral("Give the native API to pages from ORIGIN (scheme://host[:port]); repeatable."), QStringLiteral("ORIGIN"));
+                                       QStringLiteral("Let pages be inspected (context menu, Inspect)."));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a PNG of the main window once the start page has loaded, then quit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption trust(
+        QStringLiteral("trust-origin"),
+        QStringLiteral("Give the native API to pages from ORIGIN (scheme://host[:port]); repeatable."),
+        QStringLiteral("ORIGIN"));
     parser.addOptions({workdir, inspector, screenshot, trust});
 
     m_help = parser.helpText();

@@ -4,8 +4,7 @@
 
 // The program's command line: vesk [--workdir DIR] [--inspector]
 // [--screenshot FILE] [--trust-origin ORIGIN]... [--help] [--version]
-class XCommandLine
-{
+class XCommandLine {
 public:
     bool parse(const QStringList &arguments);
 

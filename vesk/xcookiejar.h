@@ -4,8 +4,7 @@
 #include <QNetworkCookieJar>
 
 // A view's cookies, in memory only, with the whole list open to the API.
-class XCookieJar : public QNetworkCookieJar
-{
+class XCookieJar : public QNetworkCookieJar {
     Q_OBJECT
 
 public:

@@ -3,8 +3,7 @@
 #include <QPoint>
 #include <QRect>
 
-class XGeometry
-{
+class XGeometry {
 public:
     // Where a window of the given frame goes when centred over area along the
     // chosen axes; the other axis keeps its current position.

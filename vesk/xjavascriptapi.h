@@ -16,8 +16,7 @@ class XWebWindow;
 // The object every page sees as "app". One QObject, since its slots are the
 // JavaScript contract; the definitions are split by concern across
 // xjavascriptapi_<concern>.cpp.
-class XJavaScriptAPI : public QObject
-{
+class XJavaScriptAPI : public QObject {
     Q_OBJECT
 
 public:
@@ -83,8 +82,8 @@ public Q_SLOTS:
     void setWindowTypeTool();
     void setWindowTypeSplashScreen();
     void setWindowHintFrameless(bool is);
-    void setWindowHintShowCaption(bool show, bool isMinimize = true, bool isMaximize = true,
-                                  bool isClose = true, bool isHelp = false);
+    void setWindowHintShowCaption(bool show, bool isMinimize = true, bool isMaximize = true, bool isClose = true,
+                                  bool isHelp = false);
     void setWindowHintOnTop(bool is);
 
     // Bridge

@@ -12,8 +12,7 @@ namespace {
 QVariant fromScript(const QVariant &value)
 {
     switch (static_cast<int>(value.type())) {
-    case QMetaType::QString:
-        return value.toString().isNull() ? QVariant() : value;
+    case QMetaType::QString: return value.toString().isNull() ? QVariant() : value;
     case QMetaType::QVariantList: {
         QVariantList list = value.toList();
         for (QVariant &v : list)
@@ -26,8 +25,7 @@ QVariant fromScript(const QVariant &value)
             it.value() = fromScript(it.value());
         return map;
     }
-    default:
-        return value;
+    default: return value;
     }
 }
 

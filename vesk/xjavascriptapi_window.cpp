@@ -269,11 +269,26 @@ void XJavaScriptAPI::setWindowType(int type)
     applyStyle();
 }
 
-void XJavaScriptAPI::setWindowTypeWindow() { setWindowType(XWindowStyle::Window); }
-void XJavaScriptAPI::setWindowTypeDialog() { setWindowType(XWindowStyle::Dialog); }
-void XJavaScriptAPI::setWindowTypePopup() { setWindowType(XWindowStyle::Popup); }
-void XJavaScriptAPI::setWindowTypeTool() { setWindowType(XWindowStyle::Tool); }
-void XJavaScriptAPI::setWindowTypeSplashScreen() { setWindowType(XWindowStyle::SplashScreen); }
+void XJavaScriptAPI::setWindowTypeWindow()
+{
+    setWindowType(XWindowStyle::Window);
+}
+void XJavaScriptAPI::setWindowTypeDialog()
+{
+    setWindowType(XWindowStyle::Dialog);
+}
+void XJavaScriptAPI::setWindowTypePopup()
+{
+    setWindowType(XWindowStyle::Popup);
+}
+void XJavaScriptAPI::setWindowTypeTool()
+{
+    setWindowType(XWindowStyle::Tool);
+}
+void XJavaScriptAPI::setWindowTypeSplashScreen()
+{
+    setWindowType(XWindowStyle::SplashScreen);
+}
 
 void XJavaScriptAPI::setWindowHintFrameless(bool is)
 {
@@ -281,8 +296,7 @@ void XJavaScriptAPI::setWindowHintFrameless(bool is)
     applyStyle();
 }
 
-void XJavaScriptAPI::setWindowHintShowCaption(bool show, bool isMinimize, bool isMaximize, bool isClose,
-                                              bool isHelp)
+void XJavaScriptAPI::setWindowHintShowCaption(bool show, bool isMinimize, bool isMaximize, bool isClose, bool isHelp)
 {
     m_style.showTitle = show;
     m_style.minimizeButton = isMinimize;

@@ -4,8 +4,7 @@
 
 // The few questions only the operating system can answer. The Linux side is the
 // one built and tested; the Windows side keeps the original conventions.
-class XPlatform
-{
+class XPlatform {
 public:
     // The application directory, relative to the working directory.
     static QString applicationDirectory();

@@ -6,8 +6,7 @@
 // Which documents get the native objects, judged by their security origin: local
 // documents do; a remote page only when its origin was named trusted on the
 // command line.
-class XTrustPolicy
-{
+class XTrustPolicy {
 public:
     static void setTrustedOrigins(const QStringList &origins);
     static QStringList trustedOrigins();

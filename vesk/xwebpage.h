@@ -2,8 +2,7 @@
 
 #include <QWebPage>
 
-class XWebPage : public QWebPage
-{
+class XWebPage : public QWebPage {
     Q_OBJECT
 
 public:

@@ -19,8 +19,7 @@ QList<QWebPluginFactory::Plugin> XWebPluginFactory::plugins() const
     return {plugin};
 }
 
-QObject *XWebPluginFactory::create(const QString &, const QUrl &, const QStringList &,
-                                   const QStringList &) const
+QObject *XWebPluginFactory::create(const QString &, const QUrl &, const QStringList &, const QStringList &) const
 {
     // Widgets are placed by the widget operations; until one exists there is nothing to embed.
     return nullptr;

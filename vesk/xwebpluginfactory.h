@@ -5,8 +5,7 @@
 class XWebView;
 
 // Resolves embedded objects of type "vesk/widget" to the view's widgets.
-class XWebPluginFactory : public QWebPluginFactory
-{
+class XWebPluginFactory : public QWebPluginFactory {
     Q_OBJECT
 
 public:

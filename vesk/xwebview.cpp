@@ -138,8 +138,8 @@ QWebView *XWebView::createWindow(QWebPage::WebWindowType type)
         popup->m_api = new XJavaScriptAPI(popup, m_api->window(), popup->page()->mainFrame(), false);
         popup->m_widgetApi = new XWidgetAPI(popup, popup);
     }
-    connect(popup->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared,
-            popup, &XWebView::attachPopupObjects);
+    connect(popup->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, popup,
+            &XWebView::attachPopupObjects);
     // Links in a popup behave as in a window.
     connect(popup, &QWebView::linkClicked, popup, [popup](const QUrl &url) { popup->followLink(url); });
 

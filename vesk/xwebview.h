@@ -11,8 +11,7 @@ class XJavaScriptAPI;
 class XWebPage;
 class XWidgetAPI;
 
-class XWebView : public QWebView
-{
+class XWebView : public QWebView {
     Q_OBJECT
 
 public:

@@ -12,8 +12,7 @@ class XWebView;
 class XWidgetAPI;
 
 // A native top-level window showing one page, with the page's API objects.
-class XWebWindow : public QMainWindow
-{
+class XWebWindow : public QMainWindow {
     Q_OBJECT
 
 public:

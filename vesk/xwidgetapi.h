@@ -6,8 +6,7 @@
 class XWebView;
 
 // The page's "widget" object: moves, sizes and shows the view's embedded widgets.
-class XWidgetAPI : public QObject
-{
+class XWidgetAPI : public QObject {
     Q_OBJECT
 
 public:

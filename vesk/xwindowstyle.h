@@ -3,8 +3,7 @@
 #include <Qt>
 
 // A window's type and caption hints, and the window flags they give.
-class XWindowStyle
-{
+class XWindowStyle {
 public:
     enum Type { Window = 0, Dialog = 1, Popup = 2, Tool = 3, SplashScreen = 4 };
 

@@ -2,7 +2,7 @@
 
 #include "maiaxmlwriter.h"
 
-MaiaFault::MaiaFault(int faultCode, QString faultString, QObject* parent)
+MaiaFault::MaiaFault(int faultCode, QString faultString, QObject *parent)
     : QObject(parent)
     , m_code(faultCode)
     , m_string(std::move(faultString))

@@ -4,12 +4,11 @@
 #include <QString>
 
 // A fault value that can be written as a complete fault response.
-class MaiaFault : public QObject
-{
+class MaiaFault : public QObject {
     Q_OBJECT
 
 public:
-    explicit MaiaFault(int faultCode = 0, QString faultString = QString(), QObject* parent = nullptr);
+    explicit MaiaFault(int faultCode = 0, QString faultString = QString(), QObject *parent = nullptr);
 
     int code() const { return m_code; }
     QString string() const { return m_string; }

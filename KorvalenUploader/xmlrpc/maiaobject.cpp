@@ -13,7 +13,7 @@ namespace {
 
 const QString DateTimeFormat = QStringLiteral("yyyyMMddThh:mm:ss");
 
-QDomElement textElement(QDomDocument& doc, const QString& tag, const QString& text)
+QDomElement textElement(QDomDocument &doc, const QString &tag, const QString &text)
 {
     QDomElement elem = doc.createElement(tag);
     // The DOM's drop policy also drops valid surrogate pairs (emoji), and
@@ -24,12 +24,13 @@ QDomElement textElement(QDomDocument& doc, const QString& tag, const QString& te
     return elem;
 }
 
-QDomElement buildValue(QDomDocument& doc, const QVariant& arg)
+QDomElement buildValue(QDomDocument &doc, const QVariant &arg)
 {
     QDomElement value = doc.createElement(QStringLiteral("value"));
     switch (arg.userType()) {
     case QMetaType::Bool:
-        value.appendChild(textElement(doc, QStringLiteral("boolean"), arg.toBool() ? QStringLiteral("1") : QStringLiteral("0")));
+        value.appendChild(
+            textElement(doc, QStringLiteral("boolean"), arg.toBool() ? QStringLiteral("1") : QStringLiteral("0")));
         break;
     case QMetaType::Int:
         value.appendChild(textElement(doc, QStringLiteral("int"), QString::number(arg.toInt(), 10)));
@@ -37,22 +38,22 @@ QDomElement buildValue(QDomDocument& doc, const QVariant& arg)
     case QMetaType::Double:
         value.appendChild(textElement(doc, QStringLiteral("double"), MaiaXmlWriter::formatDouble(arg.toDouble())));
         break;
-    case QMetaType::QString:
-        value.appendChild(textElement(doc, QStringLiteral("string"), arg.toString()));
-        break;
+    case QMetaType::QString: value.appendChild(textElement(doc, QStringLiteral("string"), arg.toString())); break;
     case QMetaType::QByteArray:
-        value.appendChild(textElement(doc, QStringLiteral("base64"), QString::fromLatin1(arg.toByteArray().toBase64())));
+        value.appendChild(
+            textElement(doc, QStringLiteral("base64"), QString::fromLatin1(arg.toByteArray().toBase64())));
         break;
     case QMetaType::QDateTime:
         // The tag as the published XML-RPC protocol writes it; readers that
         // compare tags exactly (Python's) would take anything else as text.
-        value.appendChild(textElement(doc, QStringLiteral("dateTime.iso8601"), arg.toDateTime().toString(DateTimeFormat)));
+        value.appendChild(
+            textElement(doc, QStringLiteral("dateTime.iso8601"), arg.toDateTime().toString(DateTimeFormat)));
         break;
     case QMetaType::QVariantList: {
         QDomElement array = doc.createElement(QStringLiteral("array"));
         QDomElement data = doc.createElement(QStringLiteral("data"));
         const QVariantList list = arg.toList();
-        for (const QVariant& item : list)
+        for (const QVariant &item : list)
             data.appendChild(buildValue(doc, item));
         array.appendChild(data);
         value.appendChild(array);
@@ -70,16 +71,14 @@ QDomElement buildValue(QDomDocument& doc, const QVariant& arg)
         value.appendChild(strct);
         break;
     }
-    default:
-        qDebug().nospace() << "Failed to marshal unknown variant type: " << arg.userType();
-        break;
+    default: qDebug().nospace() << "Failed to marshal unknown variant type: " << arg.userType(); break;
     }
     return value;
 }
 
 } // namespace
 
-MaiaObject::MaiaObject(QObject* parent)
+MaiaObject::MaiaObject(QObject *parent)
     : QObject(parent)
 {
     QDomImplementation::setInvalidDataPolicy(QDomImplementation::DropInvalidChars);
@@ -91,7 +90,7 @@ QDomElement MaiaObject::toXml(QVariant arg)
     return buildValue(doc, arg);
 }
 
-QVariant MaiaObject::fromXml(const QDomElement& elem)
+QVariant MaiaObject::fromXml(const QDomElement &elem)
 {
     if (elem.tagName().toLower() != QLatin1String("value"))
         return QVariant();
@@ -154,7 +153,7 @@ QString MaiaObject::prepareResponse(QVariant value)
     return MaiaXmlWriter::methodResponse(value);
 }
 
-void MaiaObject::parseResponse(QString response, QNetworkReply* reply)
+void MaiaObject::parseResponse(QString response, QNetworkReply *reply)
 {
     // A receiver may destroy our parent, and with it this object.
     QPointer<MaiaObject> self(this);

@@ -8,23 +8,22 @@
 class QNetworkReply;
 
 // One XML-RPC call in flight; also the home of the value conversions.
-class MaiaObject : public QObject
-{
+class MaiaObject : public QObject {
     Q_OBJECT
 
 public:
-    explicit MaiaObject(QObject* parent = nullptr);
+    explicit MaiaObject(QObject *parent = nullptr);
 
     static QDomElement toXml(QVariant arg);
-    static QVariant fromXml(const QDomElement& elem);
+    static QVariant fromXml(const QDomElement &elem);
     static QString prepareCall(QString method, QVariantList args);
     static QString prepareResponse(QVariant value);
 
 signals:
-    void aresponse(QVariant&, QNetworkReply* reply);
+    void aresponse(QVariant &, QNetworkReply *reply);
     void call(QString, QVariantList);
-    void fault(int, const QString&, QNetworkReply* reply);
+    void fault(int, const QString &, QNetworkReply *reply);
 
 public slots:
-    void parseResponse(QString response, QNetworkReply* reply);
+    void parseResponse(QString response, QNetworkReply *reply);
 };

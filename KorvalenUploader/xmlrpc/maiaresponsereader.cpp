@@ -8,20 +8,20 @@
 
 namespace {
 
-inline bool isTag(const QStringRef& name, QLatin1String tag)
+inline bool isTag(const QStringRef &name, QLatin1String tag)
 {
     return name.compare(tag, Qt::CaseInsensitive) == 0;
 }
 
 // An empty element must give "", not a null string that reads like nil.
-inline QString nonNull(const QString& text)
+inline QString nonNull(const QString &text)
 {
     return text.isNull() ? QString(QLatin1String("")) : text;
 }
 
 } // namespace
 
-MaiaResponseReader::MaiaResponseReader(const QString& text)
+MaiaResponseReader::MaiaResponseReader(const QString &text)
     : m_reader(text)
     , m_errorLine(0)
     , m_failed(false)
@@ -30,8 +30,7 @@ MaiaResponseReader::MaiaResponseReader(const QString& text)
 
 MaiaResponseReader::Outcome MaiaResponseReader::read()
 {
-    while (!m_reader.atEnd() && m_reader.readNext() != MaiaXmlTokenizer::StartElement) {
-    }
+    while (!m_reader.atEnd() && m_reader.readNext() != MaiaXmlTokenizer::StartElement) { }
     if (m_reader.tokenType() != MaiaXmlTokenizer::StartElement) {
         finish();
         return NotWellFormed;
@@ -59,13 +58,10 @@ bool MaiaResponseReader::nextStartElementChild()
 {
     while (!m_reader.atEnd()) {
         switch (m_reader.readNext()) {
-        case MaiaXmlTokenizer::StartElement:
-            return true;
+        case MaiaXmlTokenizer::StartElement: return true;
         case MaiaXmlTokenizer::EndElement:
-        case MaiaXmlTokenizer::Invalid:
-            return false;
-        default:
-            break;
+        case MaiaXmlTokenizer::Invalid: return false;
+        default: break;
         }
     }
     return false;
@@ -97,15 +93,12 @@ QString MaiaResponseReader::elementText()
             else
                 text += m_reader.text();
             break;
-        case MaiaXmlTokenizer::StartElement:
-            ++nested;
-            break;
+        case MaiaXmlTokenizer::StartElement: ++nested; break;
         case MaiaXmlTokenizer::EndElement:
             if (nested-- == 0)
                 return nonNull(text);
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return nonNull(text);
@@ -150,12 +143,9 @@ QVariant MaiaResponseReader::readValue(int depth)
                 }
             }
             return text;
-        case MaiaXmlTokenizer::EndElement:
-            return nonNull(text);
-        case MaiaXmlTokenizer::Invalid:
-            return QVariant();
-        default:
-            break;
+        case MaiaXmlTokenizer::EndElement: return nonNull(text);
+        case MaiaXmlTokenizer::Invalid: return QVariant();
+        default: break;
         }
     }
     return QVariant();
@@ -235,7 +225,7 @@ QVariant MaiaResponseReader::readStruct(int depth)
     return map;
 }
 
-void MaiaResponseReader::fail(const QString& text)
+void MaiaResponseReader::fail(const QString &text)
 {
     if (m_reader.hasError())
         return;

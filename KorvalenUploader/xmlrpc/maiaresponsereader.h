@@ -9,19 +9,13 @@
 // conversions as MaiaObject::fromXml. It refuses document type declarations
 // before anything is expanded and bounds the nesting of values, so a broken
 // or hostile server cannot exhaust memory or the stack.
-class MaiaResponseReader
-{
+class MaiaResponseReader {
 public:
-    enum Outcome {
-        Response,
-        Fault,
-        NotWellFormed,
-        NotXmlRpc
-    };
+    enum Outcome { Response, Fault, NotWellFormed, NotXmlRpc };
 
     static const int MaxValueDepth = 256;
 
-    explicit MaiaResponseReader(const QString& text);
+    explicit MaiaResponseReader(const QString &text);
 
     Outcome read();
 
@@ -37,7 +31,7 @@ private:
     QVariant readTyped(int depth);
     QVariant readArray(int depth);
     QVariant readStruct(int depth);
-    void fail(const QString& text);
+    void fail(const QString &text);
     bool finish();
 
     MaiaXmlTokenizer m_reader;

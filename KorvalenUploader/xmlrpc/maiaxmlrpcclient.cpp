@@ -8,20 +8,20 @@
 #include <QPointer>
 #include <QTimer>
 
-MaiaXmlRpcClient::MaiaXmlRpcClient(QObject* parent)
+MaiaXmlRpcClient::MaiaXmlRpcClient(QObject *parent)
     : QObject(parent)
 {
     init();
 }
 
-MaiaXmlRpcClient::MaiaXmlRpcClient(QUrl url, QObject* parent)
+MaiaXmlRpcClient::MaiaXmlRpcClient(QUrl url, QObject *parent)
     : QObject(parent)
 {
     init();
     setUrl(url);
 }
 
-MaiaXmlRpcClient::MaiaXmlRpcClient(QUrl url, QString userAgent, QObject* parent)
+MaiaXmlRpcClient::MaiaXmlRpcClient(QUrl url, QString userAgent, QObject *parent)
     : QObject(parent)
 {
     init();
@@ -39,7 +39,7 @@ MaiaXmlRpcClient::~MaiaXmlRpcClient()
     // waiting call is signalled.
     disconnect(m_manager, nullptr, this, nullptr);
     m_manager->setParent(nullptr);
-    for (QNetworkReply* reply : m_callmap.keys())
+    for (QNetworkReply *reply : m_callmap.keys())
         reply->abort();
     m_manager->deleteLater();
 }
@@ -88,32 +88,30 @@ void MaiaXmlRpcClient::setMaximumResponseSize(qint64 bytes)
     m_maximumResponseSize = qMax<qint64>(1, bytes);
 }
 
-QNetworkReply* MaiaXmlRpcClient::call(QString method, QVariantList args,
-                                      QObject* responseObject, const char* responseSlot,
-                                      QObject* faultObject, const char* faultSlot,
+QNetworkReply *MaiaXmlRpcClient::call(QString method, QVariantList args, QObject *responseObject,
+                                      const char *responseSlot, QObject *faultObject, const char *faultSlot,
                                       QString name)
 {
-    MaiaObject* callObject = new MaiaObject(this);
+    MaiaObject *callObject = new MaiaObject(this);
     callObject->setProperty("name", name);
     if (responseObject && responseSlot)
-        connect(callObject, SIGNAL(aresponse(QVariant&, QNetworkReply*)), responseObject, responseSlot);
+        connect(callObject, SIGNAL(aresponse(QVariant &, QNetworkReply *)), responseObject, responseSlot);
     if (faultObject && faultSlot)
-        connect(callObject, SIGNAL(fault(int, const QString&, QNetworkReply*)), faultObject, faultSlot);
+        connect(callObject, SIGNAL(fault(int, const QString &, QNetworkReply *)), faultObject, faultSlot);
 
     const QByteArray body = MaiaObject::prepareCall(method, args).toUtf8();
-    QNetworkReply* reply = m_manager->post(m_request, body);
+    QNetworkReply *reply = m_manager->post(m_request, body);
     m_callmap.insert(reply, callObject);
     watch(reply);
     return reply;
 }
 
-void MaiaXmlRpcClient::watch(QNetworkReply* reply)
+void MaiaXmlRpcClient::watch(QNetworkReply *reply)
 {
-    QTimer* timer = new QTimer(reply);
+    QTimer *timer = new QTimer(reply);
     timer->setSingleShot(true);
     timer->setInterval(m_inactivityTimeout);
-    const QString stalled = QStringLiteral("no data from the server for %1 s")
-                                .arg(m_inactivityTimeout / 1000.0);
+    const QString stalled = QStringLiteral("no data from the server for %1 s").arg(m_inactivityTimeout / 1000.0);
     connect(timer, &QTimer::timeout, this, [this, reply, stalled] { abortCall(reply, stalled); });
     auto alive = [timer] { timer->start(); };
     connect(reply, &QNetworkReply::uploadProgress, timer, alive);
@@ -140,14 +138,14 @@ void MaiaXmlRpcClient::watch(QNetworkReply* reply)
     connect(reply, &QNetworkReply::readyRead, this, [this, reply, limit, tooLarge] {
         if (!m_callmap.contains(reply) || m_abortReasons.contains(reply))
             return;
-        QByteArray& body = m_bodies[reply];
+        QByteArray &body = m_bodies[reply];
         body += reply->readAll();
         if (body.size() > limit)
             abortCall(reply, tooLarge);
     });
 }
 
-void MaiaXmlRpcClient::abortCall(QNetworkReply* reply, const QString& reason)
+void MaiaXmlRpcClient::abortCall(QNetworkReply *reply, const QString &reason)
 {
     if (!m_callmap.contains(reply) || m_abortReasons.contains(reply))
         return;
@@ -155,9 +153,9 @@ void MaiaXmlRpcClient::abortCall(QNetworkReply* reply, const QString& reason)
     reply->abort();
 }
 
-void MaiaXmlRpcClient::replyFinished(QNetworkReply* reply)
+void MaiaXmlRpcClient::replyFinished(QNetworkReply *reply)
 {
-    MaiaObject* callObject = m_callmap.take(reply);
+    MaiaObject *callObject = m_callmap.take(reply);
     if (!callObject)
         return;
     const QString abortReason = m_abortReasons.take(reply);

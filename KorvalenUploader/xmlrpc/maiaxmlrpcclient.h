@@ -16,8 +16,7 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // Sends XML-RPC calls to one endpoint; each call reports to its own receivers.
-class MaiaXmlRpcClient : public QObject
-{
+class MaiaXmlRpcClient : public QObject {
     Q_OBJECT
 
 public:
@@ -26,9 +25,9 @@ public:
     // What Qt's HTTP thread may hold for a reply before it stops reading.
     static const qint64 ReadBufferSize = 256 * 1024;
 
-    explicit MaiaXmlRpcClient(QObject* parent = nullptr);
-    MaiaXmlRpcClient(QUrl url, QObject* parent = nullptr);
-    MaiaXmlRpcClient(QUrl url, QString userAgent, QObject* parent = nullptr);
+    explicit MaiaXmlRpcClient(QObject *parent = nullptr);
+    MaiaXmlRpcClient(QUrl url, QObject *parent = nullptr);
+    MaiaXmlRpcClient(QUrl url, QString userAgent, QObject *parent = nullptr);
     ~MaiaXmlRpcClient() override;
 
     void setUrl(QUrl url);
@@ -43,27 +42,25 @@ public:
     void setMaximumResponseSize(qint64 bytes);
     qint64 maximumResponseSize() const { return m_maximumResponseSize; }
 
-    QNetworkReply* call(QString method, QVariantList args,
-                        QObject* responseObject, const char* responseSlot,
-                        QObject* faultObject, const char* faultSlot,
-                        QString name = QString());
+    QNetworkReply *call(QString method, QVariantList args, QObject *responseObject, const char *responseSlot,
+                        QObject *faultObject, const char *faultSlot, QString name = QString());
 
 signals:
-    void sslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
+    void sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
 
 private slots:
-    void replyFinished(QNetworkReply* reply);
+    void replyFinished(QNetworkReply *reply);
 
 private:
     void init();
-    void watch(QNetworkReply* reply);
-    void abortCall(QNetworkReply* reply, const QString& reason);
+    void watch(QNetworkReply *reply);
+    void abortCall(QNetworkReply *reply, const QString &reason);
 
-    QNetworkAccessManager* m_manager;
+    QNetworkAccessManager *m_manager;
     QNetworkRequest m_request;
-    QMap<QNetworkReply*, MaiaObject*> m_callmap;
-    QHash<QNetworkReply*, QString> m_abortReasons;
-    QHash<QNetworkReply*, QByteArray> m_bodies;
+    QMap<QNetworkReply *, MaiaObject *> m_callmap;
+    QHash<QNetworkReply *, QString> m_abortReasons;
+    QHash<QNetworkReply *, QByteArray> m_bodies;
     int m_inactivityTimeout;
     qint64 m_maximumResponseSize;
     int m_delivering;

@@ -27,8 +27,8 @@ inline bool isNameChar(ushort c)
 
 inline bool isLegalChar(uint c)
 {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
-        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+        || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 const QString PrematureEnd = QStringLiteral("premature end of document");
@@ -36,7 +36,7 @@ const QString BadCharacter = QStringLiteral("character not allowed in XML");
 
 } // namespace
 
-MaiaXmlTokenizer::MaiaXmlTokenizer(const QString& source)
+MaiaXmlTokenizer::MaiaXmlTokenizer(const QString &source)
     : m_source(source)
     , m_data(m_source.constData())
     , m_size(m_source.size())
@@ -62,12 +62,12 @@ bool MaiaXmlTokenizer::isWhitespace() const
     return true;
 }
 
-void MaiaXmlTokenizer::raiseError(const QString& message)
+void MaiaXmlTokenizer::raiseError(const QString &message)
 {
     fail(message);
 }
 
-MaiaXmlTokenizer::Token MaiaXmlTokenizer::fail(const QString& message)
+MaiaXmlTokenizer::Token MaiaXmlTokenizer::fail(const QString &message)
 {
     if (m_token != Invalid) {
         m_error = message;
@@ -90,7 +90,7 @@ qint64 MaiaXmlTokenizer::lineNumber() const
     return line;
 }
 
-bool MaiaXmlTokenizer::startsWith(const char* literal) const
+bool MaiaXmlTokenizer::startsWith(const char *literal) const
 {
     int i = m_pos;
     for (; *literal; ++literal, ++i) {
@@ -108,7 +108,7 @@ bool MaiaXmlTokenizer::skipSpace()
     return m_pos > start;
 }
 
-bool MaiaXmlTokenizer::parseName(int* start, int* length)
+bool MaiaXmlTokenizer::parseName(int *start, int *length)
 {
     *start = m_pos;
     bool first = true;
@@ -147,7 +147,7 @@ bool MaiaXmlTokenizer::checkChars(int from, int to)
     return true;
 }
 
-bool MaiaXmlTokenizer::appendNormalised(int from, int to, QString* into)
+bool MaiaXmlTokenizer::appendNormalised(int from, int to, QString *into)
 {
     if (!checkChars(from, to))
         return false;
@@ -166,7 +166,7 @@ bool MaiaXmlTokenizer::appendNormalised(int from, int to, QString* into)
     return true;
 }
 
-bool MaiaXmlTokenizer::parseReference(QString* into)
+bool MaiaXmlTokenizer::parseReference(QString *into)
 {
     // At '&': a character reference or one of the five predefined entities.
     const int start = m_pos;
@@ -214,10 +214,10 @@ bool MaiaXmlTokenizer::parseReference(QString* into)
     }
 
     static const struct {
-        const char* name;
+        const char *name;
         char value;
     } predefined[] = {{"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
-    for (const auto& entity : predefined) {
+    for (const auto &entity : predefined) {
         if (startsWith(entity.name)) {
             m_pos += int(qstrlen(entity.name));
             into->append(QLatin1Char(entity.value));
@@ -233,7 +233,7 @@ bool MaiaXmlTokenizer::parseDeclaration()
 {
     // <?xml version="1.x" [encoding="..."] [standalone="yes|no"] ?>
     m_pos += 5;
-    static const char* const names[] = {"version", "encoding", "standalone"};
+    static const char *const names[] = {"version", "encoding", "standalone"};
     int next = 0;
     bool haveVersion = false;
     for (;;) {
@@ -266,7 +266,8 @@ bool MaiaXmlTokenizer::parseDeclaration()
         const int start = m_pos;
         while (m_pos < m_size && m_data[m_pos] != quote) {
             const ushort c = m_data[m_pos].unicode();
-            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-'))
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_'
+                  || c == '-'))
                 return fail(QStringLiteral("malformed XML declaration")), false;
             ++m_pos;
         }
@@ -435,7 +436,7 @@ MaiaXmlTokenizer::Token MaiaXmlTokenizer::parseStartTag()
             return fail(QStringLiteral("more than %1 attributes on one element").arg(MaxAttributes));
         }
         const QStringRef attrName(&m_source, attrStart, attrLength);
-        for (const auto& seen : qAsConst(m_attributes)) {
+        for (const auto &seen : qAsConst(m_attributes)) {
             if (QStringRef(&m_source, seen.first, seen.second) == attrName)
                 return fail(QStringLiteral("attribute given twice"));
         }
@@ -492,8 +493,7 @@ MaiaXmlTokenizer::Token MaiaXmlTokenizer::parseEndTag()
     if (m_data[m_pos] != QLatin1Char('>'))
         return fail(QStringLiteral("malformed end tag"));
     ++m_pos;
-    if (m_open.isEmpty()
-        || QStringRef(&m_source, m_open.last().first, m_open.last().second) != name()) {
+    if (m_open.isEmpty() || QStringRef(&m_source, m_open.last().first, m_open.last().second) != name()) {
         m_pos = tagStart;
         return fail(QStringLiteral("end tag does not match the open element"));
     }

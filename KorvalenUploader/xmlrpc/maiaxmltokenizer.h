@@ -11,21 +11,13 @@
 // declarations, and keeps open elements on a heap stack rather than the
 // call stack. It exists because QXmlStreamReader is several times slower
 // on the large Base64 texts that photo uploads carry.
-class MaiaXmlTokenizer
-{
+class MaiaXmlTokenizer {
 public:
-    enum Token {
-        NoToken,
-        StartElement,
-        EndElement,
-        Characters,
-        EndDocument,
-        Invalid
-    };
+    enum Token { NoToken, StartElement, EndElement, Characters, EndDocument, Invalid };
 
     static const int MaxAttributes = 64;
 
-    explicit MaiaXmlTokenizer(const QString& source);
+    explicit MaiaXmlTokenizer(const QString &source);
 
     Token readNext();
     Token tokenType() const { return m_token; }
@@ -35,23 +27,23 @@ public:
     // The element name of a StartElement or EndElement.
     QStringRef name() const { return QStringRef(&m_source, m_nameStart, m_nameLength); }
     // The text of a Characters token, references resolved, line ends normalised.
-    const QString& text() const { return m_text; }
+    const QString &text() const { return m_text; }
     bool isCData() const { return m_cdata; }
     bool isWhitespace() const;
 
-    void raiseError(const QString& message);
+    void raiseError(const QString &message);
     QString errorString() const { return m_error; }
     qint64 lineNumber() const;
 
 private:
-    Token fail(const QString& message);
-    bool startsWith(const char* literal) const;
+    Token fail(const QString &message);
+    bool startsWith(const char *literal) const;
     bool skipSpace();
-    bool parseName(int* start, int* length);
+    bool parseName(int *start, int *length);
     bool parseDeclaration();
-    bool parseReference(QString* into);
+    bool parseReference(QString *into);
     bool checkChars(int from, int to);
-    bool appendNormalised(int from, int to, QString* into);
+    bool appendNormalised(int from, int to, QString *into);
     Token parseStartTag();
     Token parseEndTag();
     Token parseCharData();
@@ -60,7 +52,7 @@ private:
     bool skipProcessingInstruction();
 
     const QString m_source;
-    const QChar* m_data;
+    const QChar *m_data;
     int m_size;
     int m_pos;
     int m_errorPos;

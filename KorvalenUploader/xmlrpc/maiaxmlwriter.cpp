@@ -16,7 +16,7 @@ inline bool isPlainChar(ushort c)
 
 } // namespace
 
-QString MaiaXmlWriter::methodCall(const QString& method, const QVariantList& args)
+QString MaiaXmlWriter::methodCall(const QString &method, const QVariantList &args)
 {
     MaiaXmlWriter w;
     w.writeDeclaration();
@@ -27,7 +27,7 @@ QString MaiaXmlWriter::methodCall(const QString& method, const QVariantList& arg
         w.m_out += QLatin1String(" <params/>\n");
     } else {
         w.m_out += QLatin1String(" <params>\n");
-        for (const QVariant& arg : args) {
+        for (const QVariant &arg : args) {
             w.m_out += QLatin1String("  <param>\n");
             w.writeValue(arg, 3);
             w.m_out += QLatin1String("  </param>\n");
@@ -38,7 +38,7 @@ QString MaiaXmlWriter::methodCall(const QString& method, const QVariantList& arg
     return w.m_out;
 }
 
-QString MaiaXmlWriter::methodResponse(const QVariant& value)
+QString MaiaXmlWriter::methodResponse(const QVariant &value)
 {
     MaiaXmlWriter w;
     w.writeDeclaration();
@@ -48,7 +48,7 @@ QString MaiaXmlWriter::methodResponse(const QVariant& value)
     return w.m_out;
 }
 
-QString MaiaXmlWriter::faultResponse(int code, const QString& text)
+QString MaiaXmlWriter::faultResponse(int code, const QString &text)
 {
     QVariantMap fault;
     fault.insert(QStringLiteral("faultCode"), code);
@@ -69,12 +69,12 @@ QString MaiaXmlWriter::formatDouble(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-QString MaiaXmlWriter::dropInvalidChars(const QString& text)
+QString MaiaXmlWriter::dropInvalidChars(const QString &text)
 {
     QString out;
     out.reserve(text.size());
     const int n = text.size();
-    const QChar* s = text.constData();
+    const QChar *s = text.constData();
     for (int i = 0; i < n; ++i) {
         const ushort c = s[i].unicode();
         if (c >= 0x20 && c < 0xD800) {
@@ -109,7 +109,7 @@ void MaiaXmlWriter::indent(int level)
     std::fill(m_out.begin() + end, m_out.end(), QLatin1Char(' '));
 }
 
-void MaiaXmlWriter::writeScalar(const char* tag, const QString& text, int level)
+void MaiaXmlWriter::writeScalar(const char *tag, const QString &text, int level)
 {
     indent(level);
     m_out += QLatin1Char('<');
@@ -121,7 +121,7 @@ void MaiaXmlWriter::writeScalar(const char* tag, const QString& text, int level)
     m_out += QLatin1String(">\n");
 }
 
-void MaiaXmlWriter::writeValue(const QVariant& value, int level)
+void MaiaXmlWriter::writeValue(const QVariant &value, int level)
 {
     const int type = value.userType();
     switch (type) {
@@ -132,8 +132,7 @@ void MaiaXmlWriter::writeValue(const QVariant& value, int level)
     case QMetaType::QByteArray:
     case QMetaType::QDateTime:
     case QMetaType::QVariantList:
-    case QMetaType::QVariantMap:
-        break;
+    case QMetaType::QVariantMap: break;
     default:
         qDebug().nospace() << "Failed to marshal unknown variant type: " << type;
         indent(level);
@@ -148,15 +147,9 @@ void MaiaXmlWriter::writeValue(const QVariant& value, int level)
     case QMetaType::Bool:
         writeScalar("boolean", value.toBool() ? QStringLiteral("1") : QStringLiteral("0"), inner);
         break;
-    case QMetaType::Int:
-        writeScalar("int", QString::number(value.toInt(), 10), inner);
-        break;
-    case QMetaType::Double:
-        writeScalar("double", formatDouble(value.toDouble()), inner);
-        break;
-    case QMetaType::QString:
-        writeScalar("string", value.toString(), inner);
-        break;
+    case QMetaType::Int: writeScalar("int", QString::number(value.toInt(), 10), inner); break;
+    case QMetaType::Double: writeScalar("double", formatDouble(value.toDouble()), inner); break;
+    case QMetaType::QString: writeScalar("string", value.toString(), inner); break;
     case QMetaType::QByteArray:
         writeScalar("base64", QString::fromLatin1(value.toByteArray().toBase64()), inner);
         break;
@@ -172,7 +165,7 @@ void MaiaXmlWriter::writeValue(const QVariant& value, int level)
             m_out += QLatin1String("<data/>\n");
         } else {
             m_out += QLatin1String("<data>\n");
-            for (const QVariant& item : list)
+            for (const QVariant &item : list)
                 writeValue(item, inner + 2);
             indent(inner + 1);
             m_out += QLatin1String("</data>\n");
@@ -206,10 +199,10 @@ void MaiaXmlWriter::writeValue(const QVariant& value, int level)
     m_out += QLatin1String("</value>\n");
 }
 
-void MaiaXmlWriter::writeText(const QString& text)
+void MaiaXmlWriter::writeText(const QString &text)
 {
     const int n = text.size();
-    const QChar* s = text.constData();
+    const QChar *s = text.constData();
     int i = 0;
     while (i < n) {
         int start = i;
@@ -220,12 +213,8 @@ void MaiaXmlWriter::writeText(const QString& text)
             break;
         const ushort c = s[i].unicode();
         switch (c) {
-        case '<':
-            m_out += QLatin1String("&lt;");
-            break;
-        case '&':
-            m_out += QLatin1String("&amp;");
-            break;
+        case '<': m_out += QLatin1String("&lt;"); break;
+        case '&': m_out += QLatin1String("&amp;"); break;
         case '>':
             // Only "]]>" must be broken up; this matches Qt's DOM output.
             if (m_out.endsWith(QLatin1String("]]")))
@@ -238,9 +227,7 @@ void MaiaXmlWriter::writeText(const QString& text)
             m_out += QLatin1String("&#xd;");
             break;
         case '\t':
-        case '\n':
-            m_out += s[i];
-            break;
+        case '\n': m_out += s[i]; break;
         default:
             if (QChar::isHighSurrogate(c)) {
                 if (i + 1 < n && s[i + 1].isLowSurrogate()) {

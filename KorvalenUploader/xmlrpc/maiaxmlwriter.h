@@ -6,24 +6,23 @@
 // Writes XML-RPC documents straight to text, in the same layout as
 // QDomDocument::toString(1) would give for the equivalent tree. Building
 // a DOM first costs several times more for large calls (photo uploads).
-class MaiaXmlWriter
-{
+class MaiaXmlWriter {
 public:
-    static QString methodCall(const QString& method, const QVariantList& args);
-    static QString methodResponse(const QVariant& value);
-    static QString faultResponse(int code, const QString& text);
+    static QString methodCall(const QString &method, const QVariantList &args);
+    static QString methodResponse(const QVariant &value);
+    static QString faultResponse(int code, const QString &text);
 
     // Shortest text that reads back as the same double.
     static QString formatDouble(double value);
     // The characters XML 1.0 can carry; valid surrogate pairs are kept.
-    static QString dropInvalidChars(const QString& text);
+    static QString dropInvalidChars(const QString &text);
 
 private:
     void writeDeclaration();
     void indent(int level);
-    void writeValue(const QVariant& value, int level);
-    void writeScalar(const char* tag, const QString& text, int level);
-    void writeText(const QString& text);
+    void writeValue(const QVariant &value, int level);
+    void writeScalar(const char *tag, const QString &text, int level);
+    void writeText(const QString &text);
 
     QString m_out;
 };

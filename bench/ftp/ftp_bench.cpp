@@ -20,7 +20,7 @@ int usage()
 
 long peakRssKiB()
 {
-    struct rusage usage {};
+    struct rusage usage { };
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
@@ -59,7 +59,8 @@ int main(int argc, char **argv)
     if (active)
         ftp.setTransferMode(QFtp::Active);
     ftp.connectToHost(url.host(), quint16(url.port(21)));
-    ftp.login(url.userName().isEmpty() ? QString() : url.userName(), url.password().isNull() ? QString() : url.password());
+    ftp.login(url.userName().isEmpty() ? QString() : url.userName(),
+              url.password().isNull() ? QString() : url.password());
     const int transferId = verb == QLatin1String("get") ? ftp.get(remote, &local) : ftp.put(&local, remote);
     QObject::connect(&ftp, &QFtp::commandStarted, [&](int id) {
         if (id == transferId)

@@ -42,7 +42,7 @@ Sample runOnce(const QStringList &command, const QString &cwd)
     pid_t pid = 0;
     if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) {
         int status = 0;
-        rusage usage{};
+        rusage usage {};
         wait4(pid, &status, 0, &usage);
         s.seconds = timer.nsecsElapsed() / 1e9;
         s.peakKiB = usage.ru_maxrss;
@@ -75,7 +75,8 @@ int main(int argc, char *argv[])
     QDir(dir.path()).mkpath(QStringLiteral("app"));
     QFile page(dir.filePath(QStringLiteral("app/init.html")));
     page.open(QIODevice::WriteOnly);
-    QByteArray body = "<!DOCTYPE html><html><head><title>start</title><style>p{font:14px sans-serif}</style></head><body>";
+    QByteArray body =
+        "<!DOCTYPE html><html><head><title>start</title><style>p{font:14px sans-serif}</style></head><body>";
     for (int i = 0; i < 200; ++i)
         body += "<p>Paragraph " + QByteArray::number(i) + " of a typical start page.</p>";
     body += "<script>window.onload = function(){ if (window.app) app.exit(0); };</script></body></html>";

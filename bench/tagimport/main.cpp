@@ -32,7 +32,8 @@ QTextStream &out()
     return stream;
 }
 
-const char *const syllables[] = {"ka", "ře", "lo", "vá", "ně", "ště", "zu", "mi", "ťo", "bé", "dů", "ča", "pí", "so", "jí", "rů", "ńa", "ló"};
+const char *const syllables[] = {"ka", "ře", "lo", "vá", "ně", "ště", "zu", "mi", "ťo",
+                                 "bé", "dů", "ča", "pí", "so", "jí",  "rů", "ńa", "ló"};
 
 QString randomName(QRandomGenerator &random)
 {
@@ -92,12 +93,14 @@ bool generate(const QString &dir)
                                    .arg(random.bounded(2));
         QString changed = record;
         if (id % 10 == 0)
-            changed = QStringLiteral("k%1|%2|0|%3|0|1|0").arg(id).arg(parent).arg(adjacent(random) + QStringLiteral(",7"));
+            changed =
+                QStringLiteral("k%1|%2|0|%3|0|1|0").arg(id).arg(parent).arg(adjacent(random) + QStringLiteral(",7"));
         write(record, changed);
     }
     for (int id = 1; id <= textCount; ++id) {
         const QString head = QStringLiteral("t%1|%2|").arg(id).arg(random.bounded(1, keywordCount + 1));
-        const QString tail = QStringLiteral("|%1|%2|%3").arg(random.bounded(1, 4)).arg(random.bounded(2)).arg(random.bounded(10));
+        const QString tail =
+            QStringLiteral("|%1|%2|%3").arg(random.bounded(1, 4)).arg(random.bounded(2)).arg(random.bounded(10));
         const QString name = randomName(random);
         write(head + name + tail, head + (id % 10 == 0 ? name + QStringLiteral(" nový") : name) + tail);
     }
@@ -123,14 +126,18 @@ bool createSchema(const QString &path, bool index)
         ok = db.open();
         QSqlQuery q(db);
         QStringList statements = {
-            QStringLiteral("CREATE TABLE tag (ID INTEGER PRIMARY KEY, ParentID INTEGER, SuperiorID INTEGER, AdjacentTags TEXT, "
-                           "IsCategory INTEGER, IsRedakcni INTEGER, DontIncludeParents INTEGER, IsSystem INTEGER, RealID INTEGER)"),
+            QStringLiteral(
+                "CREATE TABLE tag (ID INTEGER PRIMARY KEY, ParentID INTEGER, SuperiorID INTEGER, AdjacentTags TEXT, "
+                "IsCategory INTEGER, IsRedakcni INTEGER, DontIncludeParents INTEGER, IsSystem INTEGER, RealID "
+                "INTEGER)"),
             QStringLiteral("CREATE TABLE tagtext (ID INTEGER PRIMARY KEY, TagID INTEGER, Name TEXT, SearchName TEXT, "
                            "JazykID INTEGER, IsMain INTEGER, Cislo INTEGER, IsSystem INTEGER, RealID INTEGER)"),
-            QStringLiteral("CREATE TABLE tagrelation (ID INTEGER PRIMARY KEY, TagID1 INTEGER, TagID2 INTEGER, Score REAL)"),
+            QStringLiteral(
+                "CREATE TABLE tagrelation (ID INTEGER PRIMARY KEY, TagID1 INTEGER, TagID2 INTEGER, Score REAL)"),
         };
         if (index)
-            statements << QStringLiteral("CREATE INDEX tag_realid ON tag (RealID)") << QStringLiteral("CREATE INDEX tagtext_realid ON tagtext (RealID)");
+            statements << QStringLiteral("CREATE INDEX tag_realid ON tag (RealID)")
+                       << QStringLiteral("CREATE INDEX tagtext_realid ON tagtext (RealID)");
         for (const QString &statement : statements)
             ok = ok && q.exec(statement);
         db.close();
@@ -139,8 +146,7 @@ bool createSchema(const QString &path, bool index)
     return ok;
 }
 
-struct Table
-{
+struct Table {
     QString name;
     QStringList columns; // without ID
     QVector<QVariant> values;
@@ -149,8 +155,13 @@ struct Table
 QVector<Table> readRows(const QString &path)
 {
     QVector<Table> tables = {
-        {QStringLiteral("tag"), QStringLiteral("ParentID,SuperiorID,AdjacentTags,IsCategory,IsRedakcni,DontIncludeParents,IsSystem,RealID").split(QLatin1Char(',')), {}},
-        {QStringLiteral("tagtext"), QStringLiteral("TagID,Name,SearchName,JazykID,IsMain,Cislo,IsSystem,RealID").split(QLatin1Char(',')), {}},
+        {QStringLiteral("tag"),
+         QStringLiteral("ParentID,SuperiorID,AdjacentTags,IsCategory,IsRedakcni,DontIncludeParents,IsSystem,RealID")
+             .split(QLatin1Char(',')),
+         {}},
+        {QStringLiteral("tagtext"),
+         QStringLiteral("TagID,Name,SearchName,JazykID,IsMain,Cislo,IsSystem,RealID").split(QLatin1Char(',')),
+         {}},
         {QStringLiteral("tagrelation"), QStringLiteral("TagID1,TagID2,Score").split(QLatin1Char(',')), {}},
     };
     {
@@ -160,7 +171,8 @@ QVector<Table> readRows(const QString &path)
         for (Table &table : tables) {
             QSqlQuery q(db);
             q.setForwardOnly(true);
-            q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY ID").arg(table.columns.join(QLatin1Char(',')), table.name));
+            q.exec(
+                QStringLiteral("SELECT %1 FROM %2 ORDER BY ID").arg(table.columns.join(QLatin1Char(',')), table.name));
             while (q.next()) {
                 for (int i = 0; i < table.columns.size(); ++i)
                     table.values.append(q.value(i));
@@ -230,8 +242,9 @@ bool step(const QString &label, const QString &db, const QString &dictionary, co
     if (!createSchema(bulkDb, index))
         return false;
     const double bulk = bulkLoad(bulkDb, rows);
-    out() << label << ": bulk load of the resulting " << (rows[0].values.size() / 8 + rows[1].values.size() / 8 + rows[2].values.size() / 3)
-          << " rows " << QString::number(bulk, 'f', 2) << " s; import/bulk " << QString::number(result.seconds / bulk, 'f', 2)
+    out() << label << ": bulk load of the resulting "
+          << (rows[0].values.size() / 8 + rows[1].values.size() / 8 + rows[2].values.size() / 3) << " rows "
+          << QString::number(bulk, 'f', 2) << " s; import/bulk " << QString::number(result.seconds / bulk, 'f', 2)
           << "; write lock " << QString::number(result.writeLockSeconds, 'f', 2) << " s\n";
     out().flush();
     return true;
@@ -255,10 +268,13 @@ int main(int argc, char *argv[])
         if (!createSchema(db, index))
             return 1;
         out() << (index ? "RealID indexed\n" : "RealID without index\n");
-        if (!step(QStringLiteral("first import (a into empty tables)"), db, dir + QStringLiteral("/dictionary-a.txt"), dir + QStringLiteral("/bulk-a.db"), index)
-            || !step(QStringLiteral("re-import (b over a)"), db, dir + QStringLiteral("/dictionary-b.txt"), dir + QStringLiteral("/bulk-b.db"), index))
+        if (!step(QStringLiteral("first import (a into empty tables)"), db, dir + QStringLiteral("/dictionary-a.txt"),
+                  dir + QStringLiteral("/bulk-a.db"), index)
+            || !step(QStringLiteral("re-import (b over a)"), db, dir + QStringLiteral("/dictionary-b.txt"),
+                     dir + QStringLiteral("/bulk-b.db"), index))
             return 1;
-        out() << "peak resident memory of this process " << peakKiB() / 1024 << " MiB (includes the rows held for the bulk loads)\n";
+        out() << "peak resident memory of this process " << peakKiB() / 1024
+              << " MiB (includes the rows held for the bulk loads)\n";
         return 0;
     }
     std::fprintf(stderr, "usage: tagimport-bench generate DIR | schema DB [index] | run DIR [index]\n");

@@ -26,7 +26,7 @@ struct Case {
     QVariant result;
 };
 
-double bestOf(const std::function<void()>& work)
+double bestOf(const std::function<void()> &work)
 {
     double best = std::numeric_limits<double>::max();
     for (int i = 0; i < Repeat; ++i) {
@@ -43,7 +43,7 @@ Case photoPart()
     // One part of a photo upload: a struct holding a 6 MiB Base64 text.
     QByteArray photo(6 * 1024 * 1024 / 4 * 3, Qt::Uninitialized);
     quint32 seed = 12345;
-    for (char& c : photo) {
+    for (char &c : photo) {
         seed = seed * 1103515245u + 12345u;
         c = char(seed >> 24);
     }
@@ -72,7 +72,7 @@ Case mixedArray()
     return {QStringLiteral("array-100000-mixed"), QStringLiteral("addKeywords"), {list}, list};
 }
 
-bool writeFile(const QString& path, const QByteArray& data)
+bool writeFile(const QString &path, const QByteArray &data)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
@@ -80,7 +80,7 @@ bool writeFile(const QString& path, const QByteArray& data)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
@@ -88,11 +88,11 @@ int main(int argc, char** argv)
     if (!dir.isValid())
         return 1;
 
-    const QList<Case> cases{photoPart(), mixedArray()};
-    QStringList pythonArgs{QString::number(Repeat)};
+    const QList<Case> cases {photoPart(), mixedArray()};
+    QStringList pythonArgs {QString::number(Repeat)};
     QList<QPair<double, double>> ours;
 
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         QByteArray request;
         const double marshal = bestOf([&] { request = MaiaObject::prepareCall(c.method, c.args).toUtf8(); });
         const QByteArray response = MaiaObject::prepareResponse(c.result).toUtf8();
@@ -100,7 +100,8 @@ int main(int argc, char** argv)
         bool same = false;
         const double parse = bestOf([&] {
             auto call = new MaiaObject;
-            QObject::connect(call, &MaiaObject::aresponse, [&](QVariant& value, QNetworkReply*) { same = value == c.result; });
+            QObject::connect(call, &MaiaObject::aresponse,
+                             [&](QVariant &value, QNetworkReply *) { same = value == c.result; });
             call->parseResponse(QString::fromUtf8(response), nullptr);
         });
         if (!same) {
@@ -114,12 +115,12 @@ int main(int argc, char** argv)
         if (!writeFile(callPath, request) || !writeFile(responsePath, response))
             return 1;
         pythonArgs << c.name << callPath << responsePath;
-        std::printf("%s: request %.1f MiB, response %.1f MiB\n", qPrintable(c.name),
-                    request.size() / 1048576.0, response.size() / 1048576.0);
+        std::printf("%s: request %.1f MiB, response %.1f MiB\n", qPrintable(c.name), request.size() / 1048576.0,
+                    response.size() / 1048576.0);
     }
 
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(BENCH_PYTHON_SCRIPT)} + pythonArgs);
+    python.start(QStringLiteral("/usr/bin/python3"), QStringList {QStringLiteral(BENCH_PYTHON_SCRIPT)} + pythonArgs);
     if (!python.waitForFinished(600000) || python.exitCode() != 0) {
         std::fprintf(stderr, "python3 failed: %s\n", python.readAllStandardError().constData());
         return 1;
@@ -132,10 +133,10 @@ int main(int argc, char** argv)
         const QList<QByteArray> fields = lines.value(i).split(' ');
         const double pyMarshal = fields.value(1).toDouble();
         const double pyParse = fields.value(2).toDouble();
-        std::printf("%-26s %-8s %10.2f %10.2f %7.2fx\n", qPrintable(cases.at(i).name), "marshal",
-                    ours.at(i).first, pyMarshal, pyMarshal / ours.at(i).first);
-        std::printf("%-26s %-8s %10.2f %10.2f %7.2fx\n", qPrintable(cases.at(i).name), "parse",
-                    ours.at(i).second, pyParse, pyParse / ours.at(i).second);
+        std::printf("%-26s %-8s %10.2f %10.2f %7.2fx\n", qPrintable(cases.at(i).name), "marshal", ours.at(i).first,
+                    pyMarshal, pyMarshal / ours.at(i).first);
+        std::printf("%-26s %-8s %10.2f %10.2f %7.2fx\n", qPrintable(cases.at(i).name), "parse", ours.at(i).second,
+                    pyParse, pyParse / ours.at(i).second);
     }
     std::printf("(ratio = python time / maia time; above 1 means maia is faster)\n");
     return 0;

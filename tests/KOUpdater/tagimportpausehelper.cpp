@@ -20,14 +20,14 @@ int main(int argc, char *argv[])
     import.setProgressHandler(pauseAt, [pauseAt](qint64 records) {
         if (records != pauseAt)
             return;
-        std::printf("paused %lld\n", static_cast<long long>(records));
-        std::fflush(stdout);
-        // A line on stdin lets the import go on; closing stdin ends the process without a commit.
-        char line[16];
-        if (!std::fgets(line, sizeof line, stdin))
-            std::_Exit(3);
-    });
-    const KOTagImportResult result = import.run();
-    std::printf("%s\n", qPrintable(result.summary()));
-    return result.ok() ? 0 : 1;
+    std::printf("paused %lld\n", static_cast<long long>(records));
+    std::fflush(stdout);
+    // A line on stdin lets the import go on; closing stdin ends the process without a commit.
+    char line[16];
+    if (!std::fgets(line, sizeof line, stdin))
+        std::_Exit(3);
+});
+const KOTagImportResult result = import.run();
+std::printf("%s\n", qPrintable(result.summary()));
+return result.ok() ? 0 : 1;
 }

@@ -6,8 +6,7 @@
 // from the fields, one SELECT per record, no transaction. For well-formed
 // dictionaries without quotes in AdjacentTags its outcome is the one the
 // library must reproduce.
-class TagReferenceImport
-{
+class TagReferenceImport {
 public:
     static void run(const QString &pathDb, const QString &path);
 };

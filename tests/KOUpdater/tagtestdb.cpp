@@ -32,16 +32,20 @@ void TagTestDb::close()
 bool TagTestDb::create(Schema schema, bool withRelations)
 {
     const QString realId = schema == TextRealId ? QStringLiteral("RealID TEXT")
-                         : schema == UntypedRealId ? QStringLiteral("RealID")
-                                                   : QStringLiteral("RealID INTEGER");
+        : schema == UntypedRealId               ? QStringLiteral("RealID")
+                                                : QStringLiteral("RealID INTEGER");
     QStringList statements = {
-        QStringLiteral("CREATE TABLE tag (ID INTEGER PRIMARY KEY, ParentID INTEGER, SuperiorID INTEGER, AdjacentTags TEXT, "
-                       "IsCategory INTEGER, IsRedakcni INTEGER, DontIncludeParents INTEGER, IsSystem INTEGER, %1)").arg(realId),
+        QStringLiteral(
+            "CREATE TABLE tag (ID INTEGER PRIMARY KEY, ParentID INTEGER, SuperiorID INTEGER, AdjacentTags TEXT, "
+            "IsCategory INTEGER, IsRedakcni INTEGER, DontIncludeParents INTEGER, IsSystem INTEGER, %1)")
+            .arg(realId),
         QStringLiteral("CREATE TABLE tagtext (ID INTEGER PRIMARY KEY, TagID INTEGER, Name TEXT, SearchName TEXT, "
-                       "JazykID INTEGER, IsMain INTEGER, Cislo INTEGER, IsSystem INTEGER, %1)").arg(realId),
+                       "JazykID INTEGER, IsMain INTEGER, Cislo INTEGER, IsSystem INTEGER, %1)")
+            .arg(realId),
     };
     if (withRelations)
-        statements << QStringLiteral("CREATE TABLE tagrelation (ID INTEGER PRIMARY KEY, TagID1 INTEGER, TagID2 INTEGER, Score REAL)");
+        statements << QStringLiteral(
+            "CREATE TABLE tagrelation (ID INTEGER PRIMARY KEY, TagID1 INTEGER, TagID2 INTEGER, Score REAL)");
     if (schema == IndexedRealId)
         statements << QStringLiteral("CREATE INDEX tag_realid ON tag (RealID)")
                    << QStringLiteral("CREATE INDEX tagtext_realid ON tagtext (RealID)");

@@ -5,8 +5,7 @@
 #include <QStringList>
 
 // A test database with the application's tag tables, on its own connection.
-class TagTestDb
-{
+class TagTestDb {
 public:
     // How the application declared RealID.
     // CompositeIndexRealId: indexes on (RealID, ParentID) and (RealID, TagID), which

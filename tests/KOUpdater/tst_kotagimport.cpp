@@ -14,7 +14,8 @@
 
 namespace {
 
-const QString tagColumns = QStringLiteral("ID,RealID,ParentID,SuperiorID,AdjacentTags,IsCategory,IsRedakcni,DontIncludeParents,IsSystem");
+const QString tagColumns =
+    QStringLiteral("ID,RealID,ParentID,SuperiorID,AdjacentTags,IsCategory,IsRedakcni,DontIncludeParents,IsSystem");
 const QString textColumns = QStringLiteral("ID,RealID,TagID,Name,SearchName,JazykID,IsMain,Cislo,IsSystem");
 const QString relationColumns = QStringLiteral("TagID1,TagID2,Score");
 
@@ -38,9 +39,10 @@ QString randomDictionary(quint32 seed, int records, bool lineBreaks = false)
     const auto pick = [&random](const QStringList &list) { return list.at(random.bounded(list.size())); };
     const QStringList flags = {QStringLiteral("0"), QStringLiteral("1")};
     const QStringList numbers = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("007"), QStringLiteral("-3")};
-    const QStringList scores = {QStringLiteral("4"), QStringLiteral("15097.965373"), QStringLiteral("80599.12741887864104")};
-    const QStringList names = {QStringLiteral("O'Brien"), QString::fromUtf16(u"Žluťoučký kůň"), QString::fromUtf16(u"Москва"),
-                               QStringLiteral("x\"y\\z")};
+    const QStringList scores = {QStringLiteral("4"), QStringLiteral("15097.965373"),
+                                QStringLiteral("80599.12741887864104")};
+    const QStringList names = {QStringLiteral("O'Brien"), QString::fromUtf16(u"Žluťoučký kůň"),
+                               QString::fromUtf16(u"Москва"), QStringLiteral("x\"y\\z")};
     const auto id = [&random, lineBreaks](int limit) {
         const QString number = QString::number(random.bounded(1, limit));
         return lineBreaks && random.bounded(10) == 0 ? QStringLiteral("\t") + number : number;
@@ -57,9 +59,12 @@ QString randomDictionary(quint32 seed, int records, bool lineBreaks = false)
             out << QStringLiteral("t%1|%2|%3|1|%4|%5")
                        .arg(id(200))
                        .arg(pick(flags), random.bounded(3) ? names.at(0) : pick(names), pick(flags),
-                            random.bounded(6) ? QStringLiteral("0") : random.bounded(2) ? QStringLiteral("2.50") : QStringLiteral("27846.59842611014210"));
+                            random.bounded(6)       ? QStringLiteral("0")
+                                : random.bounded(2) ? QStringLiteral("2.50")
+                                                    : QStringLiteral("27846.59842611014210"));
         } else {
-            out << QStringLiteral("r%1|%2|%3").arg(pick(numbers), pick(numbers), random.bounded(3) ? QStringLiteral("0.5") : pick(scores));
+            out << QStringLiteral("r%1|%2|%3")
+                       .arg(pick(numbers), pick(numbers), random.bounded(3) ? QStringLiteral("0.5") : pick(scores));
         }
         if (lineBreaks && random.bounded(3) == 0)
             out.last() += random.bounded(4) ? QStringLiteral("\n") : QStringLiteral(" \n");
@@ -69,8 +74,7 @@ QString randomDictionary(quint32 seed, int records, bool lineBreaks = false)
 
 } // namespace
 
-class TestKOTagImport : public QObject
-{
+class TestKOTagImport : public QObject {
     Q_OBJECT
 
 private:
@@ -183,7 +187,9 @@ void TestKOTagImport::reimport_data()
     QTest::newRow("identical-dictionary-keeps-rows")
         << QStringList() << baseDictionary << baseTags << baseTexts << baseRelations;
     QTest::newRow("changed-rows-updated-in-place")
-        << QStringList() << QString::fromUtf16(u"k1|0|0|2,3,4|1|0|0^k2|1|0||0|1|0^t10|1|Žlutý kůň|1|1|3^t11|2|Crème  Brûlée!|2|0|2^r2|1|3")
+        << QStringList()
+        << QString::fromUtf16(
+               u"k1|0|0|2,3,4|1|0|0^k2|1|0||0|1|0^t10|1|Žlutý kůň|1|1|3^t11|2|Crème  Brûlée!|2|0|2^r2|1|3")
         << QStringList({QStringLiteral("1|1|0|0|'2,3,4'|1|0|0|1"), baseTags.at(1)})
         << QStringList({QString::fromUtf16(u"1|10|1|'Žlutý kůň'|'zluty kun'|1|1|3|1"),
                         QString::fromUtf16(u"2|11|2|'Crème  Brûlée!'|'creme brulee'|2|0|2|1")})
@@ -193,17 +199,18 @@ void TestKOTagImport::reimport_data()
                         QStringLiteral("INSERT INTO tagtext VALUES (3,3,'own','own',1,1,0,0,78)")})
         << QString::fromUtf16(u"k2|1|0||0|1|0^t11|2|Crème  Brûlée!|2|0|1.5")
         << QStringList({baseTags.at(1), QStringLiteral("3|77|0|0|'own'|0|0|0|0")})
-        << QStringList({baseTexts.at(1), QStringLiteral("3|78|3|'own'|'own'|1|1|0|0")})
-        << QStringList();
+        << QStringList({baseTexts.at(1), QStringLiteral("3|78|3|'own'|'own'|1|1|0|0")}) << QStringList();
     QTest::newRow("application-relations-rebuilt")
-        << QStringList({QStringLiteral("INSERT INTO tagrelation VALUES (NULL,9,9,9)")})
-        << baseDictionary << baseTags << baseTexts << baseRelations;
+        << QStringList({QStringLiteral("INSERT INTO tagrelation VALUES (NULL,9,9,9)")}) << baseDictionary << baseTags
+        << baseTexts << baseRelations;
     QString lineBroken = baseDictionary;
     lineBroken.replace(QLatin1Char('^'), QStringLiteral("\n^"));
     QTest::newRow("line-breaks-at-record-ends-keep-every-record")
         << QStringList() << lineBroken + QLatin1Char('\n') << baseTags << baseTexts << baseRelations;
     QTest::newRow("changed-numbers-written-differently-update")
-        << QStringList() << QString::fromUtf16(u"k1|00|0|2,3|1|0|0^k2|1|0||0|1|0^t10|1|Žluťoučký kůň|1|1|3.0^t11|2|Crème  Brûlée!|2|0|1.5")
+        << QStringList()
+        << QString::fromUtf16(
+               u"k1|00|0|2,3|1|0|0^k2|1|0||0|1|0^t10|1|Žluťoučký kůň|1|1|3.0^t11|2|Crème  Brûlée!|2|0|1.5")
         << QStringList({QStringLiteral("1|1|0|0|'2,3'|1|0|0|1"), baseTags.at(1)})
         << QStringList({QString::fromUtf16(u"1|10|1|'Žluťoučký kůň'|'zlutoucky kun'|1|1|3|1"), baseTexts.at(1)})
         << QStringList();
@@ -257,7 +264,8 @@ void TestKOTagImport::hostileTextStoredAsItStands()
         QVERIFY(raw.open());
         {
             QSqlQuery q(raw);
-            QVERIFY(q.exec(QStringLiteral("SELECT AdjacentTags, (SELECT Name FROM tagtext), (SELECT count(*) FROM tagrelation) FROM tag")));
+            QVERIFY(q.exec(QStringLiteral(
+                "SELECT AdjacentTags, (SELECT Name FROM tagtext), (SELECT count(*) FROM tagrelation) FROM tag")));
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toString(), text);
             QCOMPARE(q.value(1).toString(), text);
@@ -291,11 +299,13 @@ void TestKOTagImport::wellFormedValues_data()
                                           << QStringLiteral("RealID,ParentID") << QStringLiteral("-3|-1");
     QTest::newRow("leading-zeros-become-numbers") << QStringLiteral("k5|007|0|x|1|0|0") << QStringLiteral("tag")
                                                   << QStringLiteral("RealID,ParentID") << QStringLiteral("5|7");
-    QTest::newRow("extra-fields-ignored") << QStringLiteral("k4|1|2|x|1|0|0|extra|more") << QStringLiteral("tag")
-                                          << QStringLiteral("RealID,ParentID,SuperiorID,AdjacentTags,DontIncludeParents")
-                                          << QStringLiteral("4|1|2|'x'|0");
-    QTest::newRow("numeric-looking-text-stays-text") << QStringLiteral("k6|1|2|42|1|0|0") << QStringLiteral("tag")
-                                                     << QStringLiteral("typeof(AdjacentTags)") << QStringLiteral("'text'");
+    QTest::newRow("extra-fields-ignored")
+        << QStringLiteral("k4|1|2|x|1|0|0|extra|more") << QStringLiteral("tag")
+        << QStringLiteral("RealID,ParentID,SuperiorID,AdjacentTags,DontIncludeParents")
+        << QStringLiteral("4|1|2|'x'|0");
+    QTest::newRow("numeric-looking-text-stays-text")
+        << QStringLiteral("k6|1|2|42|1|0|0") << QStringLiteral("tag") << QStringLiteral("typeof(AdjacentTags)")
+        << QStringLiteral("'text'");
     QTest::newRow("decimal-cislo") << QStringLiteral("t5|1|n|1|1|2.50") << QStringLiteral("tagtext")
                                    << QStringLiteral("Cislo") << QStringLiteral("2.5");
     QTest::newRow("empty-name") << QStringLiteral("t5|1||1|1|0") << QStringLiteral("tagtext")
@@ -308,16 +318,20 @@ void TestKOTagImport::wellFormedValues_data()
                                             << QStringLiteral("RealID,Cislo") << QStringLiteral("5|2.5");
     QTest::newRow("relation-white-space-at-end") << QStringLiteral("r1|2|0.5 \t\f\n") << QStringLiteral("tagrelation")
                                                  << QStringLiteral("Score") << QStringLiteral("0.5");
-    QTest::newRow("white-space-around-numbers") << QStringLiteral("k\t5 | 7\n|0|x|1|0|0") << QStringLiteral("tag")
-                                                << QStringLiteral("RealID,ParentID,AdjacentTags") << QStringLiteral("5|7|'x'");
+    QTest::newRow("white-space-around-numbers")
+        << QStringLiteral("k\t5 | 7\n|0|x|1|0|0") << QStringLiteral("tag")
+        << QStringLiteral("RealID,ParentID,AdjacentTags") << QStringLiteral("5|7|'x'");
     // Decimals that SQLite reads one bit away from the nearest double: stored
     // as the literal in a statement would be.
-    QTest::newRow("decimal-score-read-as-sqlite-reads-it") << QStringLiteral("r1|2|15097.965373") << QStringLiteral("tagrelation")
-                                                           << QStringLiteral("Score=15097.965373") << QStringLiteral("1");
-    QTest::newRow("long-decimal-score-read-as-sqlite-reads-it") << QStringLiteral("r1|2|-71869.195158429") << QStringLiteral("tagrelation")
-                                                                << QStringLiteral("Score=-71869.195158429") << QStringLiteral("1");
-    QTest::newRow("decimal-cislo-read-as-sqlite-reads-it") << QStringLiteral("t5|1|n|1|1|33456.991471972\n") << QStringLiteral("tagtext")
-                                                           << QStringLiteral("Cislo=33456.991471972") << QStringLiteral("1");
+    QTest::newRow("decimal-score-read-as-sqlite-reads-it")
+        << QStringLiteral("r1|2|15097.965373") << QStringLiteral("tagrelation") << QStringLiteral("Score=15097.965373")
+        << QStringLiteral("1");
+    QTest::newRow("long-decimal-score-read-as-sqlite-reads-it")
+        << QStringLiteral("r1|2|-71869.195158429") << QStringLiteral("tagrelation")
+        << QStringLiteral("Score=-71869.195158429") << QStringLiteral("1");
+    QTest::newRow("decimal-cislo-read-as-sqlite-reads-it")
+        << QStringLiteral("t5|1|n|1|1|33456.991471972\n") << QStringLiteral("tagtext")
+        << QStringLiteral("Cislo=33456.991471972") << QStringLiteral("1");
     QTest::newRow("integer-score") << QStringLiteral("r1|2|7") << QStringLiteral("tagrelation")
                                    << QStringLiteral("typeof(Score)") << QStringLiteral("'real'");
 }
@@ -337,7 +351,8 @@ void TestKOTagImport::wellFormedValues()
 
 void TestKOTagImport::unrecognisedRecordsIgnored()
 {
-    const KOTagImportResult result = import(QStringLiteral("^^x1|2|3^\nk5|0|0||0|0|0^K6|0|0||0|0|0^k1|0|0||0|0|0^ t7|1|a|1|1|0^"));
+    const KOTagImportResult result =
+        import(QStringLiteral("^^x1|2|3^\nk5|0|0||0|0|0^K6|0|0||0|0|0^k1|0|0||0|0|0^ t7|1|a|1|1|0^"));
     QVERIFY2(result.ok(), qPrintable(result.summary()));
     QCOMPARE(result.ignoredRecords, 7);
     QCOMPARE(result.keywordRecords, 1);
@@ -378,11 +393,13 @@ void TestKOTagImport::malformedRecordSkipped_data()
 void TestKOTagImport::malformedRecordSkipped()
 {
     QFETCH(QString, record);
-    const KOTagImportResult result = import(QStringLiteral("k1|0|0||0|0|0^%1^k2|0|0||0|0|0^t20|1|n|1|1|0^r1|2|0.5").arg(record));
+    const KOTagImportResult result =
+        import(QStringLiteral("k1|0|0||0|0|0^%1^k2|0|0||0|0|0^t20|1|n|1|1|0^r1|2|0.5").arg(record));
     QVERIFY2(result.ok(), qPrintable(result.summary()));
     QCOMPARE(result.skippedRecords, 1);
     TagTestDb db(m_db);
-    QCOMPARE(db.rows(QStringLiteral("tag"), QStringLiteral("RealID")), QStringList({QStringLiteral("1"), QStringLiteral("2")}));
+    QCOMPARE(db.rows(QStringLiteral("tag"), QStringLiteral("RealID")),
+             QStringList({QStringLiteral("1"), QStringLiteral("2")}));
     QCOMPARE(db.rows(QStringLiteral("tagtext"), QStringLiteral("RealID")), QStringList({QStringLiteral("20")}));
     QCOMPARE(db.rows(QStringLiteral("tagrelation"), relationColumns), QStringList({QStringLiteral("1|2|0.5")}));
 }
@@ -395,7 +412,8 @@ void TestKOTagImport::corruptRecordKeepsItsRow()
         TagTestDb db(m_db);
         before = db.dump();
     }
-    const KOTagImportResult result = import(QStringLiteral("k5|1|0|a|0|zero|0^k6|1|0|b|0|0|0^t50|5|five^t60|6|six|1|1|0^k7|x^t70"));
+    const KOTagImportResult result =
+        import(QStringLiteral("k5|1|0|a|0|zero|0^k6|1|0|b|0|0|0^t50|5|five^t60|6|six|1|1|0^k7|x^t70"));
     QVERIFY2(result.ok(), qPrintable(result.summary()));
     QCOMPARE(result.skippedRecords, 4);
     QCOMPARE(result.deleted, 0);
@@ -411,12 +429,18 @@ void TestKOTagImport::batchVisibility_data()
     QTest::addColumn<int>("updated");
     // A repeated identifier finds its first row only once the multi-row insert
     // holding it has run, which happens with the 101st new row.
-    QTest::newRow("keyword-repeat-inside-batch") << QStringLiteral("k") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")}) << 0;
-    QTest::newRow("keyword-repeat-after-full-batch") << QStringLiteral("k") << 101 << QStringList({QStringLiteral("1|9")}) << 1;
-    QTest::newRow("keyword-repeat-after-102") << QStringLiteral("k") << 102 << QStringList({QStringLiteral("1|9")}) << 1;
-    QTest::newRow("keyword-repeat-after-three-batches") << QStringLiteral("k") << 303 << QStringList({QStringLiteral("1|9")}) << 1;
-    QTest::newRow("text-repeat-inside-batch") << QStringLiteral("t") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")}) << 0;
-    QTest::newRow("text-repeat-after-full-batch") << QStringLiteral("t") << 101 << QStringList({QStringLiteral("1|9")}) << 1;
+    QTest::newRow("keyword-repeat-inside-batch")
+        << QStringLiteral("k") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")}) << 0;
+    QTest::newRow("keyword-repeat-after-full-batch")
+        << QStringLiteral("k") << 101 << QStringList({QStringLiteral("1|9")}) << 1;
+    QTest::newRow("keyword-repeat-after-102")
+        << QStringLiteral("k") << 102 << QStringList({QStringLiteral("1|9")}) << 1;
+    QTest::newRow("keyword-repeat-after-three-batches")
+        << QStringLiteral("k") << 303 << QStringList({QStringLiteral("1|9")}) << 1;
+    QTest::newRow("text-repeat-inside-batch")
+        << QStringLiteral("t") << 100 << QStringList({QStringLiteral("1|0"), QStringLiteral("1|9")}) << 0;
+    QTest::newRow("text-repeat-after-full-batch")
+        << QStringLiteral("t") << 101 << QStringList({QStringLiteral("1|9")}) << 1;
 }
 
 void TestKOTagImport::batchVisibility()
@@ -447,14 +471,21 @@ void TestKOTagImport::unusableInputChangesNothing_data()
     QTest::addColumn<QString>("database");
     QTest::addColumn<QString>("dictionary");
     QTest::addColumn<int>("status");
-    QTest::newRow("missing-dictionary") << QString() << QStringLiteral("no-such-file.txt") << int(KOTagImportResult::DictionaryUnreadable);
-    QTest::newRow("dictionary-is-a-directory") << QString() << QStringLiteral(".") << int(KOTagImportResult::DictionaryUnreadable);
-    QTest::newRow("oversized-dictionary") << QString() << QStringLiteral("oversized.txt") << int(KOTagImportResult::DictionaryUnreadable);
+    QTest::newRow("missing-dictionary") << QString() << QStringLiteral("no-such-file.txt")
+                                        << int(KOTagImportResult::DictionaryUnreadable);
+    QTest::newRow("dictionary-is-a-directory")
+        << QString() << QStringLiteral(".") << int(KOTagImportResult::DictionaryUnreadable);
+    QTest::newRow("oversized-dictionary")
+        << QString() << QStringLiteral("oversized.txt") << int(KOTagImportResult::DictionaryUnreadable);
     // No size to check beforehand, and no end.
-    QTest::newRow("endless-device-as-dictionary") << QString() << QStringLiteral("/dev/zero") << int(KOTagImportResult::DictionaryUnreadable);
-    QTest::newRow("missing-database") << QStringLiteral("no-such.db") << QString() << int(KOTagImportResult::DatabaseUnavailable);
-    QTest::newRow("database-is-not-sqlite") << QStringLiteral("dictionary1.txt") << QString() << int(KOTagImportResult::DatabaseUnavailable);
-    QTest::newRow("database-without-tag-tables") << QStringLiteral("other.db") << QString() << int(KOTagImportResult::DatabaseUnavailable);
+    QTest::newRow("endless-device-as-dictionary")
+        << QString() << QStringLiteral("/dev/zero") << int(KOTagImportResult::DictionaryUnreadable);
+    QTest::newRow("missing-database") << QStringLiteral("no-such.db") << QString()
+                                      << int(KOTagImportResult::DatabaseUnavailable);
+    QTest::newRow("database-is-not-sqlite")
+        << QStringLiteral("dictionary1.txt") << QString() << int(KOTagImportResult::DatabaseUnavailable);
+    QTest::newRow("database-without-tag-tables")
+        << QStringLiteral("other.db") << QString() << int(KOTagImportResult::DatabaseUnavailable);
 }
 
 void TestKOTagImport::unusableInputChangesNothing()
@@ -470,9 +501,9 @@ void TestKOTagImport::unusableInputChangesNothing()
         before = db.dump();
     }
     const QString dbPath = database.isEmpty() ? m_db : m_dir->filePath(database);
-    const QString dictPath = dictionary.isEmpty()              ? dictionaryFile(QStringLiteral("k9|0|0||0|0|0"))
-                           : QDir::isAbsolutePath(dictionary) ? dictionary
-                                                              : m_dir->filePath(dictionary);
+    const QString dictPath = dictionary.isEmpty() ? dictionaryFile(QStringLiteral("k9|0|0||0|0|0"))
+        : QDir::isAbsolutePath(dictionary)        ? dictionary
+                                                  : m_dir->filePath(dictionary);
     if (dictionary == QLatin1String("oversized.txt")) {
         QFile oversized(dictPath);
         QVERIFY(oversized.open(QIODevice::WriteOnly) && oversized.resize(qint64(257) << 20));
@@ -481,7 +512,10 @@ void TestKOTagImport::unusableInputChangesNothing()
         TagTestDb other(dbPath);
         QCOMPARE(other.exec({QStringLiteral("CREATE TABLE unrelated (x)")}), QString());
     }
-    const QByteArray dbBytes = [&dbPath] { QFile f(dbPath); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }();
+    const QByteArray dbBytes = [&dbPath] {
+        QFile f(dbPath);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
 
     const KOTagImportResult result = KOTagImport::importDictionary(dbPath, dictPath);
     QCOMPARE(int(result.status), status);
@@ -502,9 +536,10 @@ void TestKOTagImport::relationFailuresTolerated_data()
     QTest::addColumn<QString>("trigger");
     QTest::addColumn<QStringList>("relations");
     QTest::newRow("missing-relation-table") << false << QString() << QStringList();
-    QTest::newRow("refused-relation-batch")
-        << true << QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tagrelation WHEN NEW.TagID1=2 BEGIN SELECT RAISE(ABORT,'refused'); END")
-        << QStringList();
+    QTest::newRow("refused-relation-batch") << true
+                                            << QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tagrelation WHEN "
+                                                              "NEW.TagID1=2 BEGIN SELECT RAISE(ABORT,'refused'); END")
+                                            << QStringList();
 }
 
 void TestKOTagImport::relationFailuresTolerated()
@@ -522,8 +557,10 @@ void TestKOTagImport::relationFailuresTolerated()
     QVERIFY2(result.ok(), qPrintable(result.summary()));
     QVERIFY(result.failedRelationStatements > 0);
     TagTestDb db(m_db);
-    QCOMPARE(db.rows(QStringLiteral("tag"), QStringLiteral("RealID,IsSystem")), QStringList({QStringLiteral("1|1"), QStringLiteral("2|1")}));
-    QCOMPARE(db.rows(QStringLiteral("tagtext"), QStringLiteral("RealID,IsSystem")), QStringList({QStringLiteral("10|1"), QStringLiteral("11|1")}));
+    QCOMPARE(db.rows(QStringLiteral("tag"), QStringLiteral("RealID,IsSystem")),
+             QStringList({QStringLiteral("1|1"), QStringLiteral("2|1")}));
+    QCOMPARE(db.rows(QStringLiteral("tagtext"), QStringLiteral("RealID,IsSystem")),
+             QStringList({QStringLiteral("10|1"), QStringLiteral("11|1")}));
     if (withRelations)
         QCOMPARE(db.rows(QStringLiteral("tagrelation"), relationColumns), relations);
 }
@@ -533,15 +570,25 @@ void TestKOTagImport::failingStatementRollsBack_data()
     QTest::addColumn<QString>("trigger");
     QTest::addColumn<QString>("table");
     const QString raise = QStringLiteral(" BEGIN SELECT RAISE(ABORT,'refused'); END");
-    QTest::newRow("tag-insert") << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tag WHEN NEW.RealID=3") + raise << QStringLiteral("tag");
-    QTest::newRow("tag-update") << QStringLiteral("CREATE TRIGGER f BEFORE UPDATE OF ParentID ON tag WHEN NEW.RealID=2") + raise << QStringLiteral("tag");
-    QTest::newRow("tag-confirm") << QStringLiteral("CREATE TRIGGER f BEFORE UPDATE ON tag WHEN NEW.RealID=1 AND NEW.IsSystem=2") + raise << QStringLiteral("tag");
-    QTest::newRow("tag-sweep") << QStringLiteral("CREATE TRIGGER f BEFORE DELETE ON tag") + raise << QStringLiteral("tag");
-    QTest::newRow("tagtext-insert") << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagtext") + raise << QStringLiteral("tagtext");
-    QTest::newRow("tagtext-update") << QStringLiteral("CREATE TRIGGER f BEFORE UPDATE OF Name ON tagtext") + raise << QStringLiteral("tagtext");
-    QTest::newRow("tagtext-final-mark") << QStringLiteral("CREATE TRIGGER f BEFORE UPDATE ON tagtext WHEN NEW.IsSystem=1") + raise << QStringLiteral("tagtext");
+    QTest::newRow("tag-insert") << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tag WHEN NEW.RealID=3") + raise
+                                << QStringLiteral("tag");
+    QTest::newRow("tag-update") << QStringLiteral("CREATE TRIGGER f BEFORE UPDATE OF ParentID ON tag WHEN NEW.RealID=2")
+            + raise << QStringLiteral("tag");
+    QTest::newRow("tag-confirm") << QStringLiteral(
+                                        "CREATE TRIGGER f BEFORE UPDATE ON tag WHEN NEW.RealID=1 AND NEW.IsSystem=2")
+            + raise << QStringLiteral("tag");
+    QTest::newRow("tag-sweep") << QStringLiteral("CREATE TRIGGER f BEFORE DELETE ON tag") + raise
+                               << QStringLiteral("tag");
+    QTest::newRow("tagtext-insert") << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagtext") + raise
+                                    << QStringLiteral("tagtext");
+    QTest::newRow("tagtext-update") << QStringLiteral("CREATE TRIGGER f BEFORE UPDATE OF Name ON tagtext") + raise
+                                    << QStringLiteral("tagtext");
+    QTest::newRow("tagtext-final-mark") << QStringLiteral(
+                                               "CREATE TRIGGER f BEFORE UPDATE ON tagtext WHEN NEW.IsSystem=1")
+            + raise << QStringLiteral("tagtext");
     QTest::newRow("relation-aborting-transaction")
-        << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagrelation BEGIN SELECT RAISE(ROLLBACK,'gone'); END") << QStringLiteral("tagrelation");
+        << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagrelation BEGIN SELECT RAISE(ROLLBACK,'gone'); END")
+        << QStringLiteral("tagrelation");
 }
 
 void TestKOTagImport::failingStatementRollsBack()
@@ -556,8 +603,9 @@ void TestKOTagImport::failingStatementRollsBack()
         before = db.dump();
     }
     // New, changed, unchanged and missing rows of both tables, and relations.
-    const KOTagImportResult result = import(QString::fromUtf16(
-        u"k1|0|0|2,3|1|0|0^k2|5|0||0|1|0^k3|0|0||0|0|0^t10|1|Žluťoučký kůň|1|1|3^t11|2|Changed|2|0|1.5^t12|3|new|1|1|0^r1|2|0.75"));
+    const KOTagImportResult result =
+        import(QString::fromUtf16(u"k1|0|0|2,3|1|0|0^k2|5|0||0|1|0^k3|0|0||0|0|0^t10|1|Žluťoučký "
+                                  u"kůň|1|1|3^t11|2|Changed|2|0|1.5^t12|3|new|1|1|0^r1|2|0.75"));
     QCOMPARE(int(result.status), int(KOTagImportResult::RolledBack));
     QVERIFY2(result.error.startsWith(table + QLatin1Char(':')), qPrintable(result.error));
     QVERIFY(result.summary().contains(QLatin1String("rolled back")));
@@ -623,18 +671,21 @@ void TestKOTagImport::sharedIdentifierAnswersAsTheStatement_data()
     // The index lists the second row first: it is the one compared.
     QTest::newRow("keyword-composite-index")
         << int(TagTestDb::CompositeIndexRealId)
-        << QStringList({QStringLiteral("INSERT INTO tag VALUES (NULL,9,0,'',0,0,0,0,5)"), QStringLiteral("INSERT INTO tag VALUES (NULL,1,0,'',0,0,0,1,5)")})
+        << QStringList({QStringLiteral("INSERT INTO tag VALUES (NULL,9,0,'',0,0,0,0,5)"),
+                        QStringLiteral("INSERT INTO tag VALUES (NULL,1,0,'',0,0,0,1,5)")})
         << QStringLiteral("k5|1|0||0|0|0");
     QTest::newRow("text-composite-index")
         << int(TagTestDb::CompositeIndexRealId)
-        << QStringList({QStringLiteral("INSERT INTO tagtext VALUES (NULL,9,'n','n',1,1,0,1,5)"), QStringLiteral("INSERT INTO tagtext VALUES (NULL,1,'n','n',1,1,0,1,5)")})
+        << QStringList({QStringLiteral("INSERT INTO tagtext VALUES (NULL,9,'n','n',1,1,0,1,5)"),
+                        QStringLiteral("INSERT INTO tagtext VALUES (NULL,1,'n','n',1,1,0,1,5)")})
         << QStringLiteral("t5|1|n|1|1|0");
-    QTest::newRow("keyword-repeated-in-one-batch")
-        << int(TagTestDb::CompositeIndexRealId) << QStringList()
-        << QStringLiteral("k5|9|0||0|0|0^k5|1|0||0|0|0^") + QStringLiteral("k%1|0|0||0|0|0^").repeated(100).arg(7) + QStringLiteral("k5|1|0||0|0|0");
+    QTest::newRow("keyword-repeated-in-one-batch") << int(TagTestDb::CompositeIndexRealId) << QStringList()
+                                                   << QStringLiteral("k5|9|0||0|0|0^k5|1|0||0|0|0^")
+            + QStringLiteral("k%1|0|0||0|0|0^").repeated(100).arg(7) + QStringLiteral("k5|1|0||0|0|0");
     QTest::newRow("keyword-without-index")
         << int(TagTestDb::IntegerRealId)
-        << QStringList({QStringLiteral("INSERT INTO tag VALUES (NULL,9,0,'',0,0,0,0,5)"), QStringLiteral("INSERT INTO tag VALUES (NULL,1,0,'',0,0,0,1,5)")})
+        << QStringList({QStringLiteral("INSERT INTO tag VALUES (NULL,9,0,'',0,0,0,0,5)"),
+                        QStringLiteral("INSERT INTO tag VALUES (NULL,1,0,'',0,0,0,1,5)")})
         << QStringLiteral("k5|1|0||0|0|0");
 }
 
@@ -690,10 +741,12 @@ void TestKOTagImport::concurrentImports()
     {
         TagTestDb db(m_db);
         QCOMPARE(db.rows(QStringLiteral("tag"), QStringLiteral("ID")).size(), 3000);
-        QCOMPARE(db.rows(QStringLiteral("tagtext"), QStringLiteral("IsSystem")).filter(QStringLiteral("1")).size(), 3000);
+        QCOMPARE(db.rows(QStringLiteral("tagtext"), QStringLiteral("IsSystem")).filter(QStringLiteral("1")).size(),
+                 3000);
         QCOMPARE(db.rows(QStringLiteral("tagrelation"), relationColumns).size(), 3000);
         TagTestDb db2(second);
-        QCOMPARE(db2.rows(QStringLiteral("tag"), QStringLiteral("RealID,IsSystem")), QStringList({QStringLiteral("1|1"), QStringLiteral("2|1")}));
+        QCOMPARE(db2.rows(QStringLiteral("tag"), QStringLiteral("RealID,IsSystem")),
+                 QStringList({QStringLiteral("1|1"), QStringLiteral("2|1")}));
         QCOMPARE(db2.rows(QStringLiteral("tagrelation"), relationColumns).size(), 2);
     }
     QCOMPARE(QSqlDatabase::database(QStringLiteral("data"), false).databaseName(), other);

@@ -13,7 +13,8 @@
 
 namespace {
 
-const QString dictionary = QStringLiteral("k1|0|0|2,3|1|0|0^k2|1|0||0|1|0^t10|1|One|1|1|3^t11|2|Two|2|0|1.5^r1|2|0.75^r2|1|3");
+const QString dictionary =
+    QStringLiteral("k1|0|0|2,3|1|0|0^k2|1|0||0|1|0^t10|1|One|1|1|3^t11|2|Two|2|0|1.5^r1|2|0.75^r2|1|3");
 
 bool writeText(const QString &path, const QString &text)
 {
@@ -30,8 +31,7 @@ QByteArray readBytes(const QString &path)
 } // namespace
 
 // The command-line tool, and the import killed part-way in a child process.
-class TestKOUpdaterImport : public QObject
-{
+class TestKOUpdaterImport : public QObject {
     Q_OBJECT
 
 private:
@@ -66,25 +66,35 @@ void TestKOUpdaterImport::tool_data()
     QTest::addColumn<bool>("changed");
 
     const QStringList normal = {QStringLiteral("$DB"), QStringLiteral("$DICT")};
-    QTest::newRow("import") << normal << QString() << 0
-                            << QStringLiteral("^read 2 keywords, 2 texts, 2 relations \\(0 ignored, 0 skipped\\); inserted 6, updated 0, "
-                                              "unchanged 0, deleted 0; \\d+\\.\\d\\d s, write lock \\d+\\.\\d\\d s\\n$")
-                            << QStringLiteral("^$") << true;
-    QTest::newRow("no-arguments") << QStringList() << QString() << 2 << QStringLiteral("^$") << QStringLiteral("^usage: koupdater-import DATABASE DICTIONARY") << false;
-    QTest::newRow("one-argument") << QStringList({QStringLiteral("$DB")}) << QString() << 2 << QStringLiteral("^$") << QStringLiteral("^usage:") << false;
-    QTest::newRow("missing-dictionary") << QStringList({QStringLiteral("$DB"), QStringLiteral("$DIR/none.txt")}) << QString() << 3
+    QTest::newRow("import")
+        << normal << QString() << 0
+        << QStringLiteral("^read 2 keywords, 2 texts, 2 relations \\(0 ignored, 0 skipped\\); inserted 6, updated 0, "
+                          "unchanged 0, deleted 0; \\d+\\.\\d\\d s, write lock \\d+\\.\\d\\d s\\n$")
+        << QStringLiteral("^$") << true;
+    QTest::newRow("no-arguments") << QStringList() << QString() << 2 << QStringLiteral("^$")
+                                  << QStringLiteral("^usage: koupdater-import DATABASE DICTIONARY") << false;
+    QTest::newRow("one-argument") << QStringList({QStringLiteral("$DB")}) << QString() << 2 << QStringLiteral("^$")
+                                  << QStringLiteral("^usage:") << false;
+    QTest::newRow("missing-dictionary") << QStringList({QStringLiteral("$DB"), QStringLiteral("$DIR/none.txt")})
+                                        << QString() << 3
                                         << QStringLiteral("nothing imported: cannot read dictionary .*none.txt")
-                                        << QStringLiteral("cannot read dictionary .*none.txt.*the database was not touched") << false;
-    QTest::newRow("missing-database") << QStringList({QStringLiteral("$DIR/none.db"), QStringLiteral("$DICT")}) << QString() << 4
-                                      << QStringLiteral("no database file") << QStringLiteral("no database file .*none.db") << false;
-    QTest::newRow("database-is-not-sqlite") << QStringList({QStringLiteral("$DICT"), QStringLiteral("$DICT")}) << QString() << 4
-                                            << QStringLiteral("nothing imported: tag: ") << QStringLiteral("the database was not changed") << false;
-    QTest::newRow("database-without-tag-table") << normal << QStringLiteral("DROP TABLE tag") << 4
-                                                << QStringLiteral("nothing imported: tag: no such table")
-                                                << QStringLiteral("the database was not changed") << false;
+                                        << QStringLiteral(
+                                               "cannot read dictionary .*none.txt.*the database was not touched")
+                                        << false;
+    QTest::newRow("missing-database") << QStringList({QStringLiteral("$DIR/none.db"), QStringLiteral("$DICT")})
+                                      << QString() << 4 << QStringLiteral("no database file")
+                                      << QStringLiteral("no database file .*none.db") << false;
+    QTest::newRow("database-is-not-sqlite")
+        << QStringList({QStringLiteral("$DICT"), QStringLiteral("$DICT")}) << QString() << 4
+        << QStringLiteral("nothing imported: tag: ") << QStringLiteral("the database was not changed") << false;
+    QTest::newRow("database-without-tag-table")
+        << normal << QStringLiteral("DROP TABLE tag") << 4 << QStringLiteral("nothing imported: tag: no such table")
+        << QStringLiteral("the database was not changed") << false;
     QTest::newRow("failing-statement")
-        << normal << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagtext BEGIN SELECT RAISE(ABORT,'refused'); END") << 5
-        << QStringLiteral("import rolled back: tagtext: refused") << QStringLiteral("rolled back, the database is as it was") << false;
+        << normal
+        << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagtext BEGIN SELECT RAISE(ABORT,'refused'); END") << 5
+        << QStringLiteral("import rolled back: tagtext: refused")
+        << QStringLiteral("rolled back, the database is as it was") << false;
 }
 
 void TestKOUpdaterImport::tool()
@@ -144,7 +154,8 @@ void TestKOUpdaterImport::killedPartWayLeavesDatabaseAsItWas()
     QStringList second;
     for (int i = 1; i <= keywords; ++i) {
         first << QStringLiteral("k%1|0|0|a|0|0|0^t%1|%1|name %1|1|1|0^r%1|1|0.5").arg(i);
-        second << QStringLiteral("k%1|%2|0|b|0|0|0^t%1|%1|new name %1|1|1|0^r1|%1|0.25").arg(i + keywords / 2).arg(i % 3);
+        second
+            << QStringLiteral("k%1|%2|0|b|0|0|0^t%1|%1|new name %1|1|1|0^r1|%1|0.25").arg(i + keywords / 2).arg(i % 3);
     }
     const QString firstPath = m_dir->filePath(QStringLiteral("first.txt"));
     const QString secondPath = m_dir->filePath(QStringLiteral("second.txt"));
@@ -217,22 +228,22 @@ void TestKOUpdaterImport::importWaitingForTheLockSeesTheRowsBeforeIt()
         import.setProgressHandler(1000000, [&rowsRead](qint64 records) {
             if (records == 0)
                 rowsRead.release();
-        });
-        second = import.run();
     });
-    const bool read = rowsRead.tryAcquire(1, 60000);
-    first.write("go\n");
-    first.closeWriteChannel();
-    QVERIFY(first.waitForFinished(60000));
-    thread.join();
-    QVERIFY(read);
-    QCOMPARE(first.exitCode(), 0);
-    QVERIFY2(second.ok(), qPrintable(second.summary()));
-    QCOMPARE(second.inserted, 0);
+    second = import.run();
+});
+const bool read = rowsRead.tryAcquire(1, 60000);
+first.write("go\n");
+first.closeWriteChannel();
+QVERIFY(first.waitForFinished(60000));
+thread.join();
+QVERIFY(read);
+QCOMPARE(first.exitCode(), 0);
+QVERIFY2(second.ok(), qPrintable(second.summary()));
+QCOMPARE(second.inserted, 0);
 
-    TagTestDb expected(expectedDb);
-    TagTestDb actual(m_db);
-    QCOMPARE(actual.dump(), expected.dump());
+TagTestDb expected(expectedDb);
+TagTestDb actual(m_db);
+QCOMPARE(actual.dump(), expected.dump());
 }
 
 QTEST_GUILESS_MAIN(TestKOUpdaterImport)

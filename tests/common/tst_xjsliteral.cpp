@@ -7,8 +7,7 @@
 #include <cmath>
 #include <limits>
 
-class TestXJsLiteral : public QObject
-{
+class TestXJsLiteral : public QObject {
     Q_OBJECT
 
 private:
@@ -40,7 +39,8 @@ void TestXJsLiteral::stringsArriveUnchanged_data()
     QTest::newRow("line-separators") << QString::fromUtf16(u"a\u2028b\u2029c");
     QTest::newRow("script-end-tag") << QStringLiteral("</script><script>alert(1)</script>");
     QTest::newRow("html-comment") << QStringLiteral("<!-- x -->");
-    QTest::newRow("non-ascii") << QString::fromUtf16(u"P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148 \u65e5\u672c \U0001F600");
+    QTest::newRow("non-ascii") << QString::fromUtf16(
+        u"P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148 \u65e5\u672c \U0001F600");
 }
 
 void TestXJsLiteral::stringsArriveUnchanged()
@@ -48,7 +48,7 @@ void TestXJsLiteral::stringsArriveUnchanged()
     QFETCH(QString, text);
     const QVariant back = eval(XJsLiteral::fromString(text));
     QCOMPARE(back.toString(), text);
-    const QVariant inList = eval(XJsLiteral::fromVariant(QVariantList{text}) + QStringLiteral("[0]"));
+    const QVariant inList = eval(XJsLiteral::fromVariant(QVariantList {text}) + QStringLiteral("[0]"));
     QCOMPARE(inList.toString(), text);
     QVariantMap map;
     map.insert(text, 1);
@@ -80,8 +80,8 @@ void TestXJsLiteral::literalText_data()
     m.insert(QStringLiteral("b"), 1);
     m.insert(QStringLiteral("a"), QStringLiteral("x"));
     QTest::newRow("map-sorted") << QVariant(m) << "{'a':'x','b':1}";
-    QTest::newRow("nested-list") << QVariant(QVariantList{1, QVariantList{true, QVariant()}}) << "[1,[true,null]]";
-    QTest::newRow("string-list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")}) << "['a','b']";
+    QTest::newRow("nested-list") << QVariant(QVariantList {1, QVariantList {true, QVariant()}}) << "[1,[true,null]]";
+    QTest::newRow("string-list") << QVariant(QStringList {QStringLiteral("a"), QStringLiteral("b")}) << "['a','b']";
     QTest::newRow("empty-list") << QVariant(QVariantList()) << "[]";
     QTest::newRow("empty-map") << QVariant(QVariantMap()) << "{}";
     QTest::newRow("unsupported-type") << QVariant(QPoint(1, 2)) << "null";
@@ -93,8 +93,10 @@ void TestXJsLiteral::literalText()
     QFETCH(QString, expected);
     QCOMPARE(XJsLiteral::fromVariant(value), expected);
     // Whatever the text, it must be a valid expression for the engine.
-    QVERIFY(eval(QStringLiteral("(function(){try{eval(") + XJsLiteral::fromString(QLatin1Char('(') + expected + QLatin1Char(')'))
-                 + QStringLiteral(");return true;}catch(e){return false;}})()")).toBool());
+    QVERIFY(eval(QStringLiteral("(function(){try{eval(")
+                 + XJsLiteral::fromString(QLatin1Char('(') + expected + QLatin1Char(')'))
+                 + QStringLiteral(");return true;}catch(e){return false;}})()"))
+                .toBool());
 }
 
 void TestXJsLiteral::dataCannotEndItsLiteral()

@@ -9,8 +9,7 @@
 #include <memory>
 
 // The demo is the first thing a user sees: its buttons must do what they say.
-class TestDemo : public QObject
-{
+class TestDemo : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -32,8 +31,9 @@ void TestDemo::demoWorks()
     QWebFrame *frame = w->mainFrame();
     auto eval = [frame](const QString &s) { return VeskHarness::eval(frame, s); };
 
-    QVERIFY(eval(QStringLiteral("document.getElementById('log').textContent")).toString().contains(
-        QStringLiteral("vesk is ready")));
+    QVERIFY(eval(QStringLiteral("document.getElementById('log').textContent"))
+                .toString()
+                .contains(QStringLiteral("vesk is ready")));
 
     eval(QStringLiteral("document.getElementById('tricky').value = \"it's \\\\n </script> \\u2028\"; roundTrip();"));
     QCOMPARE(eval(QStringLiteral("document.getElementById('exact').textContent")).toString(),

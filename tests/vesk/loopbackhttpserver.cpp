@@ -21,7 +21,7 @@ QString LoopbackHttpServer::url(const QString &path) const
 
 void LoopbackHttpServer::setPage(const QString &path, const QByteArray &body, const QList<QByteArray> &headers)
 {
-    m_pages.insert(path, Page{body, headers});
+    m_pages.insert(path, Page {body, headers});
 }
 
 QByteArray LoopbackHttpServer::header(const QString &path, const QByteArray &name) const

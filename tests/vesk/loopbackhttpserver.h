@@ -7,8 +7,7 @@
 
 // A small HTTP/1.0 server on 127.0.0.1 that answers every request with the body
 // registered for its path and records the request heads it saw.
-class LoopbackHttpServer : public QTcpServer
-{
+class LoopbackHttpServer : public QTcpServer {
     Q_OBJECT
 
 public:

@@ -11,8 +11,7 @@
 #include <memory>
 
 // Runs the real program the way a user does.
-class TestVesk : public QObject
-{
+class TestVesk : public QObject {
     Q_OBJECT
 
 private:
@@ -65,12 +64,13 @@ void TestVesk::commandLine_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("expectedOut");
     QTest::addColumn<QByteArray>("expectedErr");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--workdir") << QByteArray();
-    QTest::newRow("version") << QStringList{"--version"} << 0 << QByteArray("vesk ") << QByteArray();
-    QTest::newRow("unknown-option") << QStringList{"--nope"} << 2 << QByteArray() << QByteArray("nope");
-    QTest::newRow("missing-workdir") << QStringList{"--workdir", "/nonexistent/dir"} << 2 << QByteArray()
+    QTest::newRow("help") << QStringList {"--help"} << 0 << QByteArray("--workdir") << QByteArray();
+    QTest::newRow("version") << QStringList {"--version"} << 0 << QByteArray("vesk ") << QByteArray();
+    QTest::newRow("unknown-option") << QStringList {"--nope"} << 2 << QByteArray() << QByteArray("nope");
+    QTest::newRow("missing-workdir") << QStringList {"--workdir", "/nonexistent/dir"} << 2 << QByteArray()
                                      << QByteArray("/nonexistent/dir");
-    QTest::newRow("bad-origin") << QStringList{"--trust-origin", "nohost"} << 2 << QByteArray() << QByteArray("nohost");
+    QTest::newRow("bad-origin") << QStringList {"--trust-origin", "nohost"} << 2 << QByteArray()
+                                << QByteArray("nohost");
 }
 
 void TestVesk::commandLine()
@@ -105,9 +105,9 @@ void TestVesk::screenshotOfStartPage()
     page.write("<html><body style='background:#ff0000;margin:0'></body></html>");
     page.close();
     // Relative to where vesk was started, not to --workdir.
-    const Run run = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"),
-                             QStringLiteral("relative.png")},
-                            dir.path() + QStringLiteral("/app"));
+    const Run run = runVesk(
+        {QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"), QStringLiteral("relative.png")},
+        dir.path() + QStringLiteral("/app"));
     QCOMPARE(run.exitCode, 0);
     const QImage image(dir.filePath(QStringLiteral("app/relative.png")));
     QVERIFY(!image.isNull());
@@ -139,7 +139,8 @@ void TestVesk::pageExitCode_data()
     QTest::addColumn<int>("exitCode");
     QTest::newRow("exit-with-code") << QByteArray("app.exit(7);") << 7;
     QTest::newRow("exit-default-zero") << QByteArray("app.exit();") << 0;
-    QTest::newRow("close-confirmed") << QByteArray("var vesk={_exit:function(){}}; setTimeout(function(){app.closeWindow();}, 0);")
+    QTest::newRow("close-confirmed") << QByteArray(
+        "var vesk={_exit:function(){}}; setTimeout(function(){app.closeWindow();}, 0);")
                                      << 0;
 }
 

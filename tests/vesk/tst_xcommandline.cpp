@@ -3,8 +3,7 @@
 #include <QDir>
 #include <QtTest>
 
-class TestXCommandLine : public QObject
-{
+class TestXCommandLine : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -22,19 +21,21 @@ void TestXCommandLine::parse_data()
     QTest::addColumn<QStringList>("origins");
 
     const QString cwd = QDir::currentPath();
-    QTest::newRow("nothing") << QStringList{"vesk"} << true << "" << false << "" << QStringList{};
-    QTest::newRow("everything") << QStringList{"vesk", "--workdir", "/tmp/w", "--inspector", "--screenshot", "s.png",
-                                               "--trust-origin", "https://a.example", "--trust-origin",
-                                               "http://127.0.0.1:9000"}
+    QTest::newRow("nothing") << QStringList {"vesk"} << true << "" << false << "" << QStringList {};
+    QTest::newRow("everything") << QStringList {"vesk",           "--workdir",
+                                                "/tmp/w",         "--inspector",
+                                                "--screenshot",   "s.png",
+                                                "--trust-origin", "https://a.example",
+                                                "--trust-origin", "http://127.0.0.1:9000"}
                                 << true << "/tmp/w" << true << cwd + "/s.png"
-                                << QStringList{"https://a.example", "http://127.0.0.1:9000"};
-    QTest::newRow("absolute-screenshot") << QStringList{"vesk", "--screenshot=/tmp/x.png"} << true << "" << false
-                                         << "/tmp/x.png" << QStringList{};
-    QTest::newRow("unknown-option") << QStringList{"vesk", "--bogus"} << false << "" << false << "" << QStringList{};
-    QTest::newRow("missing-value") << QStringList{"vesk", "--workdir"} << false << "" << false << "" << QStringList{};
-    QTest::newRow("stray-argument") << QStringList{"vesk", "extra"} << false << "" << false << "" << QStringList{};
-    QTest::newRow("origin-without-host") << QStringList{"vesk", "--trust-origin", "example"} << false << "" << false
-                                         << "" << QStringList{};
+                                << QStringList {"https://a.example", "http://127.0.0.1:9000"};
+    QTest::newRow("absolute-screenshot") << QStringList {"vesk", "--screenshot=/tmp/x.png"} << true << "" << false
+                                         << "/tmp/x.png" << QStringList {};
+    QTest::newRow("unknown-option") << QStringList {"vesk", "--bogus"} << false << "" << false << "" << QStringList {};
+    QTest::newRow("missing-value") << QStringList {"vesk", "--workdir"} << false << "" << false << "" << QStringList {};
+    QTest::newRow("stray-argument") << QStringList {"vesk", "extra"} << false << "" << false << "" << QStringList {};
+    QTest::newRow("origin-without-host") << QStringList {"vesk", "--trust-origin", "example"} << false << "" << false
+                                         << "" << QStringList {};
 }
 
 void TestXCommandLine::parse()

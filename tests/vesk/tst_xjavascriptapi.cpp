@@ -7,21 +7,19 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPointer>
-#include <QWebSettings>
 #include <QScreen>
 #include <QWebFrame>
+#include <QWebSettings>
 #include <QtTest>
 
 #include <memory>
 
-static const QByteArray kPage =
-    "<html><body><script>"
-    "function keep(){ window.got = Array.prototype.slice.call(arguments); return 'kept'; }"
-    "function whoami(){ return document.title; }"
-    "</script><title>first</title></body></html>";
+static const QByteArray kPage = "<html><body><script>"
+                                "function keep(){ window.got = Array.prototype.slice.call(arguments); return 'kept'; }"
+                                "function whoami(){ return document.title; }"
+                                "</script><title>first</title></body></html>";
 
-class TestXJavaScriptAPI : public QObject
-{
+class TestXJavaScriptAPI : public QObject {
     Q_OBJECT
 
 private:
@@ -121,17 +119,26 @@ void TestXJavaScriptAPI::callEdgeCases_data()
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("expected");
     // An invalid result reaches the page as null.
-    QTest::newRow("empty-list") << "String(app._call([]))" << "null";
-    QTest::newRow("name-past-end") << "String(app._call(['keep'], 3))" << "null";
-    QTest::newRow("call-window-with-name-only") << "String(app._call(['editor'], 1))" << "null";
-    QTest::newRow("number-as-name") << "String(app._call(['keep', 1], 1))" << "null";
-    QTest::newRow("leave-first-zero") << "app._call(['whoami'], 0)" << "first";
-    QTest::newRow("script-error-swallowed") << "String(app._call(['noSuchFunction']))" << "null";
-    QTest::newRow("unknown-window-name") << "app._getWindowPointer('nobody')" << "";
+    QTest::newRow("empty-list") << "String(app._call([]))"
+                                << "null";
+    QTest::newRow("name-past-end") << "String(app._call(['keep'], 3))"
+                                   << "null";
+    QTest::newRow("call-window-with-name-only") << "String(app._call(['editor'], 1))"
+                                                << "null";
+    QTest::newRow("number-as-name") << "String(app._call(['keep', 1], 1))"
+                                    << "null";
+    QTest::newRow("leave-first-zero") << "app._call(['whoami'], 0)"
+                                      << "first";
+    QTest::newRow("script-error-swallowed") << "String(app._call(['noSuchFunction']))"
+                                            << "null";
+    QTest::newRow("unknown-window-name") << "app._getWindowPointer('nobody')"
+                                         << "";
     QTest::newRow("call-window-unknown-throws")
-        << "(function(){try{app.callWindow('nobody','whoami');return 'no';}catch(e){return 'threw';}})()" << "threw";
+        << "(function(){try{app.callWindow('nobody','whoami');return 'no';}catch(e){return 'threw';}})()"
+        << "threw";
     QTest::newRow("parent-of-top-window-throws")
-        << "(function(){try{app.callParentWindow('whoami');return 'no';}catch(e){return 'threw';}})()" << "threw";
+        << "(function(){try{app.callParentWindow('whoami');return 'no';}catch(e){return 'threw';}})()"
+        << "threw";
 }
 
 void TestXJavaScriptAPI::callEdgeCases()
@@ -152,8 +159,10 @@ void TestXJavaScriptAPI::namedWindows()
     QVERIFY(pointer.startsWith(QStringLiteral("winobj")));
     QCOMPARE(pointer.size(), 38);
     QTRY_COMPARE(eval(QStringLiteral("app.callWindow('editor', 'add', 2, 3)")).toInt(), 5);
-    QCOMPARE(eval(QStringLiteral("app.callWindow('editor', 'echo', \"it's\\n\")")).toString(), QStringLiteral("it's\n"));
-    QCOMPARE(eval(QStringLiteral("app.getWindow('editor')._call(['echo', 'direct'])")).toString(), QStringLiteral("direct"));
+    QCOMPARE(eval(QStringLiteral("app.callWindow('editor', 'echo', \"it's\\n\")")).toString(),
+             QStringLiteral("it's\n"));
+    QCOMPARE(eval(QStringLiteral("app.getWindow('editor')._call(['echo', 'direct'])")).toString(),
+             QStringLiteral("direct"));
     QCOMPARE(eval(QStringLiteral("String(app.callWindow('editor'))")).toString(), QStringLiteral("null"));
 
     // The naming page moves on; the name still reaches the window.
@@ -203,7 +212,8 @@ void TestXJavaScriptAPI::newTopWindowAndActiveWindow()
 
 void TestXJavaScriptAPI::unknownActiveWindow()
 {
-    eval(QStringLiteral("app.setActiveWindow(42); app.setWindowTitle('x'); app.setWindowSize(10, 10); app.closeWindow();"));
+    eval(QStringLiteral(
+        "app.setActiveWindow(42); app.setWindowTitle('x'); app.setWindowSize(10, 10); app.closeWindow();"));
     QCOMPARE(eval(QStringLiteral("app.getWindowTitle()")).toString(), QString());
     QCOMPARE(eval(QStringLiteral("app.getWindowWidth() + app.getWindowPositionX()")).toInt(), 0);
     QCOMPARE(eval(QStringLiteral("app.isWindowMaximized() || app.isWindowModal()")).toBool(), false);
@@ -250,9 +260,9 @@ void TestXJavaScriptAPI::centringOverParent()
     child.api()->centerWindowPositionAccordingParent(true, true);
     QCOMPARE(child.pos(), QPoint(m_window->x() + (m_window->width() - 200) / 2, m_window->y() + 150));
     // The child finds its parent's API object, and the parent the child's.
-    QCOMPARE(VeskHarness::eval(child.mainFrame(), QStringLiteral("typeof winobj_parentdf6a416gd5ad5fgh46._call"))
-                 .toString(),
-             QStringLiteral("function"));
+    QCOMPARE(
+        VeskHarness::eval(child.mainFrame(), QStringLiteral("typeof winobj_parentdf6a416gd5ad5fgh46._call")).toString(),
+        QStringLiteral("function"));
     QCOMPARE(eval(QStringLiteral("typeof ") + child.objectName()).toString(), QStringLiteral("object"));
 }
 
@@ -271,10 +281,22 @@ void TestXJavaScriptAPI::selectInputFile_data()
     QTest::addColumn<QString>("iframe");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("chosen");
-    QTest::newRow("found") << "#file" << "" << "Info:existuje!" << "photo.jpg";
-    QTest::newRow("not-found") << "#nothing" << "" << "Info:nenalezen!" << "";
-    QTest::newRow("in-frame") << "#inner" << "box" << "Info:existuje!" << "photo.jpg";
-    QTest::newRow("unknown-frame") << "#inner" << "nobox" << "Info:nenalezen!" << "";
+    QTest::newRow("found") << "#file"
+                           << ""
+                           << "Info:existuje!"
+                           << "photo.jpg";
+    QTest::newRow("not-found") << "#nothing"
+                               << ""
+                               << "Info:nenalezen!"
+                               << "";
+    QTest::newRow("in-frame") << "#inner"
+                              << "box"
+                              << "Info:existuje!"
+                              << "photo.jpg";
+    QTest::newRow("unknown-frame") << "#inner"
+                                   << "nobox"
+                                   << "Info:nenalezen!"
+                                   << "";
 }
 
 void TestXJavaScriptAPI::selectInputFile()
@@ -299,9 +321,10 @@ void TestXJavaScriptAPI::selectInputFile()
     m_harness->answerDialogs();
     eval(QStringLiteral("app.selectInputFile(%1, %2, %3)")
              .arg(XJsLiteral::fromString(selector), XJsLiteral::fromString(file), XJsLiteral::fromString(iframe)));
-    QCOMPARE(m_harness->dialogTexts(), QStringList{message});
+    QCOMPARE(m_harness->dialogTexts(), QStringList {message});
     QWebFrame *frame = iframe.isEmpty() ? m_window->mainFrame() : m_window->mainFrame()->childFrames().first();
-    const QString expr = QStringLiteral("(document.querySelector(%1) || {value: ''}).value").arg(XJsLiteral::fromString(selector));
+    const QString expr =
+        QStringLiteral("(document.querySelector(%1) || {value: ''}).value").arg(XJsLiteral::fromString(selector));
     if (chosen.isEmpty()) {
         QCoreApplication::processEvents();
         QCOMPARE(VeskHarness::eval(frame, expr).toString(), QString());
@@ -313,7 +336,8 @@ void TestXJavaScriptAPI::selectInputFile()
 void TestXJavaScriptAPI::iframeImageLoading()
 {
     m_harness->writePage(QStringLiteral("frame.html"), "<html><body>frame</body></html>");
-    m_harness->writePage(QStringLiteral("frames.html"), "<html><body><iframe name='pics' src='frame.html'></iframe></body></html>");
+    m_harness->writePage(QStringLiteral("frames.html"),
+                         "<html><body><iframe name='pics' src='frame.html'></iframe></body></html>");
     m_window->load(QStringLiteral("frames.html"));
     QVERIFY(VeskHarness::waitForLoad(m_window->view()));
     QTRY_COMPARE(m_window->mainFrame()->childFrames().size(), 1);
@@ -344,12 +368,11 @@ void TestXJavaScriptAPI::styleFlags_data()
 {
     QTest::addColumn<QString>("script");
     QTest::addColumn<int>("expected");
-    QTest::newRow("caption-without-title")
-        << "app.setWindowHintShowCaption(false)"
-        << int(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
-               | Qt::WindowCloseButtonHint);
-    QTest::newRow("type-after-caption-is-plain") << "app.setWindowHintShowCaption(false); app.setWindowTypeTool()"
-                                                 << int(Qt::Tool);
+    QTest::newRow("caption-without-title") << "app.setWindowHintShowCaption(false)"
+                                           << int(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint
+                                                  | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    QTest::newRow("type-after-caption-is-plain")
+        << "app.setWindowHintShowCaption(false); app.setWindowTypeTool()" << int(Qt::Tool);
     QTest::newRow("dialog-on-top") << "app.setWindowTypeDialog(); app.setWindowHintOnTop(true)"
                                    << int(Qt::Dialog | Qt::WindowStaysOnTopHint);
     QTest::newRow("frameless-window") << "app.setWindowHintFrameless(true)"

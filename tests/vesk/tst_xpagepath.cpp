@@ -3,8 +3,7 @@
 #include <QDir>
 #include <QtTest>
 
-class TestXPagePath : public QObject
-{
+class TestXPagePath : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:

@@ -2,8 +2,7 @@
 
 #include <QtTest>
 
-class TestXTrustPolicy : public QObject
-{
+class TestXTrustPolicy : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -22,7 +21,7 @@ void TestXTrustPolicy::trusted_data()
     QTest::addColumn<bool>("expected");
 
     const QStringList none;
-    const QStringList mine{"https://app.example.com", "http://127.0.0.1:8080"};
+    const QStringList mine {"https://app.example.com", "http://127.0.0.1:8080"};
     QTest::newRow("local-file") << none << "file:///tmp/app/init.html" << true;
     QTest::newRow("resource") << none << "qrc:/loading.html" << true;
     QTest::newRow("remote-http") << none << "http://example.com/" << false;
@@ -57,14 +56,22 @@ void TestXTrustPolicy::trustedOrigin_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
     QTest::addColumn<bool>("expected");
-    QTest::newRow("file") << "file" << "" << 0 << true;
-    QTest::newRow("resource") << "qrc" << "" << 0 << true;
-    QTest::newRow("file-with-host") << "file" << "share.example" << 0 << false;
-    QTest::newRow("unique-origin") << "" << "" << 0 << false;
-    QTest::newRow("remote") << "http" << "127.0.0.1" << 9000 << false;
-    QTest::newRow("trusted-remote") << "https" << "app.example.com" << 0 << true;
-    QTest::newRow("trusted-remote-explicit-port") << "https" << "app.example.com" << 443 << true;
-    QTest::newRow("trusted-host-other-port") << "https" << "app.example.com" << 444 << false;
+    QTest::newRow("file") << "file"
+                          << "" << 0 << true;
+    QTest::newRow("resource") << "qrc"
+                              << "" << 0 << true;
+    QTest::newRow("file-with-host") << "file"
+                                    << "share.example" << 0 << false;
+    QTest::newRow("unique-origin") << ""
+                                   << "" << 0 << false;
+    QTest::newRow("remote") << "http"
+                            << "127.0.0.1" << 9000 << false;
+    QTest::newRow("trusted-remote") << "https"
+                                    << "app.example.com" << 0 << true;
+    QTest::newRow("trusted-remote-explicit-port") << "https"
+                                                  << "app.example.com" << 443 << true;
+    QTest::newRow("trusted-host-other-port") << "https"
+                                             << "app.example.com" << 444 << false;
 }
 
 void TestXTrustPolicy::trustedOrigin()
@@ -82,10 +89,14 @@ void TestXTrustPolicy::origin_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("http-default-port") << "http://Host.Example/x" << "http://host.example:80";
-    QTest::newRow("explicit-port") << "https://h:8443/" << "https://h:8443";
-    QTest::newRow("file-has-none") << "file:///tmp/x" << "";
-    QTest::newRow("garbage") << "not a url" << "";
+    QTest::newRow("http-default-port") << "http://Host.Example/x"
+                                       << "http://host.example:80";
+    QTest::newRow("explicit-port") << "https://h:8443/"
+                                   << "https://h:8443";
+    QTest::newRow("file-has-none") << "file:///tmp/x"
+                                   << "";
+    QTest::newRow("garbage") << "not a url"
+                             << "";
 }
 
 void TestXTrustPolicy::origin()

@@ -13,8 +13,7 @@
 
 #include <memory>
 
-class TestXWebView : public QObject
-{
+class TestXWebView : public QObject {
     Q_OBJECT
 
 private:
@@ -56,7 +55,8 @@ XWebView *TestXWebView::openPopup(XWebWindow *opener, const QString &script)
 void TestXWebView::popupHasItsOwnApp()
 {
     VeskHarness h;
-    h.writePage(QStringLiteral("init.html"), "<html><body><script>function whoami(){return 'opener';}</script></body></html>");
+    h.writePage(QStringLiteral("init.html"),
+                "<html><body><script>function whoami(){return 'opener';}</script></body></html>");
     h.writePage(QStringLiteral("popup.html"),
                 "<html><body><script>function whoami(){return 'popup';} window.seen = typeof app + typeof widget;"
                 "</script></body></html>");
@@ -110,7 +110,10 @@ void TestXWebView::popupTakesOpeningProperties()
     const QPoint openerCentre = w->frameGeometry().center();
     QVERIFY2(qAbs(popupCentre.x() - openerCentre.x()) <= 2 && qAbs(popupCentre.y() - openerCentre.y()) <= 2,
              qPrintable(QStringLiteral("popup centre %1,%2 opener centre %3,%4")
-                            .arg(popupCentre.x()).arg(popupCentre.y()).arg(openerCentre.x()).arg(openerCentre.y())));
+                            .arg(popupCentre.x())
+                            .arg(popupCentre.y())
+                            .arg(openerCentre.x())
+                            .arg(openerCentre.y())));
     // The empty document of a popup opened by a local page is the application's.
     QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString(),
              QStringLiteral("object"));
@@ -132,7 +135,7 @@ void TestXWebView::popupFollowsLinks()
     QTRY_VERIFY(VeskHarness::eval(frame, QStringLiteral("!!document.getElementById('say')")).toBool());
     h.answerDialogs();
     VeskHarness::eval(frame, QStringLiteral("document.getElementById('say').click()"));
-    QTRY_COMPARE(h.dialogTexts(), QStringList{QStringLiteral("Info:Hithere")});
+    QTRY_COMPARE(h.dialogTexts(), QStringList {QStringLiteral("Info:Hithere")});
     VeskHarness::eval(frame, QStringLiteral("document.getElementById('next').click()"));
     QTRY_COMPARE(frame->title(), QStringLiteral("Next"));
     // The popup's next local page gets its objects again.
@@ -163,7 +166,8 @@ void TestXWebView::popupOfRemoteFrameHasNoApp()
                    " try { w.app.setWindowTitle('pwned'); return 'reached'; } catch (e) { return 'refused'; } }"
                    "</script></body></html>");
     h.writePage(QStringLiteral("init.html"),
-                "<html><body><iframe src='" + server.url(QStringLiteral("/frame.html")).toUtf8() + "'></iframe></body></html>");
+                "<html><body><iframe src='" + server.url(QStringLiteral("/frame.html")).toUtf8()
+                    + "'></iframe></body></html>");
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     w->setWindowTitle(QStringLiteral("mine"));
     QTRY_COMPARE(w->mainFrame()->childFrames().size(), 1);
@@ -203,12 +207,17 @@ void TestXWebView::consoleLine_data()
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "file:///a/init.html" << 3 << "hello" << "file:///a/init.html:3: hello\n";
-    QTest::newRow("no-source") << "" << 0 << "x" << "(script):0: x\n";
-    QTest::newRow("multi-line-and-tab") << "u" << 1 << "a\n\tb" << "u:1: a\n\tb\n";
-    QTest::newRow("terminal-escape") << "u" << 1 << "\x1b[2J\x1b]0;title\x07" << QString::fromUtf16(u"u:1: \ufffd[2J\ufffd]0;title\ufffd\n");
+    QTest::newRow("plain") << "file:///a/init.html" << 3 << "hello"
+                           << "file:///a/init.html:3: hello\n";
+    QTest::newRow("no-source") << "" << 0 << "x"
+                               << "(script):0: x\n";
+    QTest::newRow("multi-line-and-tab") << "u" << 1 << "a\n\tb"
+                                        << "u:1: a\n\tb\n";
+    QTest::newRow("terminal-escape") << "u" << 1 << "\x1b[2J\x1b]0;title\x07"
+                                     << QString::fromUtf16(u"u:1: \ufffd[2J\ufffd]0;title\ufffd\n");
     QTest::newRow("carriage-return") << "u" << 1 << "ok\rfake" << QString::fromUtf16(u"u:1: ok\ufffdfake\n");
-    QTest::newRow("c1-control") << "u" << 1 << QString::fromUtf16(u"\u009b31m") << QString::fromUtf16(u"u:1: \ufffd31m\n");
+    QTest::newRow("c1-control") << "u" << 1 << QString::fromUtf16(u"\u009b31m")
+                                << QString::fromUtf16(u"u:1: \ufffd31m\n");
 }
 
 void TestXWebView::consoleLine()
@@ -242,7 +251,8 @@ void TestXWebView::userAgentOnEveryRequest()
     QVERIFY(VeskHarness::waitForLoad(&view));
     QCOMPARE(server.header(QStringLiteral("/page.html"), "User-Agent"), XWebPage::userAgent().toLatin1());
     QTRY_COMPARE(server.header(QStringLiteral("/image.png"), "User-Agent"), XWebPage::userAgent().toLatin1());
-    QCOMPARE(XWebPage::userAgent(), QStringLiteral("Mozilla/5.0 (Windows NT 6.3; rv:36.0) Gecko/20100101 Firefox/36.0"));
+    QCOMPARE(XWebPage::userAgent(),
+             QStringLiteral("Mozilla/5.0 (Windows NT 6.3; rv:36.0) Gecko/20100101 Firefox/36.0"));
 }
 
 void TestXWebView::cookiesNotSharedBetweenWindows()

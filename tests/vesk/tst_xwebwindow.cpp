@@ -10,8 +10,7 @@
 
 #include <memory>
 
-class TestXWebWindow : public QObject
-{
+class TestXWebWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -75,9 +74,9 @@ void TestXWebWindow::alertLink_data()
 {
     QTest::addColumn<QString>("href");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("segments-joined") << "app://alert/Hello/World" << QStringList{"Info:HelloWorld"};
-    QTest::newRow("empty-alert") << "app://alert" << QStringList{"Info:"};
-    QTest::newRow("unknown-verb-nothing") << "app://other/x" << QStringList{};
+    QTest::newRow("segments-joined") << "app://alert/Hello/World" << QStringList {"Info:HelloWorld"};
+    QTest::newRow("empty-alert") << "app://alert" << QStringList {"Info:"};
+    QTest::newRow("unknown-verb-nothing") << "app://other/x" << QStringList {};
 }
 
 void TestXWebWindow::alertLink()
@@ -112,9 +111,9 @@ void TestXWebWindow::bridgeAfterNavigation()
     h.writePage(QStringLiteral("init.html"), "<html><body>one</body></html>");
     h.writePage(QStringLiteral("two.html"), "<html><body>two</body></html>");
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
-    const QString probe = QStringLiteral(
-        "[typeof app, typeof widget, typeof app.call, typeof app.callWindow, typeof app.getWindow,"
-        " typeof app.callParentWindow, typeof app.getParentWindow, typeof app._call].join(',')");
+    const QString probe =
+        QStringLiteral("[typeof app, typeof widget, typeof app.call, typeof app.callWindow, typeof app.getWindow,"
+                       " typeof app.callParentWindow, typeof app.getParentWindow, typeof app._call].join(',')");
     const QString expected = QStringLiteral("object,object,function,function,function,function,function,function");
     QCOMPARE(VeskHarness::eval(w->mainFrame(), probe).toString(), expected);
     w->load(QStringLiteral("two.html"));
@@ -145,7 +144,8 @@ void TestXWebWindow::trustedOriginGetsApi()
 {
     VeskHarness h;
     LoopbackHttpServer server;
-    server.setPage(QStringLiteral("/mine.html"), "<html><body><script>window.seen = typeof app;</script></body></html>");
+    server.setPage(QStringLiteral("/mine.html"),
+                   "<html><body><script>window.seen = typeof app;</script></body></html>");
     XTrustPolicy::setTrustedOrigins({server.url(QString())});
     std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/mine.html")))));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.seen")).toString(), QStringLiteral("object"));
@@ -166,8 +166,8 @@ void TestXWebWindow::appLinksInFrames_data()
 {
     QTest::addColumn<bool>("remote");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("local-frame") << false << QStringList{"Info:fromframe"};
-    QTest::newRow("remote-frame") << true << QStringList{};
+    QTest::newRow("local-frame") << false << QStringList {"Info:fromframe"};
+    QTest::newRow("remote-frame") << true << QStringList {};
 }
 
 void TestXWebWindow::appLinksInFrames()
@@ -176,7 +176,8 @@ void TestXWebWindow::appLinksInFrames()
     QFETCH(QStringList, expected);
     VeskHarness h;
     LoopbackHttpServer server;
-    const QByteArray frameBody = "<html><body><a id='l' href='app://alert/from/frame' target='_top'>x</a></body></html>";
+    const QByteArray frameBody =
+        "<html><body><a id='l' href='app://alert/from/frame' target='_top'>x</a></body></html>";
     server.setPage(QStringLiteral("/frame.html"), frameBody);
     h.writePage(QStringLiteral("frame.html"), frameBody);
     const QByteArray src = remote ? server.url(QStringLiteral("/frame.html")).toUtf8() : QByteArray("frame.html");

@@ -2,8 +2,7 @@
 
 #include <QtTest>
 
-class TestXWindowStyle : public QObject
-{
+class TestXWindowStyle : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -20,7 +19,7 @@ void TestXWindowStyle::flags_data()
     QTest::addColumn<QList<bool>>("caption"); // title, min, max, close, help
     QTest::addColumn<int>("expected");
 
-    const QList<bool> all{true, true, true, true, false};
+    const QList<bool> all {true, true, true, true, false};
     QTest::newRow("window") << 0 << false << false << true << all << int(Qt::Window);
     QTest::newRow("dialog") << 1 << false << false << true << all << int(Qt::Dialog);
     QTest::newRow("popup") << 2 << false << false << true << all << int(Qt::Popup);
@@ -29,19 +28,19 @@ void TestXWindowStyle::flags_data()
     QTest::newRow("unknown-type-is-widget") << 7 << false << false << true << all << int(Qt::Widget);
     QTest::newRow("frameless-on-top") << 0 << true << true << true << all
                                       << int(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    QTest::newRow("caption-ignored-while-default") << 0 << false << false << true
-                                                   << QList<bool>{false, false, false, false, true} << int(Qt::Window);
+    QTest::newRow("caption-ignored-while-default")
+        << 0 << false << false << true << QList<bool> {false, false, false, false, true} << int(Qt::Window);
     QTest::newRow("caption-without-title")
-        << 0 << false << false << false << QList<bool>{false, true, true, true, false}
+        << 0 << false << false << false << QList<bool> {false, true, true, true, false}
         << int(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
                | Qt::WindowCloseButtonHint);
-    QTest::newRow("caption-help-only") << 1 << false << false << false << QList<bool>{false, false, false, false, true}
+    QTest::newRow("caption-help-only") << 1 << false << false << false << QList<bool> {false, false, false, false, true}
                                        << int(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowContextHelpButtonHint);
-    QTest::newRow("caption-everything")
-        << 0 << false << true << false << QList<bool>{true, true, true, true, true}
-        << int(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-               | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint
-               | Qt::WindowContextHelpButtonHint);
+    QTest::newRow("caption-everything") << 0 << false << true << false << QList<bool> {true, true, true, true, true}
+                                        << int(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+                                               | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint
+                                               | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint
+                                               | Qt::WindowContextHelpButtonHint);
 }
 
 void TestXWindowStyle::flags()

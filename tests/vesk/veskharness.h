@@ -17,8 +17,7 @@ class XWebWindow;
 
 // A throw-away application directory that is the working directory while the
 // harness lives, plus helpers to open windows on its pages and drive them.
-class VeskHarness
-{
+class VeskHarness {
 public:
     VeskHarness();
     ~VeskHarness();

@@ -23,8 +23,7 @@ int main(int argc, char *argv[])
     out << result.summary() << '\n';
     out.flush();
     switch (result.status) {
-    case KOTagImportResult::Completed:
-        return 0;
+    case KOTagImportResult::Completed: return 0;
     case KOTagImportResult::DictionaryUnreadable:
         err << "koupdater-import: " << result.error << "; the database was not touched\n";
         return 3;

@@ -9,37 +9,35 @@
 #include <cmath>
 #include <limits>
 
-bool JsonVariant::parse(const QString& text, QVariant* value, QString* error)
+bool JsonVariant::parse(const QString &text, QVariant *value, QString *error)
 {
     // Qt 5's parser only takes arrays and objects at the top.
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson("[" + text.toUtf8() + "]", &parseError);
     if (parseError.error != QJsonParseError::NoError || doc.array().size() != 1) {
         *error = parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                               : QStringLiteral("expected exactly one JSON value");
+                                                              : QStringLiteral("expected exactly one JSON value");
         return false;
     }
     *value = fromJson(doc.array().at(0));
     return true;
 }
 
-QVariant JsonVariant::fromJson(const QJsonValue& json)
+QVariant JsonVariant::fromJson(const QJsonValue &json)
 {
     switch (json.type()) {
-    case QJsonValue::Bool:
-        return json.toBool();
+    case QJsonValue::Bool: return json.toBool();
     case QJsonValue::Double: {
         const double d = json.toDouble();
         if (std::floor(d) == d && d >= std::numeric_limits<int>::min() && d <= std::numeric_limits<int>::max())
             return int(d);
         return d;
     }
-    case QJsonValue::String:
-        return json.toString();
+    case QJsonValue::String: return json.toString();
     case QJsonValue::Array: {
         QVariantList list;
         const QJsonArray array = json.toArray();
-        for (const QJsonValue& item : array)
+        for (const QJsonValue &item : array)
             list.append(fromJson(item));
         return list;
     }
@@ -50,30 +48,23 @@ QVariant JsonVariant::fromJson(const QJsonValue& json)
             map.insert(it.key(), fromJson(it.value()));
         return map;
     }
-    default:
-        return QVariant();
+    default: return QVariant();
     }
 }
 
-QJsonValue JsonVariant::toJson(const QVariant& value)
+QJsonValue JsonVariant::toJson(const QVariant &value)
 {
     switch (value.userType()) {
-    case QMetaType::Bool:
-        return value.toBool();
-    case QMetaType::Int:
-        return value.toInt();
-    case QMetaType::Double:
-        return value.toDouble();
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::QByteArray:
-        return QString::fromLatin1(value.toByteArray().toBase64());
-    case QMetaType::QDateTime:
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"));
+    case QMetaType::Bool: return value.toBool();
+    case QMetaType::Int: return value.toInt();
+    case QMetaType::Double: return value.toDouble();
+    case QMetaType::QString: return value.toString();
+    case QMetaType::QByteArray: return QString::fromLatin1(value.toByteArray().toBase64());
+    case QMetaType::QDateTime: return value.toDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"));
     case QMetaType::QVariantList: {
         QJsonArray array;
         const QVariantList list = value.toList();
-        for (const QVariant& item : list)
+        for (const QVariant &item : list)
             array.append(toJson(item));
         return array;
     }
@@ -84,13 +75,12 @@ QJsonValue JsonVariant::toJson(const QVariant& value)
             object.insert(it.key(), toJson(it.value()));
         return object;
     }
-    default:
-        return QJsonValue::Null;
+    default: return QJsonValue::Null;
     }
 }
 
-QString JsonVariant::format(const QVariant& value)
+QString JsonVariant::format(const QVariant &value)
 {
-    const QByteArray wrapped = QJsonDocument(QJsonArray{toJson(value)}).toJson(QJsonDocument::Compact);
+    const QByteArray wrapped = QJsonDocument(QJsonArray {toJson(value)}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(wrapped.mid(1, wrapped.size() - 2));
 }

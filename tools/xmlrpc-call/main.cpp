@@ -10,12 +10,11 @@
 
 namespace {
 
-const char Usage[] =
-    "usage: xmlrpc-call [--insecure] URL METHOD [ARG...]\n"
-    "Each ARG is one JSON value. Prints the result as JSON, or the fault as\n"
-    "\"code: text\" on standard error (exit status 1).\n";
+const char Usage[] = "usage: xmlrpc-call [--insecure] URL METHOD [ARG...]\n"
+                     "Each ARG is one JSON value. Prints the result as JSON, or the fault as\n"
+                     "\"code: text\" on standard error (exit status 1).\n";
 
-int usage(const QString& problem)
+int usage(const QString &problem)
 {
     if (!problem.isEmpty())
         std::fprintf(stderr, "xmlrpc-call: %s\n", problem.toUtf8().constData());
@@ -25,7 +24,7 @@ int usage(const QString& problem)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     // JSON null is sent as an empty value; the library's note about it is noise here.

@@ -8,19 +8,18 @@ class MaiaXmlRpcClient;
 class QNetworkReply;
 
 // One call from the command line: prints the outcome and ends the event loop.
-class XmlRpcCall : public QObject
-{
+class XmlRpcCall : public QObject {
     Q_OBJECT
 
 public:
-    XmlRpcCall(const QUrl& url, bool insecure, QObject* parent = nullptr);
+    XmlRpcCall(const QUrl &url, bool insecure, QObject *parent = nullptr);
 
-    void start(const QString& method, const QVariantList& args);
+    void start(const QString &method, const QVariantList &args);
 
 private slots:
-    void onResponse(QVariant& value);
-    void onFault(int code, const QString& text);
+    void onResponse(QVariant &value);
+    void onFault(int code, const QString &text);
 
 private:
-    MaiaXmlRpcClient* m_client;
+    MaiaXmlRpcClient *m_client;
 };

@@ -1,11 +1,11 @@
 #include "callrecorder.h"
 
-CallRecorder::CallRecorder(QObject* parent)
+CallRecorder::CallRecorder(QObject *parent)
     : QObject(parent)
 {
 }
 
-void CallRecorder::onResponse(QVariant& value, QNetworkReply* reply)
+void CallRecorder::onResponse(QVariant &value, QNetworkReply *reply)
 {
     Outcome outcome;
     outcome.value = value;
@@ -13,7 +13,7 @@ void CallRecorder::onResponse(QVariant& value, QNetworkReply* reply)
     record(outcome);
 }
 
-void CallRecorder::onFault(int code, const QString& text, QNetworkReply* reply)
+void CallRecorder::onFault(int code, const QString &text, QNetworkReply *reply)
 {
     Outcome outcome;
     outcome.isFault = true;
@@ -23,7 +23,7 @@ void CallRecorder::onFault(int code, const QString& text, QNetworkReply* reply)
     record(outcome);
 }
 
-void CallRecorder::onResponseOnly(QVariant& value)
+void CallRecorder::onResponseOnly(QVariant &value)
 {
     onResponse(value, nullptr);
 }

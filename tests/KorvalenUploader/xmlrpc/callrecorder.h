@@ -10,8 +10,7 @@ class QNetworkReply;
 
 // Receives the outcome signals of XML-RPC calls. QSignalSpy cannot record
 // the non-const QVariant& of aresponse, so this does it by hand.
-class CallRecorder : public QObject
-{
+class CallRecorder : public QObject {
     Q_OBJECT
 
 public:
@@ -21,21 +20,21 @@ public:
         int code = 0;
         QString text;
         QString name; // the call's "name" property, read during the signal
-        QNetworkReply* reply = nullptr;
+        QNetworkReply *reply = nullptr;
     };
 
-    explicit CallRecorder(QObject* parent = nullptr);
+    explicit CallRecorder(QObject *parent = nullptr);
 
     int count() const { return m_outcomes.size(); }
-    const Outcome& at(int i) const { return m_outcomes.at(i); }
-    const Outcome& last() const { return m_outcomes.last(); }
+    const Outcome &at(int i) const { return m_outcomes.at(i); }
+    const Outcome &last() const { return m_outcomes.last(); }
     // Runs after each outcome was recorded, still inside the signal.
     void setAfter(std::function<void()> after) { m_after = std::move(after); }
 
 public slots:
-    void onResponse(QVariant& value, QNetworkReply* reply);
-    void onFault(int code, const QString& text, QNetworkReply* reply);
-    void onResponseOnly(QVariant& value);
+    void onResponse(QVariant &value, QNetworkReply *reply);
+    void onFault(int code, const QString &text, QNetworkReply *reply);
+    void onResponseOnly(QVariant &value);
 
 signals:
     void recorded();

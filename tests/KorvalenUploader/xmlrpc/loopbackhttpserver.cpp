@@ -3,7 +3,7 @@
 #include <QSslSocket>
 #include <QTimer>
 
-LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
+LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
     : QTcpServer(parent)
     , m_tls(false)
 {
@@ -14,7 +14,7 @@ bool LoopbackHttpServer::listenLoopback()
     return listen(QHostAddress::LocalHost, 0);
 }
 
-void LoopbackHttpServer::setTls(const QSslCertificate& certificate, const QSslKey& key)
+void LoopbackHttpServer::setTls(const QSslCertificate &certificate, const QSslKey &key)
 {
     m_certificate = certificate;
     m_key = key;
@@ -28,7 +28,7 @@ QString LoopbackHttpServer::baseUrl() const
 
 void LoopbackHttpServer::incomingConnection(qintptr descriptor)
 {
-    QTcpSocket* socket = nullptr;
+    QTcpSocket *socket = nullptr;
     if (m_tls) {
         auto tls = new QSslSocket(this);
         tls->setSocketDescriptor(descriptor);
@@ -48,12 +48,12 @@ void LoopbackHttpServer::incomingConnection(qintptr descriptor)
 LoopbackHttpServer::~LoopbackHttpServer()
 {
     // Before the members go: deleting a socket touches m_buffers.
-    qDeleteAll(findChildren<QTcpSocket*>());
+    qDeleteAll(findChildren<QTcpSocket *>());
 }
 
-void LoopbackHttpServer::readFrom(QTcpSocket* socket)
+void LoopbackHttpServer::readFrom(QTcpSocket *socket)
 {
-    QByteArray& buffer = m_buffers[socket];
+    QByteArray &buffer = m_buffers[socket];
     buffer += socket->readAll();
     for (;;) {
         const int headerEnd = buffer.indexOf("\r\n\r\n");
@@ -67,7 +67,8 @@ void LoopbackHttpServer::readFrom(QTcpSocket* socket)
         for (int i = 1; i < lines.size(); ++i) {
             const int colon = lines.at(i).indexOf(':');
             if (colon > 0)
-                request.headers.insert(lines.at(i).left(colon).trimmed().toLower(), lines.at(i).mid(colon + 1).trimmed());
+                request.headers.insert(lines.at(i).left(colon).trimmed().toLower(),
+                                       lines.at(i).mid(colon + 1).trimmed());
         }
         const int length = request.headers.value("content-length").toInt();
         if (buffer.size() < headerEnd + 4 + length)
@@ -83,7 +84,7 @@ void LoopbackHttpServer::readFrom(QTcpSocket* socket)
     }
 }
 
-void LoopbackHttpServer::respond(int index, int status, const QByteArray& body, const QByteArray& contentType)
+void LoopbackHttpServer::respond(int index, int status, const QByteArray &body, const QByteArray &contentType)
 {
     QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + (status < 400 ? " OK" : " Error") + "\r\n";
     reply += "Content-Type: " + contentType + "\r\n";
@@ -93,9 +94,9 @@ void LoopbackHttpServer::respond(int index, int status, const QByteArray& body, 
     writeRaw(index, reply);
 }
 
-void LoopbackHttpServer::writeRaw(int index, const QByteArray& data)
+void LoopbackHttpServer::writeRaw(int index, const QByteArray &data)
 {
-    QTcpSocket* socket = m_requests.value(index).socket;
+    QTcpSocket *socket = m_requests.value(index).socket;
     if (socket)
         socket->write(data);
 }

@@ -37,11 +37,11 @@ QVariant nestedLists(int depth)
 {
     QVariant value = QString("core");
     for (int i = 0; i < depth; ++i)
-        value = QVariantList{value, i};
+        value = QVariantList {value, i};
     return value;
 }
 
-void compareVariants(const QVariant& actual, const QVariant& expected)
+void compareVariants(const QVariant &actual, const QVariant &expected)
 {
     QCOMPARE(actual.userType(), expected.userType());
     QCOMPARE(actual, expected);
@@ -52,8 +52,7 @@ void compareVariants(const QVariant& actual, const QVariant& expected)
 
 } // namespace
 
-class TestMaiaInterop : public QObject
-{
+class TestMaiaInterop : public QObject {
     Q_OBJECT
 
 private slots:
@@ -71,7 +70,7 @@ private slots:
 
 private:
     void values();
-    QVariant callServer(const QString& method, const QVariantList& args, CallRecorder::Outcome* outcome = nullptr);
+    QVariant callServer(const QString &method, const QVariantList &args, CallRecorder::Outcome *outcome = nullptr);
 
     QProcess m_server;
     QUrl m_url;
@@ -99,12 +98,12 @@ void TestMaiaInterop::cleanupTestCase()
     m_server.waitForFinished(5000);
 }
 
-QVariant TestMaiaInterop::callServer(const QString& method, const QVariantList& args, CallRecorder::Outcome* outcome)
+QVariant TestMaiaInterop::callServer(const QString &method, const QVariantList &args, CallRecorder::Outcome *outcome)
 {
     MaiaXmlRpcClient client(m_url);
     CallRecorder recorder;
-    client.call(method, args, &recorder, SLOT(onResponse(QVariant&, QNetworkReply*)),
-                &recorder, SLOT(onFault(int, const QString&, QNetworkReply*)));
+    client.call(method, args, &recorder, SLOT(onResponse(QVariant &, QNetworkReply *)), &recorder,
+                SLOT(onFault(int, const QString &, QNetworkReply *)));
     QSignalSpy done(&recorder, &CallRecorder::recorded);
     if (!done.wait(20000))
         return QVariant();
@@ -134,10 +133,12 @@ void TestMaiaInterop::values()
     QTest::newRow("string-large") << QVariant(QString(256 * 1024, 'Q')) << "str";
     QTest::newRow("base64-all-bytes") << QVariant(allBytes()) << "bytes";
     QTest::newRow("datetime") << QVariant(dateTime(2026, 12, 8, 14, 5, 9)) << "datetime";
-    QTest::newRow("array-mixed") << QVariant(QVariantList{1, "two", 3.5, true, QByteArray("4")}) << "list";
+    QTest::newRow("array-mixed") << QVariant(QVariantList {1, "two", 3.5, true, QByteArray("4")}) << "list";
     QTest::newRow("array-empty") << QVariant(QVariantList()) << "list";
     QTest::newRow("array-nested-100") << nestedLists(100) << "list";
-    QTest::newRow("struct") << QVariant(QVariantMap{{"title", "Sunset"}, {QString::fromUtf8("schlüssel"), 1}, {"keywords", QVariantList{"sea", "sky"}}}) << "dict";
+    QTest::newRow("struct") << QVariant(QVariantMap {
+        {"title", "Sunset"}, {QString::fromUtf8("schlüssel"), 1}, {"keywords", QVariantList {"sea", "sky"}}})
+                            << "dict";
     QTest::newRow("struct-empty") << QVariant(QVariantMap()) << "dict";
 }
 
@@ -219,8 +220,10 @@ void TestMaiaInterop::documentsReadByPython()
     QVERIFY(out.open(QIODevice::ReadOnly));
     CallRecorder recorder;
     auto call = new MaiaObject;
-    connect(call, SIGNAL(aresponse(QVariant&, QNetworkReply*)), &recorder, SLOT(onResponse(QVariant&, QNetworkReply*)));
-    connect(call, SIGNAL(fault(int, const QString&, QNetworkReply*)), &recorder, SLOT(onFault(int, const QString&, QNetworkReply*)));
+    connect(call, SIGNAL(aresponse(QVariant &, QNetworkReply *)), &recorder,
+            SLOT(onResponse(QVariant &, QNetworkReply *)));
+    connect(call, SIGNAL(fault(int, const QString &, QNetworkReply *)), &recorder,
+            SLOT(onFault(int, const QString &, QNetworkReply *)));
     call->parseResponse(QString::fromUtf8(out.readAll()), nullptr);
     QCOMPARE(recorder.count(), 1);
     QCOMPARE(recorder.last().isFault, isFault);
@@ -239,13 +242,20 @@ void TestMaiaInterop::commandLineTool_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
-    QTest::newRow("echo-object") << QStringList{"echo", QString::fromUtf8("{\"a\":[1,2.5,\"x\",true],\"ü\":\"東京\"}")} << 0 << QString::fromUtf8("{\"a\":[1,2.5,\"x\",true],\"ü\":\"東京\"}") << "";
-    QTest::newRow("whole-number-is-int") << QStringList{"describe", "7"} << 0 << "\"int\"" << "";
-    QTest::newRow("beyond-32-bits-is-double") << QStringList{"describe", "3000000000"} << 0 << "\"float\"" << "";
-    QTest::newRow("fraction-is-double") << QStringList{"describe", "0.5"} << 0 << "\"float\"" << "";
-    QTest::newRow("null-result") << QStringList{"nothing"} << 0 << "null" << "";
-    QTest::newRow("fault") << QStringList{"fail", "4", "\"bad <thing>\""} << 1 << "" << "4: bad <thing>";
-    QTest::newRow("argument-not-json") << QStringList{"echo", "[1,"} << 2 << "" << "*";
+    QTest::newRow("echo-object") << QStringList {"echo", QString::fromUtf8("{\"a\":[1,2.5,\"x\",true],\"ü\":\"東京\"}")}
+                                 << 0 << QString::fromUtf8("{\"a\":[1,2.5,\"x\",true],\"ü\":\"東京\"}") << "";
+    QTest::newRow("whole-number-is-int") << QStringList {"describe", "7"} << 0 << "\"int\""
+                                         << "";
+    QTest::newRow("beyond-32-bits-is-double") << QStringList {"describe", "3000000000"} << 0 << "\"float\""
+                                              << "";
+    QTest::newRow("fraction-is-double") << QStringList {"describe", "0.5"} << 0 << "\"float\""
+                                        << "";
+    QTest::newRow("null-result") << QStringList {"nothing"} << 0 << "null"
+                                 << "";
+    QTest::newRow("fault") << QStringList {"fail", "4", "\"bad <thing>\""} << 1 << ""
+                           << "4: bad <thing>";
+    QTest::newRow("argument-not-json") << QStringList {"echo", "[1,"} << 2 << ""
+                                       << "*";
 }
 
 void TestMaiaInterop::commandLineTool()
@@ -259,7 +269,7 @@ void TestMaiaInterop::commandLineTool()
     if (tool.isEmpty())
         QSKIP("XMLRPC_CALL is not set");
     QProcess process;
-    process.start(tool, QStringList{m_url.toString()} + arguments);
+    process.start(tool, QStringList {m_url.toString()} + arguments);
     QVERIFY(process.waitForFinished(20000));
     QCOMPARE(process.exitCode(), exitCode);
     QCOMPARE(QString::fromUtf8(process.readAllStandardOutput().trimmed()), out);

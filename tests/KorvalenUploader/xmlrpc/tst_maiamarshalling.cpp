@@ -10,7 +10,7 @@
 
 namespace {
 
-QString compact(const QDomNode& node)
+QString compact(const QDomNode &node)
 {
     QString text;
     QTextStream stream(&text);
@@ -18,7 +18,7 @@ QString compact(const QDomNode& node)
     return text;
 }
 
-QDomElement parseElement(const QString& xml)
+QDomElement parseElement(const QString &xml)
 {
     static QList<QDomDocument> keep;
     QDomDocument doc;
@@ -27,7 +27,7 @@ QDomElement parseElement(const QString& xml)
     return doc.documentElement();
 }
 
-void compareVariants(const QVariant& actual, const QVariant& expected)
+void compareVariants(const QVariant &actual, const QVariant &expected)
 {
     QCOMPARE(actual.userType(), expected.userType());
     QCOMPARE(actual, expected);
@@ -36,9 +36,11 @@ void compareVariants(const QVariant& actual, const QVariant& expected)
         QCOMPARE(actual.toString().isNull(), expected.toString().isNull());
 }
 
-QString response(const QString& valueXml)
+QString response(const QString &valueXml)
 {
-    return QStringLiteral("<?xml version=\"1.0\"?>\n<methodResponse><params><param>%1</param></params></methodResponse>").arg(valueXml);
+    return QStringLiteral(
+               "<?xml version=\"1.0\"?>\n<methodResponse><params><param>%1</param></params></methodResponse>")
+        .arg(valueXml);
 }
 
 QString nested(int depth)
@@ -56,7 +58,7 @@ QVariant nestedLists(int depth)
 {
     QVariant value = 1;
     for (int i = 0; i < depth; ++i)
-        value = QVariantList{value};
+        value = QVariantList {value};
     return value;
 }
 
@@ -76,8 +78,7 @@ QDateTime dateTime(int y, int mo, int d, int h, int mi, int s)
 
 } // namespace
 
-class TestMaiaMarshalling : public QObject
-{
+class TestMaiaMarshalling : public QObject {
     Q_OBJECT
 
 private slots:
@@ -108,33 +109,76 @@ void TestMaiaMarshalling::toXml_data()
     QTest::addColumn<QString>("xml");
     QTest::addColumn<QString>("debug");
 
-    QTest::newRow("bool-true") << QVariant(true) << "<value><boolean>1</boolean></value>" << "";
-    QTest::newRow("bool-false") << QVariant(false) << "<value><boolean>0</boolean></value>" << "";
-    QTest::newRow("int") << QVariant(42) << "<value><int>42</int></value>" << "";
-    QTest::newRow("int-min") << QVariant(int(-2147483647 - 1)) << "<value><int>-2147483648</int></value>" << "";
-    QTest::newRow("double-not-rounded") << QVariant(1234567.5) << "<value><double>1234567.5</double></value>" << "";
-    QTest::newRow("double-fraction") << QVariant(0.1) << "<value><double>0.1</double></value>" << "";
-    QTest::newRow("double-negative-zero") << QVariant(-0.0) << "<value><double>-0</double></value>" << "";
-    QTest::newRow("double-large") << QVariant(1e300) << "<value><double>1e+300</double></value>" << "";
-    QTest::newRow("string") << QVariant("hello") << "<value><string>hello</string></value>" << "";
-    QTest::newRow("string-markup") << QVariant("a<b>&c]]>") << "<value><string>a&lt;b>&amp;c]]&gt;</string></value>" << "";
-    QTest::newRow("string-control-chars-dropped") << QVariant(QString::fromLatin1("a\x01" "b\x0b" "c\x1f")) << "<value><string>abc</string></value>" << "";
-    QTest::newRow("string-non-ascii") << QVariant(QString::fromUtf8("Grüße, 東京")) << QString::fromUtf8("<value><string>Grüße, 東京</string></value>") << "";
-    QTest::newRow("string-outside-basic-plane") << QVariant(QString::fromUtf8("a\xF0\x9F\x98\x80z")) << QString::fromUtf8("<value><string>a\xF0\x9F\x98\x80z</string></value>") << "";
-    QTest::newRow("string-lone-surrogates-and-nonchars-dropped") << QVariant(QString(QChar(0xD800)) + "x" + QChar(0xDC00) + QChar(0xFFFE) + "y") << "<value><string>xy</string></value>" << "";
-    QTest::newRow("struct-name-outside-basic-plane") << QVariant(QVariantMap{{QString::fromUtf8("\xF0\x9F\x93\xB7"), 1}}) << QString::fromUtf8("<value><struct><member><name>\xF0\x9F\x93\xB7</name><value><int>1</int></value></member></struct></value>") << "";
-    QTest::newRow("string-empty") << QVariant(QString("")) << "<value><string></string></value>" << "";
-    QTest::newRow("base64") << QVariant(QByteArray("\x00\xff hi", 5)) << "<value><base64>AP8gaGk=</base64></value>" << "";
-    QTest::newRow("datetime") << QVariant(dateTime(2026, 12, 8, 14, 5, 9)) << "<value><dateTime.iso8601>20261208T14:05:09</dateTime.iso8601></value>" << "";
-    QTest::newRow("array") << QVariant(QVariantList{1, "a"}) << "<value><array><data><value><int>1</int></value><value><string>a</string></value></data></array></value>" << "";
-    QTest::newRow("array-empty") << QVariant(QVariantList()) << "<value><array><data/></array></value>" << "";
-    QTest::newRow("struct-key-order") << QVariant(QVariantMap{{"b", 1}, {"a", "x"}}) << "<value><struct><member><name>a</name><value><string>x</string></value></member><member><name>b</name><value><int>1</int></value></member></struct></value>" << "";
-    QTest::newRow("struct-empty") << QVariant(QVariantMap()) << "<value><struct/></value>" << "";
-    QTest::newRow("unsigned-int") << QVariant(7u) << "<value/>" << "Failed to marshal unknown variant type: 3";
-    QTest::newRow("int64") << QVariant(qint64(1) << 40) << "<value/>" << "Failed to marshal unknown variant type: 4";
-    QTest::newRow("uint64") << QVariant(quint64(5)) << "<value/>" << "Failed to marshal unknown variant type: 5";
-    QTest::newRow("null") << QVariant() << "<value/>" << "Failed to marshal unknown variant type: 0";
-    QTest::newRow("unknown-in-array") << QVariant(QVariantList{QVariant(7u)}) << "<value><array><data><value/></data></array></value>" << "Failed to marshal unknown variant type: 3";
+    QTest::newRow("bool-true") << QVariant(true) << "<value><boolean>1</boolean></value>"
+                               << "";
+    QTest::newRow("bool-false") << QVariant(false) << "<value><boolean>0</boolean></value>"
+                                << "";
+    QTest::newRow("int") << QVariant(42) << "<value><int>42</int></value>"
+                         << "";
+    QTest::newRow("int-min") << QVariant(int(-2147483647 - 1)) << "<value><int>-2147483648</int></value>"
+                             << "";
+    QTest::newRow("double-not-rounded") << QVariant(1234567.5) << "<value><double>1234567.5</double></value>"
+                                        << "";
+    QTest::newRow("double-fraction") << QVariant(0.1) << "<value><double>0.1</double></value>"
+                                     << "";
+    QTest::newRow("double-negative-zero") << QVariant(-0.0) << "<value><double>-0</double></value>"
+                                          << "";
+    QTest::newRow("double-large") << QVariant(1e300) << "<value><double>1e+300</double></value>"
+                                  << "";
+    QTest::newRow("string") << QVariant("hello") << "<value><string>hello</string></value>"
+                            << "";
+    QTest::newRow("string-markup") << QVariant("a<b>&c]]>") << "<value><string>a&lt;b>&amp;c]]&gt;</string></value>"
+                                   << "";
+    QTest::newRow("string-control-chars-dropped") << QVariant(QString::fromLatin1("a\x01"
+                                                                                  "b\x0b"
+                                                                                  "c\x1f"))
+                                                  << "<value><string>abc</string></value>"
+                                                  << "";
+    QTest::newRow("string-non-ascii") << QVariant(QString::fromUtf8("Grüße, 東京"))
+                                      << QString::fromUtf8("<value><string>Grüße, 東京</string></value>") << "";
+    QTest::newRow("string-outside-basic-plane")
+        << QVariant(QString::fromUtf8("a\xF0\x9F\x98\x80z"))
+        << QString::fromUtf8("<value><string>a\xF0\x9F\x98\x80z</string></value>") << "";
+    QTest::newRow("string-lone-surrogates-and-nonchars-dropped")
+        << QVariant(QString(QChar(0xD800)) + "x" + QChar(0xDC00) + QChar(0xFFFE) + "y")
+        << "<value><string>xy</string></value>"
+        << "";
+    QTest::newRow("struct-name-outside-basic-plane")
+        << QVariant(QVariantMap {{QString::fromUtf8("\xF0\x9F\x93\xB7"), 1}})
+        << QString::fromUtf8("<value><struct><member><name>\xF0\x9F\x93\xB7</name><value><int>1</int></value></"
+                             "member></struct></value>")
+        << "";
+    QTest::newRow("string-empty") << QVariant(QString("")) << "<value><string></string></value>"
+                                  << "";
+    QTest::newRow("base64") << QVariant(QByteArray("\x00\xff hi", 5)) << "<value><base64>AP8gaGk=</base64></value>"
+                            << "";
+    QTest::newRow("datetime") << QVariant(dateTime(2026, 12, 8, 14, 5, 9))
+                              << "<value><dateTime.iso8601>20261208T14:05:09</dateTime.iso8601></value>"
+                              << "";
+    QTest::newRow("array")
+        << QVariant(QVariantList {1, "a"})
+        << "<value><array><data><value><int>1</int></value><value><string>a</string></value></data></array></value>"
+        << "";
+    QTest::newRow("array-empty") << QVariant(QVariantList()) << "<value><array><data/></array></value>"
+                                 << "";
+    QTest::newRow("struct-key-order")
+        << QVariant(QVariantMap {{"b", 1}, {"a", "x"}})
+        << "<value><struct><member><name>a</name><value><string>x</string></value></member><member><name>b</"
+           "name><value><int>1</int></value></member></struct></value>"
+        << "";
+    QTest::newRow("struct-empty") << QVariant(QVariantMap()) << "<value><struct/></value>"
+                                  << "";
+    QTest::newRow("unsigned-int") << QVariant(7u) << "<value/>"
+                                  << "Failed to marshal unknown variant type: 3";
+    QTest::newRow("int64") << QVariant(qint64(1) << 40) << "<value/>"
+                           << "Failed to marshal unknown variant type: 4";
+    QTest::newRow("uint64") << QVariant(quint64(5)) << "<value/>"
+                            << "Failed to marshal unknown variant type: 5";
+    QTest::newRow("null") << QVariant() << "<value/>"
+                          << "Failed to marshal unknown variant type: 0";
+    QTest::newRow("unknown-in-array") << QVariant(QVariantList {QVariant(7u)})
+                                      << "<value><array><data><value/></data></array></value>"
+                                      << "Failed to marshal unknown variant type: 3";
 }
 
 void TestMaiaMarshalling::toXml()
@@ -160,14 +204,18 @@ void TestMaiaMarshalling::fromXml_data()
     QTest::newRow("boolean-yes") << "<value><boolean>yes</boolean></value>" << QVariant(false) << "";
     QTest::newRow("bare-text") << "<value>plain text</value>" << QVariant("plain text") << "";
     QTest::newRow("string") << "<value><string>s p</string></value>" << QVariant("s p") << "";
-    QTest::newRow("string-entities") << "<value><string>&lt;&amp;&gt;&#233;</string></value>" << QVariant(QString::fromUtf8("<&>é")) << "";
-    QTest::newRow("string-non-ascii") << QString::fromUtf8("<value><string>Grüße, 東京</string></value>") << QVariant(QString::fromUtf8("Grüße, 東京")) << "";
+    QTest::newRow("string-entities") << "<value><string>&lt;&amp;&gt;&#233;</string></value>"
+                                     << QVariant(QString::fromUtf8("<&>é")) << "";
+    QTest::newRow("string-non-ascii") << QString::fromUtf8("<value><string>Grüße, 東京</string></value>")
+                                      << QVariant(QString::fromUtf8("Grüße, 東京")) << "";
     QTest::newRow("string-cdata") << "<value><string><![CDATA[<b>]]></string></value>" << QVariant("<b>") << "";
     QTest::newRow("string-empty") << "<value><string/></value>" << QVariant(QString("")) << "";
     QTest::newRow("string-empty-pair") << "<value><string></string></value>" << QVariant(QString("")) << "";
     QTest::newRow("value-empty") << "<value/>" << QVariant(QString("")) << "";
     QTest::newRow("value-empty-pair") << "<value></value>" << QVariant(QString("")) << "";
-    QTest::newRow("struct-name-empty") << "<value><struct><member><name/><value><string/></value></member></struct></value>" << QVariant(QVariantMap{{"", ""}}) << "";
+    QTest::newRow("struct-name-empty")
+        << "<value><struct><member><name/><value><string/></value></member></struct></value>"
+        << QVariant(QVariantMap {{"", ""}}) << "";
     QTest::newRow("i4") << "<value><i4>-17</i4></value>" << QVariant(-17) << "";
     QTest::newRow("int") << "<value><int>2147483647</int></value>" << QVariant(2147483647) << "";
     QTest::newRow("int-not-a-number") << "<value><int>12a</int></value>" << QVariant(0) << "";
@@ -176,21 +224,39 @@ void TestMaiaMarshalling::fromXml_data()
     QTest::newRow("double") << "<value><double>-2.5</double></value>" << QVariant(-2.5) << "";
     QTest::newRow("double-exponent") << "<value><double>1e+300</double></value>" << QVariant(1e300) << "";
     QTest::newRow("double-garbage") << "<value><double>x</double></value>" << QVariant(0.0) << "";
-    QTest::newRow("base64") << "<value><base64>AP8gaGk=</base64></value>" << QVariant(QByteArray("\x00\xff hi", 5)) << "";
-    QTest::newRow("base64-with-line-breaks") << "<value><base64>AP8g\naGk=\n</base64></value>" << QVariant(QByteArray("\x00\xff hi", 5)) << "";
-    QTest::newRow("datetime-iso8601") << "<value><dateTime.iso8601>20261208T14:05:09</dateTime.iso8601></value>" << QVariant(dateTime(2026, 12, 8, 14, 5, 9)) << "";
-    QTest::newRow("datetime-lower-case") << "<value><datetime.iso8601>20261208T14:05:09</datetime.iso8601></value>" << QVariant(dateTime(2026, 12, 8, 14, 5, 9)) << "";
-    QTest::newRow("datetime-mixed-case") << "<value><DateTime.ISO8601>19991231T23:59:59</DateTime.ISO8601></value>" << QVariant(dateTime(1999, 12, 31, 23, 59, 59)) << "";
-    QTest::newRow("datetime-short-tag") << "<value><dateTime>20000101T00:00:00</dateTime></value>" << QVariant(dateTime(2000, 1, 1, 0, 0, 0)) << "";
-    QTest::newRow("datetime-zulu-suffix") << "<value><dateTime.iso8601>20261208T14:05:09Z</dateTime.iso8601></value>" << QVariant(QDateTime()) << "";
-    QTest::newRow("datetime-offset-suffix") << "<value><dateTime.iso8601>20261208T14:05:09+01:00</dateTime.iso8601></value>" << QVariant(QDateTime()) << "";
+    QTest::newRow("base64") << "<value><base64>AP8gaGk=</base64></value>" << QVariant(QByteArray("\x00\xff hi", 5))
+                            << "";
+    QTest::newRow("base64-with-line-breaks")
+        << "<value><base64>AP8g\naGk=\n</base64></value>" << QVariant(QByteArray("\x00\xff hi", 5)) << "";
+    QTest::newRow("datetime-iso8601") << "<value><dateTime.iso8601>20261208T14:05:09</dateTime.iso8601></value>"
+                                      << QVariant(dateTime(2026, 12, 8, 14, 5, 9)) << "";
+    QTest::newRow("datetime-lower-case") << "<value><datetime.iso8601>20261208T14:05:09</datetime.iso8601></value>"
+                                         << QVariant(dateTime(2026, 12, 8, 14, 5, 9)) << "";
+    QTest::newRow("datetime-mixed-case") << "<value><DateTime.ISO8601>19991231T23:59:59</DateTime.ISO8601></value>"
+                                         << QVariant(dateTime(1999, 12, 31, 23, 59, 59)) << "";
+    QTest::newRow("datetime-short-tag") << "<value><dateTime>20000101T00:00:00</dateTime></value>"
+                                        << QVariant(dateTime(2000, 1, 1, 0, 0, 0)) << "";
+    QTest::newRow("datetime-zulu-suffix")
+        << "<value><dateTime.iso8601>20261208T14:05:09Z</dateTime.iso8601></value>" << QVariant(QDateTime()) << "";
+    QTest::newRow("datetime-offset-suffix")
+        << "<value><dateTime.iso8601>20261208T14:05:09+01:00</dateTime.iso8601></value>" << QVariant(QDateTime()) << "";
     QTest::newRow("nil") << "<value><nil/></value>" << QVariant() << "";
-    QTest::newRow("array") << "<value><array><data><value><int>1</int></value><value>b</value></data></array></value>" << QVariant(QVariantList{1, "b"}) << "";
+    QTest::newRow("array") << "<value><array><data><value><int>1</int></value><value>b</value></data></array></value>"
+                           << QVariant(QVariantList {1, "b"}) << "";
     QTest::newRow("array-empty") << "<value><array><data/></array></value>" << QVariant(QVariantList()) << "";
-    QTest::newRow("array-nested") << "<value><array><data><value><array><data><value><boolean>1</boolean></value></data></array></value></data></array></value>" << QVariant(QVariantList{QVariant(QVariantList{true})}) << "";
-    QTest::newRow("struct") << "<value><struct><member><name>a</name><value><int>1</int></value></member><member><name>b</name><value><string>x</string></value></member></struct></value>" << QVariant(QVariantMap{{"a", 1}, {"b", "x"}}) << "";
-    QTest::newRow("struct-duplicate-keeps-last") << "<value><struct><member><name>k</name><value><int>1</int></value></member><member><name>k</name><value><int>2</int></value></member></struct></value>" << QVariant(QVariantMap{{"k", 2}}) << "";
-    QTest::newRow("struct-member-without-value") << "<value><struct><member><name>k</name></member></struct></value>" << QVariant(QVariantMap{{"k", QVariant()}}) << "";
+    QTest::newRow("array-nested") << "<value><array><data><value><array><data><value><boolean>1</boolean></value></"
+                                     "data></array></value></data></array></value>"
+                                  << QVariant(QVariantList {QVariant(QVariantList {true})}) << "";
+    QTest::newRow("struct")
+        << "<value><struct><member><name>a</name><value><int>1</int></value></member><member><name>b</"
+           "name><value><string>x</string></value></member></struct></value>"
+        << QVariant(QVariantMap {{"a", 1}, {"b", "x"}}) << "";
+    QTest::newRow("struct-duplicate-keeps-last")
+        << "<value><struct><member><name>k</name><value><int>1</int></value></member><member><name>k</"
+           "name><value><int>2</int></value></member></struct></value>"
+        << QVariant(QVariantMap {{"k", 2}}) << "";
+    QTest::newRow("struct-member-without-value") << "<value><struct><member><name>k</name></member></struct></value>"
+                                                 << QVariant(QVariantMap {{"k", QVariant()}}) << "";
     QTest::newRow("struct-empty") << "<value><struct/></value>" << QVariant(QVariantMap()) << "";
     QTest::newRow("unknown-type") << "<value><I8>5</I8></value>" << QVariant() << "Cannot demarshal unknown type i8";
     QTest::newRow("not-a-value-element") << "<param><int>5</int></param>" << QVariant() << "";
@@ -211,7 +277,8 @@ void TestMaiaMarshalling::fromXml()
         QTest::ignoreMessage(QtDebugMsg, qPrintable(debug));
     CallRecorder recorder;
     auto call = new MaiaObject;
-    connect(call, SIGNAL(aresponse(QVariant&, QNetworkReply*)), &recorder, SLOT(onResponse(QVariant&, QNetworkReply*)));
+    connect(call, SIGNAL(aresponse(QVariant &, QNetworkReply *)), &recorder,
+            SLOT(onResponse(QVariant &, QNetworkReply *)));
     call->parseResponse(response(xml), nullptr);
     QCOMPARE(recorder.count(), 1);
     compareVariants(recorder.at(0).value, expected);
@@ -228,16 +295,28 @@ void TestMaiaMarshalling::readerDepartsFromDom_data()
 
     const QString member = QStringLiteral("<member><name>a</name><value><int>1</int></value></member>");
     QTest::newRow("whitespace-only-bare-text") << "<value>   </value>" << QVariant(QString("")) << QVariant("   ");
-    QTest::newRow("whitespace-only-string") << "<value><string> \n </string></value>" << QVariant(QString("")) << QVariant(" \n ");
-    QTest::newRow("whitespace-only-member-name") << "<value><struct><member><name> </name><value>1</value></member></struct></value>" << QVariant(QVariantMap{{"", "1"}}) << QVariant(QVariantMap{{" ", "1"}});
-    QTest::newRow("raw-crlf-in-string") << "<value><string>a\r\nb\rc</string></value>" << QVariant("a\r\nb\rc") << QVariant("a\nb\nc");
+    QTest::newRow("whitespace-only-string")
+        << "<value><string> \n </string></value>" << QVariant(QString("")) << QVariant(" \n ");
+    QTest::newRow("whitespace-only-member-name")
+        << "<value><struct><member><name> </name><value>1</value></member></struct></value>"
+        << QVariant(QVariantMap {{"", "1"}}) << QVariant(QVariantMap {{" ", "1"}});
+    QTest::newRow("raw-crlf-in-string") << "<value><string>a\r\nb\rc</string></value>" << QVariant("a\r\nb\rc")
+                                        << QVariant("a\nb\nc");
     QTest::newRow("comment-before-type") << "<value><!-- c --><int>5</int></value>" << QVariant("5") << QVariant(5);
     QTest::newRow("pi-before-type") << "<value><?p d?><int>5</int></value>" << QVariant("5") << QVariant(5);
-    QTest::newRow("comment-in-struct") << "<value><struct><!-- c -->" + member + "</struct></value>" << QVariant(QVariantMap{{"", QVariant()}, {"a", 1}}) << QVariant(QVariantMap{{"a", 1}});
-    QTest::newRow("comment-in-data") << "<value><array><data><!-- c --><value><int>1</int></value></data></array></value>" << QVariant(QVariantList{QVariant(), 1}) << QVariant(QVariantList{1});
-    QTest::newRow("text-in-data") << "<value><array><data>x<value><int>1</int></value></data></array></value>" << QVariant(QVariantList{QVariant(), 1}) << QVariant(QVariantList{1});
-    QTest::newRow("comment-before-data") << "<value><array><!-- c --><data><value><int>1</int></value></data></array></value>" << QVariant(QVariantList()) << QVariant(QVariantList{1});
-    QTest::newRow("space-between-elements-in-string") << "<value><string><b>x</b> <b>y</b></string></value>" << QVariant("xy") << QVariant("x y");
+    QTest::newRow("comment-in-struct") << "<value><struct><!-- c -->" + member + "</struct></value>"
+                                       << QVariant(QVariantMap {{"", QVariant()}, {"a", 1}})
+                                       << QVariant(QVariantMap {{"a", 1}});
+    QTest::newRow("comment-in-data")
+        << "<value><array><data><!-- c --><value><int>1</int></value></data></array></value>"
+        << QVariant(QVariantList {QVariant(), 1}) << QVariant(QVariantList {1});
+    QTest::newRow("text-in-data") << "<value><array><data>x<value><int>1</int></value></data></array></value>"
+                                  << QVariant(QVariantList {QVariant(), 1}) << QVariant(QVariantList {1});
+    QTest::newRow("comment-before-data")
+        << "<value><array><!-- c --><data><value><int>1</int></value></data></array></value>"
+        << QVariant(QVariantList()) << QVariant(QVariantList {1});
+    QTest::newRow("space-between-elements-in-string")
+        << "<value><string><b>x</b> <b>y</b></string></value>" << QVariant("xy") << QVariant("x y");
 }
 
 void TestMaiaMarshalling::readerDepartsFromDom()
@@ -250,7 +329,8 @@ void TestMaiaMarshalling::readerDepartsFromDom()
 
     CallRecorder recorder;
     auto call = new MaiaObject;
-    connect(call, SIGNAL(aresponse(QVariant&, QNetworkReply*)), &recorder, SLOT(onResponse(QVariant&, QNetworkReply*)));
+    connect(call, SIGNAL(aresponse(QVariant &, QNetworkReply *)), &recorder,
+            SLOT(onResponse(QVariant &, QNetworkReply *)));
     call->parseResponse(response(xml), nullptr);
     QCOMPARE(recorder.count(), 1);
     compareVariants(recorder.at(0).value, reader);
@@ -262,13 +342,20 @@ void TestMaiaMarshalling::prepareCall_data()
     QTest::addColumn<QVariantList>("args");
 
     QTest::newRow("no-arguments") << "system.listMethods" << QVariantList();
-    QTest::newRow("scalars") << "sample.add" << QVariantList{true, 7, 2.25, "text", QByteArray("bin"), dateTime(2026, 1, 2, 3, 4, 5)};
-    QTest::newRow("escaping-in-name-and-text") << "a<b&c" << QVariantList{QString("x]]>y<z&\r\n\t")};
-    QTest::newRow("control-characters") << "m" << QVariantList{QString::fromLatin1("a\x02" "b")};
-    QTest::newRow("nested-containers") << "m" << QVariantList{QVariantMap{{"list", QVariantList{1, QVariantMap{{"k", "v"}}, QVariantList()}}, {"empty", QVariantMap()}}};
-    QTest::newRow("empty-strings") << "" << QVariantList{QString(), QByteArray()};
-    QTest::newRow("outside-basic-plane-and-lone-surrogates") << "m" << QVariantList{QString::fromUtf8("\xF0\x9F\x98\x80") + QChar(0xD800) + "x" + QChar(0xDC00)};
-    QTest::newRow("indented-beyond-64-spaces") << "m" << QVariantList{nestedLists(40)};
+    QTest::newRow("scalars") << "sample.add"
+                             << QVariantList {true, 7, 2.25, "text", QByteArray("bin"), dateTime(2026, 1, 2, 3, 4, 5)};
+    QTest::newRow("escaping-in-name-and-text") << "a<b&c" << QVariantList {QString("x]]>y<z&\r\n\t")};
+    QTest::newRow("control-characters") << "m"
+                                        << QVariantList {QString::fromLatin1("a\x02"
+                                                                             "b")};
+    QTest::newRow("nested-containers") << "m"
+                                       << QVariantList {QVariantMap {
+                                              {"list", QVariantList {1, QVariantMap {{"k", "v"}}, QVariantList()}},
+                                              {"empty", QVariantMap()}}};
+    QTest::newRow("empty-strings") << "" << QVariantList {QString(), QByteArray()};
+    QTest::newRow("outside-basic-plane-and-lone-surrogates")
+        << "m" << QVariantList {QString::fromUtf8("\xF0\x9F\x98\x80") + QChar(0xD800) + "x" + QChar(0xDC00)};
+    QTest::newRow("indented-beyond-64-spaces") << "m" << QVariantList {nestedLists(40)};
 }
 
 void TestMaiaMarshalling::prepareCall()
@@ -284,7 +371,7 @@ void TestMaiaMarshalling::prepareCall()
     name.appendChild(doc.createTextNode(method));
     root.appendChild(name);
     QDomElement params = doc.createElement("params");
-    for (const QVariant& arg : args) {
+    for (const QVariant &arg : args) {
         QDomElement param = doc.createElement("param");
         param.appendChild(doc.importNode(MaiaObject::toXml(arg), true));
         params.appendChild(param);
@@ -307,15 +394,19 @@ void TestMaiaMarshalling::prepareCallKeepsCharactersOutsideTheBasicPlane()
 void TestMaiaMarshalling::prepareResponseAndFault()
 {
     QDomDocument doc;
-    QVERIFY(doc.setContent(MaiaObject::prepareResponse(QVariantList{1, "two"})));
+    QVERIFY(doc.setContent(MaiaObject::prepareResponse(QVariantList {1, "two"})));
     QCOMPARE(doc.documentElement().tagName(), QString("methodResponse"));
-    QCOMPARE(MaiaObject::fromXml(doc.documentElement().firstChildElement("params").firstChildElement("param").firstChildElement("value")),
-             QVariant(QVariantList{1, "two"}));
+    QCOMPARE(
+        MaiaObject::fromXml(
+            doc.documentElement().firstChildElement("params").firstChildElement("param").firstChildElement("value")),
+        QVariant(QVariantList {1, "two"}));
 
     const QString fault = MaiaFault(-32601, "no such method <x>").toString();
-    QVERIFY(fault.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<methodResponse>\n <fault>\n  <value>\n   <struct>\n"));
+    QVERIFY(fault.startsWith(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<methodResponse>\n <fault>\n  <value>\n   <struct>\n"));
     QVERIFY(doc.setContent(fault));
-    const QVariantMap map = MaiaObject::fromXml(doc.documentElement().firstChildElement("fault").firstChildElement("value")).toMap();
+    const QVariantMap map =
+        MaiaObject::fromXml(doc.documentElement().firstChildElement("fault").firstChildElement("value")).toMap();
     compareVariants(map.value("faultCode"), QVariant(-32601));
     compareVariants(map.value("faultString"), QVariant("no such method <x>"));
 }
@@ -337,34 +428,71 @@ void TestMaiaMarshalling::parseResponse_data()
         "<methodResponse><params><param><value><string>&lol3;</string></value></param></params></methodResponse>");
 
     QTest::newRow("params-int") << response("<value><int>5</int></value>") << false << QVariant(5) << 0 << "";
-    QTest::newRow("params-whitespace-around-type") << response("<value>\n  <string> a </string>\n</value>") << false << QVariant(" a ") << 0 << "";
+    QTest::newRow("params-whitespace-around-type")
+        << response("<value>\n  <string> a </string>\n</value>") << false << QVariant(" a ") << 0 << "";
     QTest::newRow("params-empty-value") << response("<value/>") << false << QVariant(QString("")) << 0 << "";
     // The DOM algorithm would take the comment or text for the "param".
-    QTest::newRow("comment-before-param") << "<methodResponse><params><!-- c --><param><value><int>1</int></value></param></params></methodResponse>" << false << QVariant(1) << 0 << "";
-    QTest::newRow("text-before-value") << "<methodResponse><params><param>\n x <value><int>1</int></value></param></params></methodResponse>" << false << QVariant(1) << 0 << "";
-    QTest::newRow("params-without-param") << "<methodResponse><params/></methodResponse>" << false << QVariant() << 0 << "";
-    QTest::newRow("string-outside-basic-plane") << response(QString::fromUtf8("<value><string>\xF0\x9F\x98\x80&#x1F601;</string></value>")) << false << QVariant(QString::fromUtf8("\xF0\x9F\x98\x80\xF0\x9F\x98\x81")) << 0 << "";
-    QTest::newRow("only-first-param") << "<methodResponse><params><param><value><int>1</int></value></param><param><value><int>2</int></value></param></params></methodResponse>" << false << QVariant(1) << 0 << "";
-    QTest::newRow("bom-and-comments") << QString(QChar(0xFEFF)) + "<?xml version=\"1.0\"?><!-- c --><methodResponse><params><param><value>x</value></param></params></methodResponse>" << false << QVariant("x") << 0 << "";
+    QTest::newRow("comment-before-param")
+        << "<methodResponse><params><!-- c --><param><value><int>1</int></value></param></params></methodResponse>"
+        << false << QVariant(1) << 0 << "";
+    QTest::newRow("text-before-value")
+        << "<methodResponse><params><param>\n x <value><int>1</int></value></param></params></methodResponse>" << false
+        << QVariant(1) << 0 << "";
+    QTest::newRow("params-without-param")
+        << "<methodResponse><params/></methodResponse>" << false << QVariant() << 0 << "";
+    QTest::newRow("string-outside-basic-plane")
+        << response(QString::fromUtf8("<value><string>\xF0\x9F\x98\x80&#x1F601;</string></value>")) << false
+        << QVariant(QString::fromUtf8("\xF0\x9F\x98\x80\xF0\x9F\x98\x81")) << 0 << "";
+    QTest::newRow("only-first-param") << "<methodResponse><params><param><value><int>1</int></value></"
+                                         "param><param><value><int>2</int></value></param></params></methodResponse>"
+                                      << false << QVariant(1) << 0 << "";
+    QTest::newRow("bom-and-comments") << QString(QChar(0xFEFF))
+            + "<?xml version=\"1.0\"?><!-- c "
+              "--><methodResponse><params><param><value>x</value></param></params></methodResponse>"
+                                      << false << QVariant("x") << 0 << "";
     QTest::newRow("nested-256-levels") << response(nested(255)) << false << QVariant() << 0 << "*";
-    QTest::newRow("deep-foreign-elements-in-string") << response("<value><string>" + QString("<a>").repeated(100000) + "t" + QString("</a>").repeated(100000) + "</string></value>") << false << QVariant("t") << 0 << "";
-    QTest::newRow("fault") << "<methodResponse><fault><value><struct><member><name>faultCode</name><value><int>4</int></value></member><member><name>faultString</name><value><string>Too many parameters.</string></value></member></struct></value></fault></methodResponse>" << true << QVariant() << 4 << "Too many parameters.";
-    QTest::newRow("fault-not-a-struct") << "<methodResponse><fault><value><int>4</int></value></fault></methodResponse>" << true << QVariant() << 0 << "";
-    QTest::newRow("neither-params-nor-fault") << "<methodResponse><result>1</result></methodResponse>" << true << QVariant() << -32600 << notXmlRpc;
+    QTest::newRow("deep-foreign-elements-in-string")
+        << response("<value><string>" + QString("<a>").repeated(100000) + "t" + QString("</a>").repeated(100000)
+                    + "</string></value>")
+        << false << QVariant("t") << 0 << "";
+    QTest::newRow("fault") << "<methodResponse><fault><value><struct><member><name>faultCode</name><value><int>4</"
+                              "int></value></member><member><name>faultString</name><value><string>Too many "
+                              "parameters.</string></value></member></struct></value></fault></methodResponse>"
+                           << true << QVariant() << 4 << "Too many parameters.";
+    QTest::newRow("fault-not-a-struct") << "<methodResponse><fault><value><int>4</int></value></fault></methodResponse>"
+                                        << true << QVariant() << 0 << "";
+    QTest::newRow("neither-params-nor-fault")
+        << "<methodResponse><result>1</result></methodResponse>" << true << QVariant() << -32600 << notXmlRpc;
     QTest::newRow("empty-root") << "<methodResponse/>" << true << QVariant() << -32600 << notXmlRpc;
-    QTest::newRow("html-page") << "<html><head><title>Oops</title></head><body><p>Service down</p></body></html>" << true << QVariant() << -32600 << notXmlRpc;
-    QTest::newRow("html-not-well-formed") << "<html><body><p>Error<br></body></html>" << true << QVariant() << -32700 << notWellFormed.arg(1).arg("*");
+    QTest::newRow("html-page") << "<html><head><title>Oops</title></head><body><p>Service down</p></body></html>"
+                               << true << QVariant() << -32600 << notXmlRpc;
+    QTest::newRow("html-not-well-formed")
+        << "<html><body><p>Error<br></body></html>" << true << QVariant() << -32700 << notWellFormed.arg(1).arg("*");
     QTest::newRow("empty-text") << "" << true << QVariant() << -32700 << notWellFormed.arg(1).arg("*");
-    QTest::newRow("truncated") << "<?xml version=\"1.0\"?>\n<methodResponse>\n<params><param><value><int>5</int></value></param>" << true << QVariant() << -32700 << notWellFormed.arg(3).arg("*");
-    QTest::newRow("mismatched-tag-line-3") << "<?xml version=\"1.0\"?>\n<methodResponse>\n<params></param></methodResponse>" << true << QVariant() << -32700 << notWellFormed.arg(3).arg("*");
-    QTest::newRow("garbage-after-root") << response("<value>1</value>") + "<extra/>" << true << QVariant() << -32700 << notWellFormed.arg(2).arg("*");
-    QTest::newRow("undeclared-entity") << response("<value><string>&bogus;</string></value>") << true << QVariant() << -32700 << notWellFormed.arg(2).arg("*");
-    QTest::newRow("billion-laughs") << laughs << true << QVariant() << -32700 << notWellFormed.arg(2).arg("document type declarations are not accepted");
-    QTest::newRow("doctype-after-comment") << "<!-- x -->\n\n<!DOCTYPE methodResponse SYSTEM \"file:///etc/passwd\"><methodResponse/>" << true << QVariant() << -32700 << notWellFormed.arg(3).arg("document type declarations are not accepted");
-    QTest::newRow("nested-257-levels") << response(nested(256)) << true << QVariant() << -32700 << notWellFormed.arg(2).arg("values nested deeper than 256 levels");
-    QTest::newRow("nested-100000-levels") << response(nested(100000)) << true << QVariant() << -32700 << notWellFormed.arg(2).arg("values nested deeper than 256 levels");
-    QTest::newRow("attribute-flood") << "<methodResponse" + attributeFlood(80000) + "><params/></methodResponse>" << true << QVariant() << -32700 << notWellFormed.arg(1).arg("more than 64 attributes on one element");
-    QTest::newRow("nul-character-reference") << response("<value><string>&#0;</string></value>") << true << QVariant() << -32700 << notWellFormed.arg(2).arg("*");
+    QTest::newRow("truncated")
+        << "<?xml version=\"1.0\"?>\n<methodResponse>\n<params><param><value><int>5</int></value></param>" << true
+        << QVariant() << -32700 << notWellFormed.arg(3).arg("*");
+    QTest::newRow("mismatched-tag-line-3")
+        << "<?xml version=\"1.0\"?>\n<methodResponse>\n<params></param></methodResponse>" << true << QVariant()
+        << -32700 << notWellFormed.arg(3).arg("*");
+    QTest::newRow("garbage-after-root") << response("<value>1</value>") + "<extra/>" << true << QVariant() << -32700
+                                        << notWellFormed.arg(2).arg("*");
+    QTest::newRow("undeclared-entity") << response("<value><string>&bogus;</string></value>") << true << QVariant()
+                                       << -32700 << notWellFormed.arg(2).arg("*");
+    QTest::newRow("billion-laughs") << laughs << true << QVariant() << -32700
+                                    << notWellFormed.arg(2).arg("document type declarations are not accepted");
+    QTest::newRow("doctype-after-comment")
+        << "<!-- x -->\n\n<!DOCTYPE methodResponse SYSTEM \"file:///etc/passwd\"><methodResponse/>" << true
+        << QVariant() << -32700 << notWellFormed.arg(3).arg("document type declarations are not accepted");
+    QTest::newRow("nested-257-levels") << response(nested(256)) << true << QVariant() << -32700
+                                       << notWellFormed.arg(2).arg("values nested deeper than 256 levels");
+    QTest::newRow("nested-100000-levels") << response(nested(100000)) << true << QVariant() << -32700
+                                          << notWellFormed.arg(2).arg("values nested deeper than 256 levels");
+    QTest::newRow("attribute-flood") << "<methodResponse" + attributeFlood(80000) + "><params/></methodResponse>"
+                                     << true << QVariant() << -32700
+                                     << notWellFormed.arg(1).arg("more than 64 attributes on one element");
+    QTest::newRow("nul-character-reference") << response("<value><string>&#0;</string></value>") << true << QVariant()
+                                             << -32700 << notWellFormed.arg(2).arg("*");
 }
 
 void TestMaiaMarshalling::parseResponse()
@@ -377,8 +505,10 @@ void TestMaiaMarshalling::parseResponse()
 
     CallRecorder recorder;
     auto call = new MaiaObject;
-    connect(call, SIGNAL(aresponse(QVariant&, QNetworkReply*)), &recorder, SLOT(onResponse(QVariant&, QNetworkReply*)));
-    connect(call, SIGNAL(fault(int, const QString&, QNetworkReply*)), &recorder, SLOT(onFault(int, const QString&, QNetworkReply*)));
+    connect(call, SIGNAL(aresponse(QVariant &, QNetworkReply *)), &recorder,
+            SLOT(onResponse(QVariant &, QNetworkReply *)));
+    connect(call, SIGNAL(fault(int, const QString &, QNetworkReply *)), &recorder,
+            SLOT(onFault(int, const QString &, QNetworkReply *)));
     call->parseResponse(text, nullptr);
 
     QCOMPARE(recorder.count(), 1);
@@ -401,7 +531,7 @@ void TestMaiaMarshalling::parseResponseDeletesTheCallObject()
     QPointer<MaiaObject> call = new MaiaObject;
     call->setProperty("name", "ok|err");
     CallRecorder recorder;
-    connect(call.data(), SIGNAL(aresponse(QVariant&, QNetworkReply*)), &recorder, SLOT(onResponseOnly(QVariant&)));
+    connect(call.data(), SIGNAL(aresponse(QVariant &, QNetworkReply *)), &recorder, SLOT(onResponseOnly(QVariant &)));
     call->parseResponse(response("<value>1</value>"), nullptr);
     QCOMPARE(recorder.count(), 1);
     QCOMPARE(recorder.at(0).name, QString("ok|err"));

@@ -16,24 +16,23 @@
 
 namespace {
 
-QByteArray responseDocument(const QVariant& value)
+QByteArray responseDocument(const QVariant &value)
 {
     return MaiaObject::prepareResponse(value).toUtf8();
 }
 
-const char* const ResponseSlot = SLOT(onResponse(QVariant&, QNetworkReply*));
-const char* const FaultSlot = SLOT(onFault(int, const QString&, QNetworkReply*));
+const char *const ResponseSlot = SLOT(onResponse(QVariant &, QNetworkReply *));
+const char *const FaultSlot = SLOT(onFault(int, const QString &, QNetworkReply *));
 
-QNetworkReply* callWith(MaiaXmlRpcClient& client, CallRecorder& recorder, const QString& method,
-                        const QVariantList& args = {}, const QString& name = QString())
+QNetworkReply *callWith(MaiaXmlRpcClient &client, CallRecorder &recorder, const QString &method,
+                        const QVariantList &args = {}, const QString &name = QString())
 {
     return client.call(method, args, &recorder, ResponseSlot, &recorder, FaultSlot, name);
 }
 
 } // namespace
 
-class TestMaiaXmlRpcClient : public QObject
-{
+class TestMaiaXmlRpcClient : public QObject {
     Q_OBJECT
 
 private slots:
@@ -61,7 +60,7 @@ private slots:
 
 void TestMaiaXmlRpcClient::initTestCase()
 {
-    qRegisterMetaType<QNetworkReply*>();
+    qRegisterMetaType<QNetworkReply *>();
     qRegisterMetaType<QList<QSslError>>();
 }
 
@@ -82,7 +81,7 @@ void TestMaiaXmlRpcClient::request()
 
     LoopbackHttpServer server;
     QVERIFY(server.listenLoopback());
-    server.setHandler([](LoopbackHttpServer* s, int i) { s->respond(i, 200, responseDocument(1)); });
+    server.setHandler([](LoopbackHttpServer *s, int i) { s->respond(i, 200, responseDocument(1)); });
     const QUrl url(server.baseUrl());
     std::unique_ptr<MaiaXmlRpcClient> client;
     if (form == 1) {
@@ -96,13 +95,13 @@ void TestMaiaXmlRpcClient::request()
     }
 
     CallRecorder recorder;
-    const QVariantList args{QString::fromUtf8("Grüße"), 2};
+    const QVariantList args {QString::fromUtf8("Grüße"), 2};
     callWith(*client, recorder, "sample.echo", args);
     QTRY_COMPARE(recorder.count(), 1);
     QCOMPARE(recorder.last().value, QVariant(1));
 
     QCOMPARE(server.requests().size(), 1);
-    const LoopbackHttpServer::Request& request = server.requests().at(0);
+    const LoopbackHttpServer::Request &request = server.requests().at(0);
     QCOMPARE(request.method, QByteArray("POST"));
     QCOMPARE(request.path, QByteArray("/RPC2"));
     QCOMPARE(request.headers.value("user-agent"), agent);
@@ -117,8 +116,8 @@ void TestMaiaXmlRpcClient::callsCompletingInReverseOrder()
     MaiaXmlRpcClient client(QUrl(server.baseUrl()));
     CallRecorder first;
     CallRecorder second;
-    QNetworkReply* firstReply = callWith(client, first, "a", {}, "ok1|err1");
-    QNetworkReply* secondReply = callWith(client, second, "b", {}, "ok2|err2");
+    QNetworkReply *firstReply = callWith(client, first, "a", {}, "ok1|err1");
+    QNetworkReply *secondReply = callWith(client, second, "b", {}, "ok2|err2");
     QTRY_COMPARE(server.requests().size(), 2);
 
     const int indexOfB = server.requests().at(0).body.contains("<methodName>b<") ? 0 : 1;
@@ -146,14 +145,24 @@ void TestMaiaXmlRpcClient::httpOutcomes_data()
     QTest::addColumn<int>("code"); // 0: a response
     QTest::addColumn<QString>("textStart");
 
-    QTest::newRow("response-200") << 200 << responseDocument(QVariantMap{{"status", "200"}}) << 0 << "";
+    QTest::newRow("response-200") << 200 << responseDocument(QVariantMap {{"status", "200"}}) << 0 << "";
     QTest::newRow("fault-200") << 200 << MaiaFault(7, "bad session").toString().toUtf8() << 7 << "bad session";
-    QTest::newRow("html-200-well-formed") << 200 << QByteArray("<html><body><h1>Maintenance</h1></body></html>") << -32600 << "parse error: invalid xml-rpc.";
-    QTest::newRow("html-200-not-well-formed") << 200 << QByteArray("<html><body><p>Maintenance<br></body></html>") << -32700 << "parse error: response not well formed at line 1: ";
+    QTest::newRow("html-200-well-formed") << 200 << QByteArray("<html><body><h1>Maintenance</h1></body></html>")
+                                          << -32600 << "parse error: invalid xml-rpc.";
+    QTest::newRow("html-200-not-well-formed") << 200 << QByteArray("<html><body><p>Maintenance<br></body></html>")
+                                              << -32700 << "parse error: response not well formed at line 1: ";
     QTest::newRow("empty-200") << 200 << QByteArray() << -32700 << "parse error: response not well formed at line 1: ";
-    QTest::newRow("binary-200") << 200 << QByteArray("\x00\xff\xfe<", 4) << -32700 << "parse error: response not well formed";
-    QTest::newRow("billion-laughs-200") << 200 << QByteArray("<?xml version=\"1.0\"?>\n<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>\n<methodResponse><params><param><value>&b;</value></param></params></methodResponse>") << -32700 << "parse error: response not well formed at line 2: document type declarations are not accepted";
-    QTest::newRow("deeply-nested-200") << 200 << ("<methodResponse><params><param>" + QByteArray("<value><array><data>").repeated(5000)) << -32700 << "parse error: response not well formed at line 1: values nested deeper than 256 levels";
+    QTest::newRow("binary-200") << 200 << QByteArray("\x00\xff\xfe<", 4) << -32700
+                                << "parse error: response not well formed";
+    QTest::newRow("billion-laughs-200")
+        << 200
+        << QByteArray("<?xml version=\"1.0\"?>\n<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+                      "\"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>\n<methodResponse><params><param><value>&b;</value></"
+                      "param></params></methodResponse>")
+        << -32700 << "parse error: response not well formed at line 2: document type declarations are not accepted";
+    QTest::newRow("deeply-nested-200")
+        << 200 << ("<methodResponse><params><param>" + QByteArray("<value><array><data>").repeated(5000)) << -32700
+        << "parse error: response not well formed at line 1: values nested deeper than 256 levels";
     QTest::newRow("html-404") << 404 << QByteArray("<html><body>Not here</body></html>") << -32300 << "";
     QTest::newRow("html-500") << 500 << QByteArray("<html><body>Broken</body></html>") << -32300 << "";
     QTest::newRow("fault-body-500") << 500 << MaiaFault(7, "x").toString().toUtf8() << -32300 << "";
@@ -169,7 +178,7 @@ void TestMaiaXmlRpcClient::httpOutcomes()
 
     LoopbackHttpServer server;
     QVERIFY(server.listenLoopback());
-    server.setHandler([status, body](LoopbackHttpServer* s, int i) {
+    server.setHandler([status, body](LoopbackHttpServer *s, int i) {
         if (status == 0)
             s->requests().at(i).socket->close();
         else
@@ -180,10 +189,10 @@ void TestMaiaXmlRpcClient::httpOutcomes()
     callWith(client, recorder, "m");
     QTRY_COMPARE(recorder.count(), 1);
 
-    const CallRecorder::Outcome& outcome = recorder.last();
+    const CallRecorder::Outcome &outcome = recorder.last();
     if (code == 0) {
         QVERIFY(!outcome.isFault);
-        QCOMPARE(outcome.value, QVariant(QVariantMap{{"status", "200"}}));
+        QCOMPARE(outcome.value, QVariant(QVariantMap {{"status", "200"}}));
         return;
     }
     QVERIFY(outcome.isFault);
@@ -218,12 +227,13 @@ void TestMaiaXmlRpcClient::replyNotInCallMapIsIgnored()
     QTRY_COMPARE(server.requests().size(), 1);
 
     QNetworkAccessManager other;
-    server.setHandler([](LoopbackHttpServer* s, int i) { s->respond(i, 200, responseDocument("foreign")); });
+    server.setHandler([](LoopbackHttpServer *s, int i) { s->respond(i, 200, responseDocument("foreign")); });
     QPointer<QNetworkReply> foreign = other.get(QNetworkRequest(QUrl(server.baseUrl())));
     QSignalSpy finished(foreign.data(), &QNetworkReply::finished);
     QVERIFY(finished.wait());
 
-    QVERIFY(QMetaObject::invokeMethod(&client, "replyFinished", Qt::DirectConnection, Q_ARG(QNetworkReply*, foreign.data())));
+    QVERIFY(QMetaObject::invokeMethod(&client, "replyFinished", Qt::DirectConnection,
+                                      Q_ARG(QNetworkReply *, foreign.data())));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!foreign.isNull());
     QCOMPARE(recorder.count(), 0);
@@ -272,9 +282,9 @@ void TestMaiaXmlRpcClient::selfSignedHttps()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QProcess openssl;
-    openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                              "-nodes", "-keyout", dir.filePath("key.pem"), "-out", dir.filePath("cert.pem"),
-                              "-days", "2", "-subj", "/CN=127.0.0.1"});
+    openssl.start("openssl",
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                   dir.filePath("key.pem"), "-out", dir.filePath("cert.pem"), "-days", "2", "-subj", "/CN=127.0.0.1"});
     QVERIFY(openssl.waitForFinished(60000));
     QCOMPARE(openssl.exitCode(), 0);
     QFile certFile(dir.filePath("cert.pem"));
@@ -287,7 +297,7 @@ void TestMaiaXmlRpcClient::selfSignedHttps()
     LoopbackHttpServer server;
     server.setTls(certificate, key);
     QVERIFY(server.listenLoopback());
-    server.setHandler([](LoopbackHttpServer* s, int i) { s->respond(i, 200, responseDocument("secret")); });
+    server.setHandler([](LoopbackHttpServer *s, int i) { s->respond(i, 200, responseDocument("secret")); });
 
     MaiaXmlRpcClient client(QUrl(server.baseUrl()));
     QSslConfiguration config = client.sslConfiguration();
@@ -295,19 +305,20 @@ void TestMaiaXmlRpcClient::selfSignedHttps()
     client.setSslConfiguration(config);
     QCOMPARE(client.sslConfiguration().protocol(), QSsl::AnyProtocol);
 
-    QList<QNetworkReply*> errorReplies;
+    QList<QNetworkReply *> errorReplies;
     QList<QSslError> errors;
-    connect(&client, &MaiaXmlRpcClient::sslErrors, this, [&, ignore](QNetworkReply* reply, const QList<QSslError>& list) {
-        errorReplies.append(reply);
-        errors = list;
-        if (ignore)
-            reply->ignoreSslErrors();
-    });
+    connect(&client, &MaiaXmlRpcClient::sslErrors, this,
+            [&, ignore](QNetworkReply *reply, const QList<QSslError> &list) {
+                errorReplies.append(reply);
+                errors = list;
+                if (ignore)
+                    reply->ignoreSslErrors();
+            });
     CallRecorder recorder;
-    QNetworkReply* reply = callWith(client, recorder, "m");
+    QNetworkReply *reply = callWith(client, recorder, "m");
     QTRY_COMPARE(recorder.count(), 1);
 
-    QCOMPARE(errorReplies, QList<QNetworkReply*>{reply});
+    QCOMPARE(errorReplies, QList<QNetworkReply *> {reply});
     QVERIFY(!errors.isEmpty());
     if (ignore) {
         QVERIFY(!recorder.last().isFault);
@@ -338,7 +349,7 @@ void TestMaiaXmlRpcClient::inactivity()
     LoopbackHttpServer server;
     QVERIFY(server.listenLoopback());
     const QByteArray body = responseDocument("slow");
-    server.setHandler([behaviour, body](LoopbackHttpServer* s, int i) {
+    server.setHandler([behaviour, body](LoopbackHttpServer *s, int i) {
         if (behaviour == "stall") {
             s->writeRaw(i, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<?xml");
         } else if (behaviour == "trickle") {
@@ -375,7 +386,7 @@ void TestMaiaXmlRpcClient::inactivity()
     }
 
     // The client still works afterwards.
-    server.setHandler([](LoopbackHttpServer* s, int i) { s->respond(i, 200, responseDocument(2)); });
+    server.setHandler([](LoopbackHttpServer *s, int i) { s->respond(i, 200, responseDocument(2)); });
     callWith(client, recorder, "again");
     QTRY_COMPARE(recorder.count(), 2);
     QCOMPARE(recorder.last().value, QVariant(2));
@@ -395,7 +406,7 @@ void TestMaiaXmlRpcClient::oversizedResponse()
 
     LoopbackHttpServer server;
     QVERIFY(server.listenLoopback());
-    server.setHandler([endless](LoopbackHttpServer* s, int i) {
+    server.setHandler([endless](LoopbackHttpServer *s, int i) {
         if (endless)
             s->streamEndlessly(i);
         else
@@ -421,7 +432,10 @@ void TestMaiaXmlRpcClient::sizeCapHoldsWhileThreadIsBusy()
     if (!QFileInfo::exists(python))
         QSKIP("Debian's python3 is not installed");
     QProcess server;
-    server.start(python, {QDir(qEnvironmentVariable("VESK_SOURCE_DIR")).filePath("tests/KorvalenUploader/xmlrpc/xmlrpc_peer.py"), "endless"});
+    server.start(
+        python,
+        {QDir(qEnvironmentVariable("VESK_SOURCE_DIR")).filePath("tests/KorvalenUploader/xmlrpc/xmlrpc_peer.py"),
+         "endless"});
     QVERIFY(server.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine() || server.state() != QProcess::Running, 20000);
     const int port = server.readLine().trimmed().toInt();
@@ -430,7 +444,7 @@ void TestMaiaXmlRpcClient::sizeCapHoldsWhileThreadIsBusy()
     MaiaXmlRpcClient client(QUrl(QStringLiteral("http://127.0.0.1:%1/RPC2").arg(port)));
     client.setMaximumResponseSize(1024 * 1024);
     CallRecorder recorder;
-    QNetworkReply* reply = callWith(client, recorder, "m");
+    QNetworkReply *reply = callWith(client, recorder, "m");
     bool busy = false;
     connect(reply, &QNetworkReply::metaDataChanged, this, [&busy] {
         if (!busy) {

@@ -110,9 +110,9 @@ int QFtp::login(const QString &user, const QString &password)
     if (!m_proxyHost.isEmpty())
         name += QLatin1Char('@') + m_host;
     const QString pass = password.isNull() ? QStringLiteral("anonymous@") : password;
-    return addCommand(new QFtpCommand(Login, QStringList()
-                                                 << QStringLiteral("USER ") + name + QStringLiteral("\r\n")
-                                                 << QStringLiteral("PASS ") + pass + QStringLiteral("\r\n")));
+    return addCommand(new QFtpCommand(Login,
+                                      QStringList() << QStringLiteral("USER ") + name + QStringLiteral("\r\n")
+                                                    << QStringLiteral("PASS ") + pass + QStringLiteral("\r\n")));
 }
 
 int QFtp::close()
@@ -187,9 +187,9 @@ int QFtp::rmdir(const QString &dir)
 
 int QFtp::rename(const QString &oldname, const QString &newname)
 {
-    return addCommand(new QFtpCommand(Rename, QStringList()
-                                                  << QStringLiteral("RNFR ") + oldname + QStringLiteral("\r\n")
-                                                  << QStringLiteral("RNTO ") + newname + QStringLiteral("\r\n")));
+    return addCommand(new QFtpCommand(Rename,
+                                      QStringList() << QStringLiteral("RNFR ") + oldname + QStringLiteral("\r\n")
+                                                    << QStringLiteral("RNTO ") + newname + QStringLiteral("\r\n")));
 }
 
 int QFtp::rawCommand(const QString &command)
@@ -283,9 +283,7 @@ void QFtp::startNextCommand()
     switch (cmd->m_type) {
     case None:
     case SetTransferMode:
-    case SetProxy:
-        finishLater(id);
-        return;
+    case SetProxy: finishLater(id); return;
     case ConnectToHost:
         if (!m_proxyHost.isEmpty())
             m_pi->connectToHost(m_proxyHost, m_proxyPort);
@@ -328,8 +326,8 @@ void QFtp::startNextCommand()
             }
             if (!cmd->m_device->isOpen()) {
                 if (!cmd->m_device->open(QIODevice::ReadOnly)) {
-                    failRunning(UnknownError, QStringLiteral("Cannot open the local file: %1")
-                                                  .arg(cmd->m_device->errorString()));
+                    failRunning(UnknownError,
+                                QStringLiteral("Cannot open the local file: %1").arg(cmd->m_device->errorString()));
                     return;
                 }
                 cmd->m_openedDevice = true;
@@ -342,11 +340,8 @@ void QFtp::startNextCommand()
         }
         dtp->setBinary(cmd->m_transferType == Binary);
         break;
-    case RawCommand:
-        m_pi->setRawCommand(true);
-        break;
-    default:
-        break;
+    case RawCommand: m_pi->setRawCommand(true); break;
+    default: break;
     }
     if (!m_pi->sendCommands(cmd->m_lines))
         failRunning(NotConnected, QStringLiteral("Not connected"));

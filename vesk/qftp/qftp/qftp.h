@@ -13,8 +13,7 @@ class QIODevice;
 // Asynchronous FTP client (RFC 959, RFC 2428). Every operation queues a
 // command and returns its id; the queue starts from the event loop, so a
 // caller can connect to the id before anything happens.
-class QFtp : public QObject
-{
+class QFtp : public QObject {
     Q_OBJECT
 
 public:
@@ -23,8 +22,21 @@ public:
     enum Error { NoError, UnknownError, HostNotFound, ConnectionRefused, NotConnected };
     Q_ENUM(Error)
     enum Command {
-        None, SetTransferMode, SetProxy, ConnectToHost, Login, Close, List, Cd, Get, Put,
-        Remove, Mkdir, Rmdir, Rename, RawCommand
+        None,
+        SetTransferMode,
+        SetProxy,
+        ConnectToHost,
+        Login,
+        Close,
+        List,
+        Cd,
+        Get,
+        Put,
+        Remove,
+        Mkdir,
+        Rmdir,
+        Rename,
+        RawCommand
     };
     Q_ENUM(Command)
     enum TransferMode { Active, Passive };

@@ -8,8 +8,7 @@
 #include "qftp.h"
 
 // One queued operation of QFtp with the lines it sends.
-class QFtpCommand
-{
+class QFtpCommand {
 public:
     QFtpCommand(QFtp::Command type, const QStringList &lines);
 

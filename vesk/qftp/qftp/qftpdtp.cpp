@@ -18,9 +18,15 @@ const qint64 MaxPendingWrite = 1024 * 1024;
 QDateTime parseUnixDate(const QString &text)
 {
     static const char *const formats[] = {
-        "MMM dd yyyy", "MMM  d yyyy", "MMM  d hh:mm", "MMM  d  yyyy", "MMM dd hh:mm", "MMM dd  yyyy",
+        "MMM dd yyyy",
+        "MMM  d yyyy",
+        "MMM  d hh:mm",
+        "MMM  d  yyyy",
+        "MMM dd hh:mm",
+        "MMM dd  yyyy",
         // Some servers pad neither way.
-        "MMM d yyyy", "MMM d hh:mm",
+        "MMM d yyyy",
+        "MMM d hh:mm",
     };
     const QLocale c = QLocale::c();
     for (const char *f : formats) {
@@ -30,8 +36,8 @@ QDateTime parseUnixDate(const QString &text)
             const int year = QDate::currentDate().year();
             const QDateTime limit = QDateTime::currentDateTime().addSecs(86400);
             for (int y = year; y >= year - 1; --y) {
-                const QDateTime dt = c.toDateTime(QString::number(y) + QLatin1Char(' ') + text,
-                                                  QStringLiteral("yyyy ") + format);
+                const QDateTime dt =
+                    c.toDateTime(QString::number(y) + QLatin1Char(' ') + text, QStringLiteral("yyyy ") + format);
                 if (dt.isValid() && dt <= limit)
                     return dt;
             }
@@ -78,9 +84,8 @@ bool parseUnixLine(const QString &line, const QString &userName, QUrlInfo *info)
 
     const QString perms = m.captured(2);
     static const int bits[9] = {
-        QUrlInfo::ReadOwner, QUrlInfo::WriteOwner, QUrlInfo::ExeOwner,
-        QUrlInfo::ReadGroup, QUrlInfo::WriteGroup, QUrlInfo::ExeGroup,
-        QUrlInfo::ReadOther, QUrlInfo::WriteOther, QUrlInfo::ExeOther,
+        QUrlInfo::ReadOwner, QUrlInfo::WriteOwner, QUrlInfo::ExeOwner,   QUrlInfo::ReadGroup, QUrlInfo::WriteGroup,
+        QUrlInfo::ExeGroup,  QUrlInfo::ReadOther,  QUrlInfo::WriteOther, QUrlInfo::ExeOther,
     };
     int permissions = 0;
     for (int i = 0; i < 9; ++i) {
@@ -88,7 +93,7 @@ bool parseUnixLine(const QString &line, const QString &userName, QUrlInfo *info)
         const int slot = i % 3;
         // 's' and 't' carry the execute bit; 'S' and 'T' do not.
         const bool on = slot == 0 ? ch == QLatin1Char('r')
-                      : slot == 1 ? ch == QLatin1Char('w')
+            : slot == 1           ? ch == QLatin1Char('w')
                                   : (ch == QLatin1Char('x') || ch == QLatin1Char('s') || ch == QLatin1Char('t'));
         if (on)
             permissions |= bits[i];
@@ -113,8 +118,8 @@ bool parseUnixLine(const QString &line, const QString &userName, QUrlInfo *info)
 
 bool parseDosLine(const QString &line, QUrlInfo *info)
 {
-    static const QRegularExpression dosLine(QStringLiteral(
-        "^(\\d\\d-\\d\\d-\\d\\d\\d?\\d?\\ \\ \\d\\d:\\d\\d[AP]M)\\s+(<DIR>|\\d+)\\s+(\\S.*)$"));
+    static const QRegularExpression dosLine(
+        QStringLiteral("^(\\d\\d-\\d\\d-\\d\\d\\d?\\d?\\ \\ \\d\\d:\\d\\d[AP]M)\\s+(<DIR>|\\d+)\\s+(\\S.*)$"));
     const QRegularExpressionMatch m = dosLine.match(line);
     if (!m.hasMatch())
         return false;
@@ -500,7 +505,8 @@ void QFtpDTP::checkComplete()
             m_errorMessage = QStringLiteral("Data connection closed after %1 bytes of the upload").arg(m_bytesDone);
     } else if (m_binary && m_bytesTotal >= 0 && m_bytesDone < m_bytesTotal) {
         // ASCII mode may change line ends, so only a binary size can be held to SIZE.
-        m_errorMessage = QStringLiteral("Data connection closed after %1 of %2 bytes").arg(m_bytesDone).arg(m_bytesTotal);
+        m_errorMessage =
+            QStringLiteral("Data connection closed after %1 of %2 bytes").arg(m_bytesDone).arg(m_bytesTotal);
     }
 }
 

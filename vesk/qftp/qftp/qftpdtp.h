@@ -13,8 +13,7 @@ class QTcpServer;
 class QTcpSocket;
 
 // The data transfer process: one data connection per listing or transfer.
-class QFtpDTP : public QObject
-{
+class QFtpDTP : public QObject {
     Q_OBJECT
 
 public:

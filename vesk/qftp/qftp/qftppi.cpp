@@ -184,11 +184,8 @@ void QFtpPI::socketError()
     case QAbstractSocket::SocketTimeoutError:
         text = QStringLiteral("Connection timed out to host %1").arg(m_host);
         break;
-    case QAbstractSocket::RemoteHostClosedError:
-        return; // reported by socketDisconnected
-    default:
-        text = m_socket->errorString();
-        break;
+    case QAbstractSocket::RemoteHostClosedError: return; // reported by socketDisconnected
+    default: text = m_socket->errorString(); break;
     }
     if (!m_connecting && m_socket->state() == QAbstractSocket::ConnectedState)
         return;
@@ -267,8 +264,7 @@ bool QFtpPI::processReply()
     const int kind = code / 100;
 
     // The final reply can overtake the data still in flight on the data connection.
-    if ((code == 226 || (code == 250 && m_currentCmd.startsWith(QLatin1String("RETR"))))
-        && m_dtp->isConnectionOpen()) {
+    if ((code == 226 || (code == 250 && m_currentCmd.startsWith(QLatin1String("RETR")))) && m_dtp->isConnectionOpen()) {
         m_waitForDtpToClose = true;
         return false;
     }
@@ -311,8 +307,7 @@ bool QFtpPI::processReply()
             }
         }
         break;
-    default:
-        return true;
+    default: return true;
     }
 
     emit rawFtpReply(code, m_replyText);
@@ -322,9 +317,8 @@ bool QFtpPI::processReply()
         m_rawCommand = false;
     } else if ((code == 227 || code == 229) && m_state == Success) {
         if (!connectPassive()) {
-            failText = code == 227
-                ? QStringLiteral("Invalid address in passive mode reply: %1").arg(m_replyText)
-                : QStringLiteral("Invalid port in extended passive mode reply: %1").arg(m_replyText);
+            failText = code == 227 ? QStringLiteral("Invalid address in passive mode reply: %1").arg(m_replyText)
+                                   : QStringLiteral("Invalid port in extended passive mode reply: %1").arg(m_replyText);
             m_state = Failure;
         }
     } else if (code == 230) {
@@ -340,15 +334,14 @@ bool QFtpPI::processReply()
     } else if (kind == 1 && m_currentCmd.startsWith(QLatin1String("STOR "))) {
         m_dtp->startWriting();
     } else if (kind == 2
-               && (m_currentCmd.startsWith(QLatin1String("RETR ")) || m_currentCmd.startsWith(QLatin1String("STOR ")))) {
+               && (m_currentCmd.startsWith(QLatin1String("RETR "))
+                   || m_currentCmd.startsWith(QLatin1String("STOR ")))) {
         // The final reply alone proves nothing: the data must have moved too.
         m_dtp->checkComplete();
     }
 
     switch (m_state) {
-    case Success:
-        m_state = Idle;
-        Q_FALLTHROUGH();
+    case Success: m_state = Idle; Q_FALLTHROUGH();
     case Idle:
         if (m_dtp->hasError()) {
             const QString message = m_dtp->errorMessage();
@@ -358,8 +351,7 @@ bool QFtpPI::processReply()
         }
         startNextCmd();
         break;
-    case Waiting:
-        break;
+    case Waiting: break;
     case Failure:
         if (failText.isEmpty() && m_currentCmd.startsWith(QLatin1String("EPSV"))) {
             m_transferConnectionExtended = false;
@@ -380,8 +372,7 @@ bool QFtpPI::processReply()
         m_state = Idle;
         startNextCmd();
         break;
-    default:
-        break;
+    default: break;
     }
     return true;
 }
@@ -473,8 +464,12 @@ void QFtpPI::startNextCmd()
         } else {
             const quint32 ip = local.toIPv4Address();
             cmd = QStringLiteral("PORT %1,%2,%3,%4,%5,%6\r\n")
-                      .arg((ip >> 24) & 0xff).arg((ip >> 16) & 0xff).arg((ip >> 8) & 0xff).arg(ip & 0xff)
-                      .arg((port >> 8) & 0xff).arg(port & 0xff);
+                      .arg((ip >> 24) & 0xff)
+                      .arg((ip >> 16) & 0xff)
+                      .arg((ip >> 8) & 0xff)
+                      .arg(ip & 0xff)
+                      .arg((port >> 8) & 0xff)
+                      .arg(port & 0xff);
         }
     } else if (cmd.startsWith(QLatin1String("PASV")) && ipv6 && m_transferConnectionExtended) {
         cmd = QStringLiteral("EPSV\r\n");

@@ -13,8 +13,7 @@ class QTcpSocket;
 
 // The protocol interpreter: sends a command's lines on the control
 // connection and reads the replies that answer them.
-class QFtpPI : public QObject
-{
+class QFtpPI : public QObject {
     Q_OBJECT
 
 public:

@@ -81,8 +81,8 @@ QFtpReplyReader::Result QFtpReplyReader::next(int *code, QString *text)
     while (takeLine(&line, &failure)) {
         if (!m_inMultiLine) {
             if (!validCode(line))
-                return fail(Malformed, QStringLiteral("Malformed reply from server: %1")
-                                           .arg(QString::fromLatin1(line.left(80))));
+                return fail(Malformed,
+                            QStringLiteral("Malformed reply from server: %1").arg(QString::fromLatin1(line.left(80))));
             m_code = line.left(3);
             m_text.clear();
             if (line.size() > 3 && line.at(3) == '-') {
@@ -92,8 +92,7 @@ QFtpReplyReader::Result QFtpReplyReader::next(int *code, QString *text)
             }
         } else {
             // RFC 959: the reply ends at a line starting with the code and a space.
-            const bool last = line.startsWith(m_code)
-                && (line.size() == 3 || line.at(3) == ' ');
+            const bool last = line.startsWith(m_code) && (line.size() == 3 || line.at(3) == ' ');
             if (!last) {
                 const bool sameCodeDash = line.startsWith(m_code) && line.size() > 3 && line.at(3) == '-';
                 m_text += QString::fromLatin1(sameCodeDash ? line.mid(4) : line) + QLatin1Char('\n');

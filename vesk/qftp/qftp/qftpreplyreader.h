@@ -6,8 +6,7 @@
 // Splits the control connection's byte stream into FTP replies (RFC 959,
 // section 4.2), bounding line and reply sizes so a hostile server cannot
 // make the client buffer without end.
-class QFtpReplyReader
-{
+class QFtpReplyReader {
 public:
     enum Result { NeedMore, Reply, Malformed, TooLong };
 

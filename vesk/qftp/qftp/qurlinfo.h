@@ -5,14 +5,19 @@
 #include <QString>
 
 // One entry of a remote directory listing.
-class QUrlInfo
-{
+class QUrlInfo {
 public:
     // Unix permission bits, as in st_mode.
     enum PermissionSpec {
-        ReadOwner = 00400, WriteOwner = 00200, ExeOwner = 00100,
-        ReadGroup = 00040, WriteGroup = 00020, ExeGroup = 00010,
-        ReadOther = 00004, WriteOther = 00002, ExeOther = 00001
+        ReadOwner = 00400,
+        WriteOwner = 00200,
+        ExeOwner = 00100,
+        ReadGroup = 00040,
+        WriteGroup = 00020,
+        ExeGroup = 00010,
+        ReadOther = 00004,
+        WriteOther = 00002,
+        ExeOther = 00001
     };
 
     QUrlInfo();

@@ -13,10 +13,10 @@ namespace {
 
 // QXmlStreamReader only reads version 1.0 and the encodings QTextCodec
 // knows; XML 1.0 allows any "1.x" and any encoding name.
-bool declarationBeyondReference(const QString& text)
+bool declarationBeyondReference(const QString &text)
 {
-    static const QRegularExpression declaration(QStringLiteral(
-        "^\\x{FEFF}?<\\?xml\\s+version\\s*=\\s*(['\"])(.*?)\\1(\\s+encoding\\s*=\\s*(['\"])(.*?)\\4)?"));
+    static const QRegularExpression declaration(
+        QStringLiteral("^\\x{FEFF}?<\\?xml\\s+version\\s*=\\s*(['\"])(.*?)\\1(\\s+encoding\\s*=\\s*(['\"])(.*?)\\4)?"));
     const QRegularExpressionMatch match = declaration.match(text);
     if (!match.hasMatch())
         return false;
@@ -34,9 +34,9 @@ bool declarationBeyondReference(const QString& text)
 // So are colons in markup, which the reference reads as namespace syntax even
 // with namespace processing off. So are declarations the reference cannot read, and start tags over our
 // attribute cap.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), int(size));
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     if (text.contains(QLatin1String("<!DOCTYPE")) || declarationBeyondReference(text))
         return 0;
     bool inMarkup = false;
@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     if (ours.hasError() != theirs.hasError() || (!ours.hasError() && elements != theirElements)) {
-        std::fprintf(stderr, "ours: %s / theirs: %s\n", qPrintable(ours.errorString()), qPrintable(theirs.errorString()));
+        std::fprintf(stderr, "ours: %s / theirs: %s\n", qPrintable(ours.errorString()),
+                     qPrintable(theirs.errorString()));
         std::abort();
     }
     return 0;

@@ -18,7 +18,8 @@ void fuzzReplies(const QByteArray &data, int chunk)
         for (;;) {
             const QFtpReplyReader::Result r = reader.next(&code, &text);
             if (r == QFtpReplyReader::Reply) {
-                if (code < 100 || code > 559 || text.size() > QFtpReplyReader::MaxReplyLength + QFtpReplyReader::MaxLineLength)
+                if (code < 100 || code > 559
+                    || text.size() > QFtpReplyReader::MaxReplyLength + QFtpReplyReader::MaxLineLength)
                     __builtin_trap();
                 continue;
             }

@@ -116,7 +116,8 @@ void ScriptedFtpServer::handle(const QByteArray &line)
         send("200 EPRT OK\r\n");
     } else if (m_noData && (verb == "RETR" || verb == "LIST" || verb == "STOR")) {
         // Late, so that the client has seen its data connection closed.
-        QTimer::singleShot(50, this, [this]() { sendFinal("150 Opening data connection\r\n226 Transfer complete\r\n"); });
+        QTimer::singleShot(50, this,
+                           [this]() { sendFinal("150 Opening data connection\r\n226 Transfer complete\r\n"); });
     } else if (verb == "RETR" || verb == "LIST") {
         const QByteArray content = verb == "RETR" ? m_file : m_listing;
         m_transferOpen = true;

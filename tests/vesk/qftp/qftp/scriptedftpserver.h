@@ -12,8 +12,7 @@
 // An FTP server for tests: answers like a small real server unless told to
 // answer a verb with given raw text, records every line it receives and can
 // misbehave on the data connection on request.
-class ScriptedFtpServer : public QObject
-{
+class ScriptedFtpServer : public QObject {
     Q_OBJECT
 
 public:
@@ -33,7 +32,11 @@ public:
     // Host part of a 227 reply, e.g. "10,1,2,3"; default is the server's own address.
     void setPassiveHost(const QByteArray &host) { m_passiveHost = host; }
     // Sends only this many bytes of a download, then closes (or stalls).
-    void setSendLimit(qint64 limit, bool stall) { m_sendLimit = limit; m_stall = stall; }
+    void setSendLimit(qint64 limit, bool stall)
+    {
+        m_sendLimit = limit;
+        m_stall = stall;
+    }
     // Sends 150 and 226 together, after the data connection has closed.
     void setRepliesAfterData(bool on) { m_repliesAfterData = on; }
     // Sends 226 before closing the data connection.

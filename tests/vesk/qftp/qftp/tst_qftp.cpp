@@ -8,8 +8,7 @@
 #include <QtTest>
 
 // Protocol and fault cases against an in-process scripted server.
-class TestQFtp : public QObject
-{
+class TestQFtp : public QObject {
     Q_OBJECT
 
 private:
@@ -61,7 +60,21 @@ namespace {
 QStringList g_warnings;
 
 // Operations that send a name given by the caller.
-enum NameOperation { List, Cd, Get, PutData, PutDevice, Remove, Mkdir, Rmdir, RenameFrom, RenameTo, User, Password, Raw };
+enum NameOperation {
+    List,
+    Cd,
+    Get,
+    PutData,
+    PutDevice,
+    Remove,
+    Mkdir,
+    Rmdir,
+    RenameFrom,
+    RenameTo,
+    User,
+    Password,
+    Raw
+};
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -106,22 +119,22 @@ void TestQFtp::login_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("errorString");
 
-    const QStringList full = { "USER u", "PASS p", "CWD dir" };
+    const QStringList full = {"USER u", "PASS p", "CWD dir"};
     QTest::newRow("331 then PASS") << QByteArray() << QByteArray() << false << full << QString();
     QTest::newRow("230 to USER sends no PASS") << QByteArray("USER") << QByteArray("230 No password needed\r\n")
-                                               << false << QStringList{ "USER u", "CWD dir" } << QString();
+                                               << false << QStringList {"USER u", "CWD dir"} << QString();
     QTest::newRow("multi-line 230 counts once")
-        << QByteArray("PASS") << QByteArray("230-Welcome\r\n230-Second line\r\n230 Logged in\r\n")
-        << false << full << QString();
+        << QByteArray("PASS") << QByteArray("230-Welcome\r\n230-Second line\r\n230 Logged in\r\n") << false << full
+        << QString();
     QTest::newRow("multi-line 230 with free lines")
         << QByteArray("PASS") << QByteArray("230-Welcome\r\n  indented text\r\n2300 is no end\r\n230 Logged in\r\n")
         << false << full << QString();
     QTest::newRow("reply split across reads") << QByteArray() << QByteArray() << true << full << QString();
     QTest::newRow("530 stops the queue") << QByteArray("PASS") << QByteArray("530 Login incorrect.\r\n") << false
-                                         << QStringList{ "USER u", "PASS p" }
+                                         << QStringList {"USER u", "PASS p"}
                                          << QStringLiteral("Login failed:\nLogin incorrect.");
     QTest::newRow("421 to USER") << QByteArray("USER") << QByteArray("421 Too many users\r\n") << false
-                                 << QStringList{ "USER u" } << QStringLiteral("Login failed:\nToo many users");
+                                 << QStringList {"USER u"} << QStringLiteral("Login failed:\nToo many users");
 }
 
 void TestQFtp::login()
@@ -156,7 +169,7 @@ void TestQFtp::login()
         QCOMPARE(finished.at(2).at(0).toInt(), cdId);
         QCOMPARE(finished.at(2).at(1).toBool(), false);
         QCOMPARE(ftp.state(), QFtp::LoggedIn);
-        QVERIFY(states.contains(QVariantList{ int(QFtp::LoggedIn) }));
+        QVERIFY(states.contains(QVariantList {int(QFtp::LoggedIn)}));
     } else {
         QCOMPARE(finished.count(), 2);
         QCOMPARE(finished.at(1).at(0).toInt(), loginId);
@@ -178,17 +191,17 @@ void TestQFtp::download_data()
     enum { Plain, RepliesTogether, FinalFirst, Device, Stranger };
     QTest::newRow("passive") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(Plain) << true;
     QTest::newRow("active") << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(Plain) << true;
-    QTest::newRow("passive into device") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray()
-                                         << int(Device) << true;
-    QTest::newRow("active into device") << QFtp::Active << QByteArray() << QByteArray() << QByteArray()
-                                        << int(Device) << true;
+    QTest::newRow("passive into device") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(Device)
+                                         << true;
+    QTest::newRow("active into device") << QFtp::Active << QByteArray() << QByteArray() << QByteArray() << int(Device)
+                                        << true;
     QTest::newRow("failing SIZE still transfers, total -1")
         << QFtp::Passive << QByteArray("SIZE") << QByteArray("550 SIZE not allowed in ASCII\r\n") << QByteArray()
         << int(Plain) << false;
-    QTest::newRow("227 naming another host") << QFtp::Passive << QByteArray() << QByteArray()
-                                             << QByteArray("10,99,98,97") << int(Plain) << true;
-    QTest::newRow("several replies in one read") << QFtp::Passive << QByteArray() << QByteArray() << QByteArray()
-                                                 << int(RepliesTogether) << true;
+    QTest::newRow("227 naming another host")
+        << QFtp::Passive << QByteArray() << QByteArray() << QByteArray("10,99,98,97") << int(Plain) << true;
+    QTest::newRow("several replies in one read")
+        << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(RepliesTogether) << true;
     QTest::newRow("226 before the data connection closes")
         << QFtp::Passive << QByteArray() << QByteArray() << QByteArray() << int(FinalFirst) << true;
     QTest::newRow("active, 226 before the data connection closes")
@@ -280,13 +293,11 @@ void TestQFtp::downloadFailure_data()
     QTest::addColumn<bool>("noData");
 
     QTest::newRow("227 octet over 255") << QByteArray("PASV")
-                                        << QByteArray("227 Entering Passive Mode (127,0,0,1,300,1)\r\n") << -1
-                                        << false
+                                        << QByteArray("227 Entering Passive Mode (127,0,0,1,300,1)\r\n") << -1 << false
                                         << QStringLiteral("Downloading file failed:\nInvalid address in passive mode "
                                                           "reply: Entering Passive Mode (127,0,0,1,300,1)")
                                         << true << QFtp::Passive << false;
-    QTest::newRow("227 port zero") << QByteArray("PASV") << QByteArray("227 Passive (127,0,0,1,0,0)\r\n") << -1
-                                   << false
+    QTest::newRow("227 port zero") << QByteArray("PASV") << QByteArray("227 Passive (127,0,0,1,0,0)\r\n") << -1 << false
                                    << QStringLiteral("Downloading file failed:\nInvalid address in passive mode "
                                                      "reply: Passive (127,0,0,1,0,0)")
                                    << true << QFtp::Passive << false;
@@ -295,8 +306,7 @@ void TestQFtp::downloadFailure_data()
         << QStringLiteral("Downloading file failed:\nInvalid address in passive mode reply: Passive "
                           "(127,0,0,1,4294967297,1)")
         << true << QFtp::Passive << false;
-    QTest::newRow("227 without numbers") << QByteArray("PASV") << QByteArray("227 Passive mode on\r\n") << -1
-                                         << false
+    QTest::newRow("227 without numbers") << QByteArray("PASV") << QByteArray("227 Passive mode on\r\n") << -1 << false
                                          << QStringLiteral("Downloading file failed:\nInvalid address in passive "
                                                            "mode reply: Passive mode on")
                                          << true << QFtp::Passive << false;
@@ -308,7 +318,10 @@ void TestQFtp::downloadFailure_data()
     }
     QTest::newRow("data connection refused")
         << QByteArray("PASV")
-        << QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n").arg(closedPort / 256).arg(closedPort % 256).toLatin1()
+        << QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2)\r\n")
+               .arg(closedPort / 256)
+               .arg(closedPort % 256)
+               .toLatin1()
         << -1 << false << QStringLiteral("Downloading file failed:\nConnection refused for data connection") << true
         << QFtp::Passive << false;
     QTest::newRow("data connection closes early")
@@ -316,8 +329,8 @@ void TestQFtp::downloadFailure_data()
         << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true
         << QFtp::Passive << false;
     QTest::newRow("RETR refused") << QByteArray("RETR") << QByteArray("550 No such file.\r\n") << -1 << true
-                                  << QStringLiteral("Downloading file failed:\nNo such file.") << true
-                                  << QFtp::Passive << false;
+                                  << QStringLiteral("Downloading file failed:\nNo such file.") << true << QFtp::Passive
+                                  << false;
     QTest::newRow("malformed reply line") << QByteArray("SIZE") << QByteArray("hello there\r\n") << -1 << false
                                           << QStringLiteral("Downloading file failed:\nMalformed reply from server: "
                                                             "hello there")
@@ -326,18 +339,18 @@ void TestQFtp::downloadFailure_data()
                                              << QStringLiteral("Downloading file failed:\nMalformed reply from "
                                                                "server: 613 what")
                                              << false << QFtp::Passive << false;
-    QTest::newRow("over-long reply line") << QByteArray("TYPE") << QByteArray("200 " + QByteArray(9000, 'x') + "\r\n")
-                                          << -1 << false
-                                          << QStringLiteral("Downloading file failed:\nReply line from server too "
-                                                            "long")
-                                          << false << QFtp::Passive << false;
+    QTest::newRow("over-long reply line")
+        << QByteArray("TYPE") << QByteArray("200 " + QByteArray(9000, 'x') + "\r\n") << -1 << false
+        << QStringLiteral("Downloading file failed:\nReply line from server too "
+                          "long")
+        << false << QFtp::Passive << false;
     QByteArray huge = "200-start\r\n";
     while (huge.size() < 1100 * 1024)
         huge += QByteArray(1000, 'y') + "\r\n";
     huge += "200 end\r\n";
-    QTest::newRow("over-long multi-line reply") << QByteArray("TYPE") << huge << -1 << false
-                                                << QStringLiteral("Downloading file failed:\nReply from server too long")
-                                                << false << QFtp::Passive << false;
+    QTest::newRow("over-long multi-line reply")
+        << QByteArray("TYPE") << huge << -1 << false
+        << QStringLiteral("Downloading file failed:\nReply from server too long") << false << QFtp::Passive << false;
     QTest::newRow("active, data connection closes early")
         << QByteArray() << QByteArray() << 5000 << true
         << QStringLiteral("Downloading file failed:\nData connection closed after 5000 of 20000 bytes") << true
@@ -412,18 +425,18 @@ void TestQFtp::extendedModes_data()
     QTest::addColumn<QStringList>("transferVerbs");
     QTest::addColumn<QString>("errorString");
 
-    QTest::newRow("EPSV") << QFtp::Passive << QByteArray() << QByteArray() << QStringList{ "EPSV" } << QString();
+    QTest::newRow("EPSV") << QFtp::Passive << QByteArray() << QByteArray() << QStringList {"EPSV"} << QString();
     QTest::newRow("EPSV answered 500 falls back to PASV")
-        << QFtp::Passive << QByteArray("EPSV") << QByteArray("500 Unknown command\r\n")
-        << QStringList{ "EPSV", "PASV" } << QString();
-    QTest::newRow("EPSV with a bad port") << QFtp::Passive << QByteArray("EPSV")
-                                          << QByteArray("229 Extended Passive Mode (|||70000|)\r\n")
-                                          << QStringList{ "EPSV" }
-                                          << QStringLiteral("Downloading file failed:\nInvalid port in extended "
-                                                            "passive mode reply: Extended Passive Mode (|||70000|)");
-    QTest::newRow("EPRT") << QFtp::Active << QByteArray() << QByteArray() << QStringList{ "EPRT" } << QString();
+        << QFtp::Passive << QByteArray("EPSV") << QByteArray("500 Unknown command\r\n") << QStringList {"EPSV", "PASV"}
+        << QString();
+    QTest::newRow("EPSV with a bad port")
+        << QFtp::Passive << QByteArray("EPSV") << QByteArray("229 Extended Passive Mode (|||70000|)\r\n")
+        << QStringList {"EPSV"}
+        << QStringLiteral("Downloading file failed:\nInvalid port in extended "
+                          "passive mode reply: Extended Passive Mode (|||70000|)");
+    QTest::newRow("EPRT") << QFtp::Active << QByteArray() << QByteArray() << QStringList {"EPRT"} << QString();
     QTest::newRow("EPRT answered 500 cannot fall back to PORT over IPv6")
-        << QFtp::Active << QByteArray("EPRT") << QByteArray("500 Unknown command\r\n") << QStringList{ "EPRT" }
+        << QFtp::Active << QByteArray("EPRT") << QByteArray("500 Unknown command\r\n") << QStringList {"EPRT"}
         << QStringLiteral("Downloading file failed:\nActive mode over IPv6 needs EPRT, which the server refused");
 }
 
@@ -485,10 +498,9 @@ void TestQFtp::upload_data()
     QTest::newRow("passive from an unopened file") << QFtp::Passive << int(UnopenedFile) << QByteArray();
     QTest::newRow("active from an unopened file") << QFtp::Active << int(UnopenedFile) << QByteArray();
     QTest::newRow("from an open buffer") << QFtp::Passive << int(OpenBuffer) << QByteArray();
-    QTest::newRow("failing ALLO is ignored") << QFtp::Passive << int(Bytes)
-                                             << QByteArray("504 ALLO not supported\r\n");
-    QTest::newRow("ALLO answered 202 is ignored") << QFtp::Passive << int(UnopenedFile)
-                                                  << QByteArray("202 No storage allocation necessary\r\n");
+    QTest::newRow("failing ALLO is ignored") << QFtp::Passive << int(Bytes) << QByteArray("504 ALLO not supported\r\n");
+    QTest::newRow("ALLO answered 202 is ignored")
+        << QFtp::Passive << int(UnopenedFile) << QByteArray("202 No storage allocation necessary\r\n");
 }
 
 void TestQFtp::upload()
@@ -543,7 +555,8 @@ void TestQFtp::uploadFailure_data()
     QTest::newRow("active, server never connects")
         << QFtp::Active << QStringLiteral("Uploading file failed:\nThe server did not open the data connection");
     QTest::newRow("passive, data connection closed at once")
-        << QFtp::Passive << QStringLiteral("Uploading file failed:\nData connection closed after 0 bytes of the upload");
+        << QFtp::Passive
+        << QStringLiteral("Uploading file failed:\nData connection closed after 0 bytes of the upload");
 }
 
 void TestQFtp::uploadFailure()
@@ -629,7 +642,8 @@ void TestQFtp::invalidName_data()
     QTest::newRow("cd, NUL") << int(Cd) << QString::fromLatin1("x\0y", 3)
                              << QStringLiteral("Changing directory failed:\n") + invalid;
     QTest::newRow("get") << int(Get) << injected << QStringLiteral("Downloading file failed:\n") + invalid;
-    QTest::newRow("put from memory") << int(PutData) << injected << QStringLiteral("Uploading file failed:\n") + invalid;
+    QTest::newRow("put from memory") << int(PutData) << injected
+                                     << QStringLiteral("Uploading file failed:\n") + invalid;
     QTest::newRow("put from a device") << int(PutDevice) << injected
                                        << QStringLiteral("Uploading file failed:\n") + invalid;
     QTest::newRow("remove") << int(Remove) << injected << QStringLiteral("Removing file failed:\n") + invalid;
@@ -686,7 +700,7 @@ void TestQFtp::invalidName()
     ftp.cd(QStringLiteral("next"));
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
-    QCOMPARE(server.received(), QStringList{ QStringLiteral("CWD next") });
+    QCOMPARE(server.received(), QStringList {QStringLiteral("CWD next")});
     QVERIFY(!buffer.isOpen());
 }
 
@@ -707,7 +721,7 @@ void TestQFtp::listing()
     ftp.list();
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
-    QCOMPARE(server.received().mid(2), (QStringList{ "TYPE A", "PASV", "LIST" }));
+    QCOMPARE(server.received().mid(2), (QStringList {"TYPE A", "PASV", "LIST"}));
     QCOMPARE(entries.count(), 3);
     QCOMPARE(entries.at(0).at(0).value<QUrlInfo>().name(), QStringLiteral("examples"));
     QCOMPARE(entries.at(1).at(0).value<QUrlInfo>().size(), qint64(123456));
@@ -851,8 +865,8 @@ void TestQFtp::controlFloodWhileDataOpen()
                     c->write("213 3\r\n");
                 } else if (line.startsWith("PASV")) {
                     const quint16 p = data.serverPort();
-                    c->write("227 Passive (127,0,0,1," + QByteArray::number(p / 256) + ","
-                             + QByteArray::number(p % 256) + ")\r\n");
+                    c->write("227 Passive (127,0,0,1," + QByteArray::number(p / 256) + "," + QByteArray::number(p % 256)
+                             + ")\r\n");
                 } else if (line.startsWith("RETR")) {
                     c->write("150 go\r\n226 done\r\n");
                     flood.start();
@@ -915,8 +929,8 @@ void TestQFtp::abortTransfer()
     ftp.setTransferMode(mode);
     ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     ftp.login(QStringLiteral("u"), QStringLiteral("p"));
-    const int transferId = upload ? ftp.put(pattern(4 * 1024 * 1024), QStringLiteral("big.bin"))
-                                  : ftp.get(QStringLiteral("big.bin"));
+    const int transferId =
+        upload ? ftp.put(pattern(4 * 1024 * 1024), QStringLiteral("big.bin")) : ftp.get(QStringLiteral("big.bin"));
     ftp.cd(QStringLiteral("dropped"));
     QVERIFY(done.wait(10000));
     disconnect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
@@ -924,8 +938,9 @@ void TestQFtp::abortTransfer()
     QCOMPARE(done.at(0).at(0).toBool(), true);
     QCOMPARE(finished.last().at(0).toInt(), transferId);
     QCOMPARE(finished.last().at(1).toBool(), true);
-    QCOMPARE(ftp.errorString(), upload ? QStringLiteral("Uploading file failed:\nOperation aborted")
-                                       : QStringLiteral("Downloading file failed:\nOperation aborted"));
+    QCOMPARE(ftp.errorString(),
+             upload ? QStringLiteral("Uploading file failed:\nOperation aborted")
+                    : QStringLiteral("Downloading file failed:\nOperation aborted"));
     QTRY_VERIFY(server.verbs().contains("ABOR"));
 
     // The replies to the aborted transfer must not be taken for the next command's.
@@ -941,7 +956,7 @@ void TestQFtp::abortTransfer()
     QCOMPARE(finished.last().at(0).toInt(), cdId);
     QVERIFY(!server.received().contains(QStringLiteral("CWD dropped")));
     QCOMPARE(server.received().mid(server.received().indexOf(QStringLiteral("ABOR"))),
-             (QStringList{ "ABOR", "MKD next", "CWD later" }));
+             (QStringList {"ABOR", "MKD next", "CWD later"}));
 }
 
 void TestQFtp::abortBeforeStart()
@@ -1009,8 +1024,7 @@ void TestQFtp::errorThenNewCommands()
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
     QCOMPARE(ftp.error(), QFtp::NoError);
-    QCOMPARE(server.received().mid(3),
-             (QStringList{ "MKD made", "RNFR a", "RNTO b", "DELE c", "RMD d" }));
+    QCOMPARE(server.received().mid(3), (QStringList {"MKD made", "RNFR a", "RNTO b", "DELE c", "RMD d"}));
     QCOMPARE(finished.last().at(0).toInt(), rmdirId);
 }
 
@@ -1101,15 +1115,15 @@ void TestQFtp::statesAndClose()
     ftp.close();
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
-    QCOMPARE(server.received(), (QStringList{ "USER anonymous", "PASS anonymous@", "QUIT" }));
-    QCOMPARE(startedTypes, (QList<int>{ QFtp::ConnectToHost, QFtp::Login, QFtp::Close }));
+    QCOMPARE(server.received(), (QStringList {"USER anonymous", "PASS anonymous@", "QUIT"}));
+    QCOMPARE(startedTypes, (QList<int> {QFtp::ConnectToHost, QFtp::Login, QFtp::Close}));
     QList<int> seen;
     for (const QList<QVariant> &args : states)
         seen << args.at(0).toInt();
     QCOMPARE(seen.first(), int(QFtp::HostLookup));
     QVERIFY(seen.contains(QFtp::Connected));
     const QList<int> tail = seen.mid(seen.indexOf(QFtp::Connected));
-    QCOMPARE(tail, (QList<int>{ QFtp::Connected, QFtp::LoggedIn, QFtp::Closing, QFtp::Unconnected }));
+    QCOMPARE(tail, (QList<int> {QFtp::Connected, QFtp::LoggedIn, QFtp::Closing, QFtp::Unconnected}));
     QCOMPARE(ftp.state(), QFtp::Unconnected);
     for (const QList<QVariant> &args : finished)
         QCOMPARE(args.at(1).toBool(), false);
@@ -1142,7 +1156,7 @@ void TestQFtp::proxyLogin()
     ftp.login(QStringLiteral("u"), QStringLiteral("p"));
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
-    QCOMPARE(proxy.received(), (QStringList{ "USER u@ftp.example.org", "PASS p" }));
+    QCOMPARE(proxy.received(), (QStringList {"USER u@ftp.example.org", "PASS p"}));
 }
 
 QTEST_GUILESS_MAIN(TestQFtp)

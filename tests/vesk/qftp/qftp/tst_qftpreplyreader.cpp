@@ -6,8 +6,7 @@ using Replies = QList<QPair<int, QString>>;
 Q_DECLARE_METATYPE(QFtpReplyReader::Result)
 
 // The control connection's reply reader, fed whole and at every split point.
-class TestQFtpReplyReader : public QObject
-{
+class TestQFtpReplyReader : public QObject {
     Q_OBJECT
 
 private:
@@ -41,48 +40,47 @@ void TestQFtpReplyReader::replies_data()
     QTest::addColumn<Replies>("expected");
     QTest::addColumn<QFtpReplyReader::Result>("end");
 
-    QTest::newRow("single line") << QByteArray("220 Ready\r\n") << Replies{ { 220, "Ready" } }
+    QTest::newRow("single line") << QByteArray("220 Ready\r\n") << Replies {{220, "Ready"}}
                                  << QFtpReplyReader::NeedMore;
-    QTest::newRow("LF only") << QByteArray("331 Password\n") << Replies{ { 331, "Password" } }
+    QTest::newRow("LF only") << QByteArray("331 Password\n") << Replies {{331, "Password"}}
                              << QFtpReplyReader::NeedMore;
-    QTest::newRow("code only") << QByteArray("200\r\n") << Replies{ { 200, "" } } << QFtpReplyReader::NeedMore;
-    QTest::newRow("incomplete line waits") << QByteArray("220 Rea") << Replies{} << QFtpReplyReader::NeedMore;
+    QTest::newRow("code only") << QByteArray("200\r\n") << Replies {{200, ""}} << QFtpReplyReader::NeedMore;
+    QTest::newRow("incomplete line waits") << QByteArray("220 Rea") << Replies {} << QFtpReplyReader::NeedMore;
     QTest::newRow("multi-line") << QByteArray("230-Welcome\r\n230-Second\r\n230 Done\r\n")
-                                << Replies{ { 230, "Welcome\nSecond\nDone" } } << QFtpReplyReader::NeedMore;
+                                << Replies {{230, "Welcome\nSecond\nDone"}} << QFtpReplyReader::NeedMore;
     QTest::newRow("multi-line with free lines")
         << QByteArray("211-Features:\r\n EPSV\r\n MDTM\r\n211 End\r\n")
-        << Replies{ { 211, "Features:\n EPSV\n MDTM\nEnd" } } << QFtpReplyReader::NeedMore;
+        << Replies {{211, "Features:\n EPSV\n MDTM\nEnd"}} << QFtpReplyReader::NeedMore;
     QTest::newRow("multi-line: other code inside")
-        << QByteArray("230-Hi\r\n220 not the end\r\n230 End\r\n")
-        << Replies{ { 230, "Hi\n220 not the end\nEnd" } } << QFtpReplyReader::NeedMore;
+        << QByteArray("230-Hi\r\n220 not the end\r\n230 End\r\n") << Replies {{230, "Hi\n220 not the end\nEnd"}}
+        << QFtpReplyReader::NeedMore;
     QTest::newRow("several replies in one chunk")
-        << QByteArray("150 Opening\r\n226 Done\r\n250 OK\r\n")
-        << Replies{ { 150, "Opening" }, { 226, "Done" }, { 250, "OK" } } << QFtpReplyReader::NeedMore;
+        << QByteArray("150 Opening\r\n226 Done\r\n250 OK\r\n") << Replies {{150, "Opening"}, {226, "Done"}, {250, "OK"}}
+        << QFtpReplyReader::NeedMore;
     QTest::newRow("Latin-1 text kept") << QByteArray("550 Datei \xe4\xf6\xfc fehlt\r\n")
-                                       << Replies{ { 550, QString::fromLatin1("Datei \xe4\xf6\xfc fehlt") } }
+                                       << Replies {{550, QString::fromLatin1("Datei \xe4\xf6\xfc fehlt")}}
                                        << QFtpReplyReader::NeedMore;
     QTest::newRow("quotes and backslashes") << QByteArray("257 \"C:\\dir's\" created\r\n")
-                                            << Replies{ { 257, "\"C:\\dir's\" created" } }
-                                            << QFtpReplyReader::NeedMore;
-    QTest::newRow("garbage first line") << QByteArray("hello\r\n") << Replies{} << QFtpReplyReader::Malformed;
-    QTest::newRow("too short") << QByteArray("22\r\n") << Replies{} << QFtpReplyReader::Malformed;
-    QTest::newRow("first digit 6") << QByteArray("600 x\r\n") << Replies{} << QFtpReplyReader::Malformed;
-    QTest::newRow("first digit 0") << QByteArray("000 x\r\n") << Replies{} << QFtpReplyReader::Malformed;
-    QTest::newRow("second digit 6") << QByteArray("260 x\r\n") << Replies{} << QFtpReplyReader::Malformed;
-    QTest::newRow("letter in code") << QByteArray("2x0 x\r\n") << Replies{} << QFtpReplyReader::Malformed;
-    QTest::newRow("good reply then garbage") << QByteArray("200 OK\r\n\r\n") << Replies{ { 200, "OK" } }
-                                             << QFtpReplyReader::Malformed;
-    QTest::newRow("over-long line") << QByteArray("200 " + QByteArray(9000, 'a') + "\r\n") << Replies{}
+                                            << Replies {{257, "\"C:\\dir's\" created"}} << QFtpReplyReader::NeedMore;
+    QTest::newRow("garbage first line") << QByteArray("hello\r\n") << Replies {} << QFtpReplyReader::Malformed;
+    QTest::newRow("too short") << QByteArray("22\r\n") << Replies {} << QFtpReplyReader::Malformed;
+    QTest::newRow("first digit 6") << QByteArray("600 x\r\n") << Replies {} << QFtpReplyReader::Malformed;
+    QTest::newRow("first digit 0") << QByteArray("000 x\r\n") << Replies {} << QFtpReplyReader::Malformed;
+    QTest::newRow("second digit 6") << QByteArray("260 x\r\n") << Replies {} << QFtpReplyReader::Malformed;
+    QTest::newRow("letter in code") << QByteArray("2x0 x\r\n") << Replies {} << QFtpReplyReader::Malformed;
+    QTest::newRow("good reply then garbage")
+        << QByteArray("200 OK\r\n\r\n") << Replies {{200, "OK"}} << QFtpReplyReader::Malformed;
+    QTest::newRow("over-long line") << QByteArray("200 " + QByteArray(9000, 'a') + "\r\n") << Replies {}
                                     << QFtpReplyReader::TooLong;
-    QTest::newRow("over-long line without end") << QByteArray("200 " + QByteArray(9000, 'a')) << Replies{}
-                                                << QFtpReplyReader::TooLong;
+    QTest::newRow("over-long line without end")
+        << QByteArray("200 " + QByteArray(9000, 'a')) << Replies {} << QFtpReplyReader::TooLong;
     QByteArray huge = "230-start\r\n";
     for (int i = 0; i < 1100; ++i)
         huge += QByteArray(1000, 'b') + "\r\n";
     huge += "230 end\r\n";
-    QTest::newRow("over-long multi-line reply") << huge << Replies{} << QFtpReplyReader::TooLong;
+    QTest::newRow("over-long multi-line reply") << huge << Replies {} << QFtpReplyReader::TooLong;
     QTest::newRow("line at the bound") << QByteArray("200 " + QByteArray(8000, 'c') + "\r\n")
-                                       << Replies{ { 200, QString(8000, 'c') } } << QFtpReplyReader::NeedMore;
+                                       << Replies {{200, QString(8000, 'c')}} << QFtpReplyReader::NeedMore;
 }
 
 void TestQFtpReplyReader::replies()
@@ -92,14 +90,14 @@ void TestQFtpReplyReader::replies()
     QFETCH(QFtpReplyReader::Result, end);
 
     Replies whole;
-    QCOMPARE(readAll({ input }, &whole), end);
+    QCOMPARE(readAll({input}, &whole), end);
     QCOMPARE(whole, expected);
 
     // Wherever the network splits the stream, the same replies come out.
     const int step = input.size() > 4096 ? 997 : 1;
     for (int cut = 1; cut < input.size(); cut += step) {
         Replies split;
-        const QFtpReplyReader::Result result = readAll({ input.left(cut), input.mid(cut) }, &split);
+        const QFtpReplyReader::Result result = readAll({input.left(cut), input.mid(cut)}, &split);
         QCOMPARE(result, end);
         QCOMPARE(split, expected);
     }

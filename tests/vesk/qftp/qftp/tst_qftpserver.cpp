@@ -9,8 +9,7 @@
 #include <QtTest>
 
 // End to end against pyftpdlib (Debian's python3-pyftpdlib), started here on a free port.
-class TestQFtpServer : public QObject
-{
+class TestQFtpServer : public QObject {
     Q_OBJECT
 
 private:
@@ -40,7 +39,7 @@ bool TestQFtpServer::startServer(const QString &host, QTemporaryDir *home, QProc
         return false;
     }
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->start(python, { script, host, home->path() });
+    process->start(python, {script, host, home->path()});
     if (!process->waitForStarted(10000)) {
         *why = QStringLiteral("cannot start %1: %2").arg(python, process->errorString());
         return false;
