@@ -100,7 +100,12 @@ QString XJsLiteral::fromVariant(const QVariant &value)
             if (!first)
                 out += QLatin1Char(',');
             first = false;
-            out += fromString(it.key());
+            // A plain or quoted __proto__ key sets the prototype; a computed one
+            // makes an own property like any other key.
+            if (it.key() == QLatin1String("__proto__"))
+                out += QLatin1Char('[') + fromString(it.key()) + QLatin1Char(']');
+            else
+                out += fromString(it.key());
             out += QLatin1Char(':');
             out += fromVariant(it.value());
         }

@@ -84,6 +84,10 @@ void TestXJsLiteral::literalText_data()
     QTest::newRow("string-list") << QVariant(QStringList {QStringLiteral("a"), QStringLiteral("b")}) << "['a','b']";
     QTest::newRow("empty-list") << QVariant(QVariantList()) << "[]";
     QTest::newRow("empty-map") << QVariant(QVariantMap()) << "{}";
+    QVariantMap proto;
+    proto.insert(QStringLiteral("__proto__"), QVariantMap {{QStringLiteral("x"), 1}});
+    proto.insert(QStringLiteral("y"), 2);
+    QTest::newRow("proto-key-is-own") << QVariant(proto) << "{['__proto__']:{'x':1},'y':2}";
     QTest::newRow("unsupported-type") << QVariant(QPoint(1, 2)) << "null";
 }
 
@@ -113,6 +117,13 @@ void TestXJsLiteral::dataCannotEndItsLiteral()
         QCOMPARE(eval(QStringLiteral("window.injected")).toBool(), false);
         QCOMPARE(eval(QStringLiteral("window.got")).toString(), h);
     }
+    // Every key arrives as an own property, __proto__ included, and the prototype stays Object's.
+    const QVariantMap keys {{QStringLiteral("__proto__"), QStringLiteral("p")}, {QStringLiteral("a"), 1}};
+    QCOMPARE(eval(QStringLiteral("(function(o){return Object.keys(o).sort().join() + '|' + o.__proto__ + '|'"
+                                 " + (Object.getPrototypeOf(o) === Object.prototype);})(")
+                  + XJsLiteral::fromVariant(keys) + QStringLiteral(")"))
+                 .toString(),
+             QStringLiteral("__proto__,a|p|true"));
 }
 
 void TestXJsLiteral::doublesRoundTrip_data()
