@@ -1,6 +1,7 @@
 #include "vesk.h"
 #include "xcommandline.h"
 #include "xtrustpolicy.h"
+#include "xwebsettings.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
 
@@ -34,12 +35,13 @@ int main(int argc, char *argv[])
         return 2;
     }
     XTrustPolicy::setTrustedOrigins(options.trustedOrigins());
+    XWebSettings::applyGlobal();
     if (options.inspector())
         QWebSettings::globalSettings()->setAttribute(QWebSettings::DeveloperExtrasEnabled, true);
 
     int code = 0;
     {
-        Vesk vesk(QStringLiteral("/init.html"), &application);
+        Vesk vesk(QStringLiteral("/init.html"));
         if (!options.screenshot().isEmpty()) {
             const QString file = options.screenshot();
             XWebWindow *window = vesk.mainWindow();

@@ -1,6 +1,7 @@
 #include "vesk.h"
 
 #include "xpagepath.h"
+#include "xwebview.h"
 #include "xwebwindow.h"
 
 #include <QApplication>
@@ -9,11 +10,10 @@
 
 #include <cstdio>
 
-Vesk::Vesk(const QString &startPage, QApplication *application)
+Vesk::Vesk(const QString &startPage)
     : QObject(nullptr)
 {
-    m_mainWindow = new XWebWindow(nullptr, false);
-    m_mainWindow->setApplication(this);
+    m_mainWindow = new XWebWindow;
 
     const QString path =
         XPagePath::resolve(m_mainWindow->applicationDirectory(), m_mainWindow->baseDirectory(), startPage);
@@ -28,12 +28,18 @@ Vesk::Vesk(const QString &startPage, QApplication *application)
     m_mainWindow->showMaximized();
 
     m_settings = new QSettings(QStringLiteral("config.ini"), QSettings::IniFormat, m_mainWindow);
-    m_application = application;
 }
 
 Vesk::~Vesk()
 {
     delete m_mainWindow;
+    // Windows made by pages delete themselves when closed; the ones still open
+    // at the end go here, before the application object they need.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (!window->parent() && (qobject_cast<XWebWindow *>(window) || qobject_cast<XWebView *>(window)))
+            delete window;
+    }
 }
 
 QVariant Vesk::setting(const QString &key, const QVariant &defaultValue) const

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QVariant>
 
-class QApplication;
 class QSettings;
 class XWebWindow;
 
@@ -12,7 +11,8 @@ class Vesk : public QObject {
     Q_OBJECT
 
 public:
-    Vesk(const QString &startPage, QApplication *application);
+    explicit Vesk(const QString &startPage);
+    // Deletes the main window and every other window still open.
     ~Vesk() override;
 
     XWebWindow *mainWindow() const { return m_mainWindow; }
@@ -20,7 +20,6 @@ public:
     void setSetting(const QString &key, const QVariant &value);
 
 private:
-    QApplication *m_application = nullptr;
     XWebWindow *m_mainWindow = nullptr;
     QSettings *m_settings = nullptr;
 };

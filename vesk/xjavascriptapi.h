@@ -5,11 +5,13 @@
 #include <QPointer>
 #include <QStringList>
 #include <QVariant>
-#include <QWebFrame>
-#include <QWidget>
+
+class QWebFrame;
+class QWidget;
 
 #include "xwindowstyle.h"
 
+class XPageBinding;
 class XWebView;
 class XWebWindow;
 
@@ -20,21 +22,16 @@ class XJavaScriptAPI : public QObject {
     Q_OBJECT
 
 public:
-    // publish: whether to publish the object into the frame's current document
-    // at once (a popup waits until its document is known to be the application's).
-    XJavaScriptAPI(QWidget *owner, XWebWindow *window, QWebFrame *frame, bool publish = true);
+    // The binding publishes the object and owns it; through it the object finds
+    // its frame, its view and the window it acts on.
+    explicit XJavaScriptAPI(XPageBinding *binding);
 
     XWebWindow *window() const;
     QWebFrame *frame() const;
-    QWidget *owner() const;
     const XWindowStyle &style() const { return m_style; }
     QString openingTitle() const { return m_openingTitle; }
     int openingWidth() const { return m_openingWidth; }
     int openingHeight() const { return m_openingHeight; }
-
-    // Publishes the API objects of the windows this page has named, so that
-    // callWindow and getWindow find them after every new document.
-    void publishNamedWindows();
 
 public Q_SLOTS:
     // Window table and windows
@@ -96,21 +93,20 @@ public Q_SLOTS:
 
 private:
     XWebWindow *activeWindow() const;
-    XWebView *ownerView() const;
+    XWebView *view() const;
+    QWidget *owner() const;
     QWebFrame *childFrame(const QString &name) const;
     void setWindowType(int type);
     void applyStyle();
     void showInfo(const QString &text);
 
+    XPageBinding *m_binding = nullptr;
     XWindowStyle m_style;
-    QPointer<QWebFrame> m_frame;
-    QPointer<QWidget> m_owner;
     QMap<QString, QPointer<XWebWindow>> m_namedWindows;
     bool m_wasMaximized = false;
     QString m_openingTitle;
     int m_openingWidth = 0;
     int m_openingHeight = 0;
-    QPointer<XWebWindow> m_window;
     QMap<int, QPointer<XWebWindow>> m_windows;
     int m_windowCounter = 0;
     int m_activeWindowId = 0;

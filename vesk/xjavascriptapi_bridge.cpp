@@ -33,7 +33,7 @@ QVariant fromScript(const QVariant &value)
 
 QVariant XJavaScriptAPI::_call(const QVariantList &vars, int leaveFirstVars)
 {
-    if (vars.isEmpty() || !m_frame)
+    if (vars.isEmpty())
         return QVariant();
     const int nameIndex = leaveFirstVars > 0 ? leaveFirstVars : 0;
     // callWindow with only a window name, or a count past the list.
@@ -48,7 +48,8 @@ QVariant XJavaScriptAPI::_call(const QVariantList &vars, int leaveFirstVars)
         text += XJsLiteral::fromVariant(fromScript(vars.at(i)));
     }
     text += QStringLiteral(");");
-    return m_frame->evaluateJavaScript(text);
+    // A null in the answer comes back as null, not as an empty string.
+    return fromScript(frame()->evaluateJavaScript(text));
 }
 
 QString XJavaScriptAPI::_getWindowPointer(const QString &name)
@@ -59,17 +60,5 @@ QString XJavaScriptAPI::_getWindowPointer(const QString &name)
 
 void XJavaScriptAPI::js(const QString &string)
 {
-    // A late callback may arrive while the window is being torn down.
-    if (m_frame)
-        m_frame->evaluateJavaScript(string);
-}
-
-void XJavaScriptAPI::publishNamedWindows()
-{
-    if (!m_frame)
-        return;
-    for (auto it = m_namedWindows.cbegin(); it != m_namedWindows.cend(); ++it) {
-        if (it.value())
-            m_frame->addToJavaScriptWindowObject(it.value()->objectName(), it.value()->api());
-    }
+    frame()->evaluateJavaScript(string);
 }

@@ -1,6 +1,7 @@
 #include "xjavascriptapi.h"
 
 #include "xgeometry.h"
+#include "xpagebinding.h"
 #include "xwebpage.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
@@ -21,14 +22,16 @@ int XJavaScriptAPI::setActiveWindow(int window)
 
 int XJavaScriptAPI::newTopWindow(const QString &url, const QString &name)
 {
-    auto *window = new XWebWindow(nullptr, true);
+    // A window of its own: it lives until it is closed.
+    auto *window = new XWebWindow(nullptr, XWebWindow::Modal);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
     ++m_windowCounter;
     m_windows.insert(m_windowCounter, window);
     if (!name.isEmpty()) {
         m_namedWindows.insert(name, window);
-        XWebView *view = ownerView();
-        if (m_frame && view && view->documentTrusted())
-            m_frame->addToJavaScriptWindowObject(window->objectName(), window->api());
+        // callWindow and getWindow find it from this page's later documents too.
+        m_binding->publishAlways(window->objectName(), window->api());
     }
     if (!url.isEmpty())
         window->load(url);
@@ -203,8 +206,7 @@ void XJavaScriptAPI::centerWindowPositionAccordingParent(bool vertically, bool h
 
 void XJavaScriptAPI::setLocalOnly()
 {
-    if (XWebView *view = ownerView())
-        view->wireLocalOnly();
+    view()->wireLocalOnly();
 }
 
 void XJavaScriptAPI::iframeFakeTop(const QString &id)
@@ -223,8 +225,7 @@ void XJavaScriptAPI::iframeAutoloadImages(const QString &id, bool enabled)
 
 void XJavaScriptAPI::render()
 {
-    if (m_owner)
-        m_owner->update();
+    owner()->update();
 }
 
 void XJavaScriptAPI::reload()
@@ -242,10 +243,8 @@ void XJavaScriptAPI::_setOpeningWindowProperties(const QString &title, int width
 
 void XJavaScriptAPI::selectInputFile(const QString &query, const QString &file, const QString &iframe)
 {
-    XWebView *view = ownerView();
-    if (!view)
-        return;
-    QWebFrame *frame = iframe.isEmpty() ? view->page()->mainFrame() : childFrame(iframe);
+    XWebView *view = this->view();
+    QWebFrame *frame = iframe.isEmpty() ? this->frame() : childFrame(iframe);
     const QWebElement element = frame ? frame->findFirstElement(query) : QWebElement();
     showInfo(element.isNull() ? QStringLiteral("nenalezen!") : QStringLiteral("existuje!"));
     if (!frame)

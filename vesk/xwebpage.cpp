@@ -1,5 +1,10 @@
 #include "xwebpage.h"
 
+#include "xtrustpolicy.h"
+
+#include <QWebFrame>
+#include <QWebSecurityOrigin>
+
 #include <cstdio>
 
 XWebPage::XWebPage(QObject *parent)
@@ -17,10 +22,23 @@ void XWebPage::setPresetFile(const QString &file)
     m_presetFile = file;
 }
 
+QString XWebPage::presetFileFor(QWebFrame *frame) const
+{
+    if (m_presetFile.isEmpty())
+        return QString();
+    for (QWebFrame *f = frame ? frame : mainFrame(); f; f = f->parentFrame()) {
+        const QWebSecurityOrigin origin = f->securityOrigin();
+        if (!XTrustPolicy::isTrustedOrigin(origin.scheme(), origin.host(), origin.port()))
+            return QString();
+    }
+    return m_presetFile;
+}
+
 QString XWebPage::chooseFile(QWebFrame *frame, const QString &oldFile)
 {
-    if (!m_presetFile.isEmpty())
-        return m_presetFile;
+    const QString preset = presetFileFor(frame);
+    if (!preset.isEmpty())
+        return preset;
     return QWebPage::chooseFile(frame, oldFile);
 }
 

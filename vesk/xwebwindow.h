@@ -1,22 +1,24 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
-#include <QWebFrame>
 
-#include "xwindowstyle.h"
-
-class Vesk;
+class QWebFrame;
 class XJavaScriptAPI;
+class XPageBinding;
 class XWebView;
 class XWidgetAPI;
 
-// A native top-level window showing one page, with the page's API objects.
+// A native top-level window showing one page. The page's API objects belong to
+// the window's page binding.
 class XWebWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit XWebWindow(XWebWindow *parentWindow = nullptr, bool modal = false);
+    enum Modality { NotModal, Modal };
+
+    // Not shown: whoever makes the window shows it.
+    explicit XWebWindow(XWebWindow *parentWindow = nullptr, Modality modality = NotModal);
+    ~XWebWindow() override;
 
     // "/page.html" from the application directory, "page.html" from the base directory.
     void load(const QString &file);
@@ -25,42 +27,28 @@ public:
 
     XWebView *view() const { return m_view; }
     QWebFrame *mainFrame() const;
-    XJavaScriptAPI *api() const { return m_api; }
-    XWidgetAPI *widgetApi() const { return m_widgetApi; }
+    XPageBinding *binding() const { return m_binding; }
+    XJavaScriptAPI *api() const;
+    XWidgetAPI *widgetApi() const;
     XWebWindow *parentWindow() const;
-    Vesk *application() const { return m_application; }
-    void setApplication(Vesk *application) { m_application = application; }
     QString applicationDirectory() const { return m_applicationDirectory; }
     QString baseDirectory() const { return m_baseDirectory; }
-    const XWindowStyle &initialStyle() const { return m_style; }
-    WId nativeHandle() const { return m_nativeHandle; }
     // Whether any load of the main frame has finished yet, well or not.
     bool loadHasFinished() const { return m_loadHasFinished; }
 
-    void enableMenuBar();
-    void disableMenuBar();
-    void clearMenuBar();
-
 public Q_SLOTS:
     void linkClicked(const QUrl &url);
-    void attachObject();
-    void menuTriggered(char *name);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    XWindowStyle m_style;
-    Vesk *m_application = nullptr;
     QString m_applicationDirectory;
     QString m_baseDirectory;
     XWebView *m_view = nullptr;
-    QPointer<QWebFrame> m_mainFrame;
-    XJavaScriptAPI *m_api = nullptr;
-    XWidgetAPI *m_widgetApi = nullptr;
-    WId m_nativeHandle = 0;
-    // Whether the document now shown came from a finished load: a window whose
-    // page never loaded has nobody to ask about closing.
+    XPageBinding *m_binding = nullptr;
+    // Once a page has loaded, the window always asks its page before closing: a
+    // window whose page never loaded has nobody to ask.
     bool m_pageLoaded = false;
     bool m_loadHasFinished = false;
 };

@@ -179,13 +179,13 @@ void TestVesk::settingsSurviveRestart()
     VeskHarness h;
     h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
     {
-        Vesk vesk(QStringLiteral("/init.html"), qApp);
+        Vesk vesk(QStringLiteral("/init.html"));
         QCOMPARE(vesk.setting(QStringLiteral("missing"), 5).toInt(), 5);
         vesk.setSetting(QStringLiteral("answer"), 42);
         vesk.setSetting(QStringLiteral("text"), QStringLiteral("it's \"quoted\"\n"));
     }
     QVERIFY(QFile::exists(h.path() + QStringLiteral("/config.ini")));
-    Vesk again(QStringLiteral("/init.html"), qApp);
+    Vesk again(QStringLiteral("/init.html"));
     QCOMPARE(again.setting(QStringLiteral("answer"), 0).toInt(), 42);
     QCOMPARE(again.setting(QStringLiteral("text"), QString()).toString(), QStringLiteral("it's \"quoted\"\n"));
 }

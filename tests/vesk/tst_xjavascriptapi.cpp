@@ -251,7 +251,7 @@ void TestXJavaScriptAPI::centringOverParent()
     eval(QStringLiteral("app.centerWindowPositionAccordingParent(true, true)"));
     QCOMPARE(m_window->pos(), QPoint((screen.width() - 200) / 2, (screen.height() - 100) / 2));
 
-    XWebWindow child(m_window.get(), true);
+    XWebWindow child(m_window.get(), XWebWindow::Modal);
     m_window->setGeometry(100, 50, 600, 400);
     child.resize(200, 100);
     child.move(0, 0);

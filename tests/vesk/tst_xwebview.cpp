@@ -2,6 +2,7 @@
 #include "veskharness.h"
 #include "xcookiejar.h"
 #include "xjavascriptapi.h"
+#include "xpagebinding.h"
 #include "xwebpage.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
@@ -67,8 +68,8 @@ void TestXWebView::popupHasItsOwnApp()
         VeskHarness::waitForLoad(popup);
     QTRY_COMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("window.seen")).toString(),
                  QStringLiteral("objectobject"));
-    QVERIFY(popup->api());
-    QVERIFY(popup->api() != w->api());
+    QVERIFY(XPageBinding::of(popup)->api());
+    QVERIFY(XPageBinding::of(popup)->api() != w->api());
     // The popup's app calls into the popup's own page.
     QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("app._call(['whoami'])")).toString(),
              QStringLiteral("popup"));
@@ -85,7 +86,7 @@ void TestXWebView::popupClosesAndIsDeleted()
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     QPointer<XWebView> popup = openPopup(w.get(), QStringLiteral("window.open('popup.html')"));
     QVERIFY(popup);
-    QPointer<XJavaScriptAPI> api = popup->api();
+    QPointer<XJavaScriptAPI> api = XPageBinding::of(popup)->api();
     QPointer<XWebPage> page = popup->xpage();
     popup->close();
     QTRY_VERIFY(popup.isNull());
@@ -151,7 +152,7 @@ void TestXWebView::popupOfRemoteDocumentHasNoApp()
     std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/remote.html")))));
     QPointer<XWebView> popup = openPopup(w.get(), QStringLiteral("window.open('about:blank')"));
     QVERIFY(popup);
-    QVERIFY(!popup->api());
+    QVERIFY(!XPageBinding::of(popup)->api());
     QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString(),
              QStringLiteral("undefined"));
     delete popup;
@@ -305,14 +306,25 @@ void TestXWebView::localOnlyStopsRemoteLoads()
 
 void TestXWebView::presetFileAnswersFileChooser()
 {
-    XWebView view;
-    view.xpage()->setPresetFile(QStringLiteral("/tmp/chosen.txt"));
-    // chooseFile is protected; reach it the way the engine does, through the page's meta-object-free override.
-    struct Probe : XWebPage {
-        using XWebPage::chooseFile;
-    };
-    QCOMPARE(static_cast<Probe *>(view.xpage())->chooseFile(nullptr, QString()), QStringLiteral("/tmp/chosen.txt"));
-    QCOMPARE(static_cast<Probe *>(view.xpage())->chooseFile(nullptr, QString()), QStringLiteral("/tmp/chosen.txt"));
+    VeskHarness h;
+    LoopbackHttpServer server;
+    server.setPage(QStringLiteral("/frame.html"), "<html><body>remote</body></html>");
+    h.writePage(QStringLiteral("init.html"), "<html><body><iframe src='"
+                                                 + server.url(QStringLiteral("/frame.html")).toUtf8()
+                                                 + "'></iframe></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QTRY_COMPARE(w->mainFrame()->childFrames().size(), 1);
+    XWebPage *page = w->view()->xpage();
+    const QString chosen = QStringLiteral("/tmp/chosen.txt");
+    page->setPresetFile(chosen);
+    // Every later chooser of the application's document gets it, without a dialog...
+    QCOMPARE(page->presetFileFor(nullptr), chosen);
+    QCOMPARE(page->presetFileFor(w->mainFrame()), chosen);
+    // ...but never a remote frame, nor a remote document that takes over the page.
+    QCOMPARE(page->presetFileFor(w->mainFrame()->childFrames().first()), QString());
+    w->linkClicked(QUrl(server.url(QStringLiteral("/frame.html"))));
+    QVERIFY(VeskHarness::waitForLoad(w->view()));
+    QCOMPARE(page->presetFileFor(w->mainFrame()), QString());
 }
 
 QTEST_MAIN(TestXWebView)

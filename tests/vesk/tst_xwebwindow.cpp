@@ -66,7 +66,7 @@ void TestXWebWindow::windowWithoutPageCloses()
     std::unique_ptr<XWebWindow> missing(h.openWindow(QStringLiteral("/nothing-here.html")));
     QVERIFY(missing->close());
     // A blank window that never loaded anything.
-    std::unique_ptr<XWebWindow> blank(new XWebWindow(nullptr, true));
+    std::unique_ptr<XWebWindow> blank(new XWebWindow(nullptr, XWebWindow::Modal));
     QVERIFY(blank->close());
 }
 

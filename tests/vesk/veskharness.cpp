@@ -1,5 +1,6 @@
 #include "veskharness.h"
 
+#include "xwebsettings.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
 
@@ -14,6 +15,7 @@
 VeskHarness::VeskHarness()
     : m_previousDir(QDir::currentPath())
 {
+    XWebSettings::applyGlobal();
     QDir(m_dir.path()).mkpath(QStringLiteral("app"));
     QDir::setCurrent(m_dir.path());
 }
@@ -34,7 +36,8 @@ void VeskHarness::writePage(const QString &name, const QByteArray &content)
 
 XWebWindow *VeskHarness::openWindow(const QString &page)
 {
-    auto *window = new XWebWindow(nullptr, false);
+    auto *window = new XWebWindow;
+    window->show();
     QSignalSpy loaded(window->view(), &QWebView::loadFinished);
     window->load(page);
     if (loaded.isEmpty())

@@ -1,0 +1,165 @@
+#include "xpagebinding.h"
+
+#include "xbridgescript.h"
+#include "xgeometry.h"
+#include "xjavascriptapi.h"
+#include "xjsliteral.h"
+#include "xtrustpolicy.h"
+#include "xwebpage.h"
+#include "xwebview.h"
+#include "xwebwindow.h"
+#include "xwidgetapi.h"
+
+#include <QWebFrame>
+#include <QWebSecurityOrigin>
+
+XPageBinding::XPageBinding(XWebView *view, XWebWindow *window, Role role, const QString &ownName)
+    : QObject(view)
+    , m_view(view)
+    , m_window(window)
+    , m_role(role)
+    , m_ownName(ownName)
+{
+    connect(m_view, &QWebView::linkClicked, this, [this](const QUrl &url) { followLink(url); });
+    if (m_role == BarePage)
+        return;
+
+    m_api = new XJavaScriptAPI(this);
+    m_widgetApi = new XWidgetAPI(m_view, this);
+    m_view->setWindowFactory([this](QWebPage::WebWindowType type) { return createPopup(type); });
+    connect(frame(), &QWebFrame::javaScriptWindowObjectCleared, this, &XPageBinding::documentCleared);
+
+    if (m_role == WindowPage) {
+        // A new window's empty document is the application's: the page that made
+        // the window may script it before anything is loaded.
+        publish(QStringLiteral("app"), m_api);
+        evaluate(XBridgeScript::loadingIndicator());
+        m_loadingIndicatorSet = true;
+    }
+}
+
+XPageBinding *XPageBinding::of(const QWebView *view)
+{
+    return view ? view->findChild<XPageBinding *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+QWebFrame *XPageBinding::frame() const
+{
+    return m_view->page()->mainFrame();
+}
+
+XWebWindow *XPageBinding::window() const
+{
+    return m_window;
+}
+
+QWidget *XPageBinding::ownerWidget() const
+{
+    if (m_role == WindowPage && m_window)
+        return m_window;
+    return m_view;
+}
+
+bool XPageBinding::documentTrusted() const
+{
+    if (m_role == BarePage)
+        return false;
+    QWebFrame *f = frame();
+    // A window's first, empty document is made by native code, not by a page.
+    if (m_role == WindowPage && f->url().isEmpty())
+        return true;
+    // The origin, not the URL: an about:blank carries the origin of whoever made it.
+    const QWebSecurityOrigin origin = f->securityOrigin();
+    return XTrustPolicy::isTrustedOrigin(origin.scheme(), origin.host(), origin.port());
+}
+
+void XPageBinding::publishAlways(const QString &name, QObject *object)
+{
+    m_always.insert(name, object);
+    publishOnce(name, object);
+}
+
+void XPageBinding::publishOnce(const QString &name, QObject *object)
+{
+    if (documentTrusted())
+        publish(name, object);
+}
+
+void XPageBinding::publish(const QString &name, QObject *object)
+{
+    frame()->addToJavaScriptWindowObject(name, object);
+    m_published.insert(name);
+}
+
+void XPageBinding::evaluate(const QStringList &texts)
+{
+    for (const QString &text : texts)
+        frame()->evaluateJavaScript(text);
+}
+
+void XPageBinding::withdrawAll()
+{
+    // The engine keeps the window object of a frame's first, empty document for
+    // the first real document: what was given to the one must be taken from the other.
+    for (const QString &name : qAsConst(m_published)) {
+        const QString key = XJsLiteral::fromString(name);
+        frame()->evaluateJavaScript(QStringLiteral("delete window[%1]; if (%1 in window) window[%1] = undefined;")
+                                        .arg(key));
+    }
+    m_published.clear();
+}
+
+void XPageBinding::documentCleared()
+{
+    if (!documentTrusted()) {
+        withdrawAll();
+        return;
+    }
+    const bool childWindow = m_role == WindowPage && m_window && m_window->parentWindow();
+    publish(m_ownName, m_api);
+    publish(QStringLiteral("widget"), m_widgetApi);
+    if (!m_loadingIndicatorSet) {
+        m_loadingIndicatorSet = true;
+        evaluate(XBridgeScript::loadingIndicator());
+    }
+    evaluate(XBridgeScript::callFunctions(m_ownName, childWindow));
+    for (auto it = m_always.cbegin(); it != m_always.cend(); ++it) {
+        if (it.value())
+            publish(it.key(), it.value());
+    }
+}
+
+XAppLink XPageBinding::followLink(const QUrl &url)
+{
+    const XAppLink link = XAppLink::parse(url);
+    if (link.verb() == XAppLink::NotAppLink) {
+        m_view->load(url);
+        return link;
+    }
+    // A remote document never reaches native code, not even through links.
+    if (!m_api || !documentTrusted())
+        return XAppLink();
+    if (link.verb() == XAppLink::Alert)
+        m_api->alert(link.arguments());
+    return link;
+}
+
+QWebView *XPageBinding::createPopup(QWebPage::WebWindowType type)
+{
+    auto *popup = new XWebView(nullptr);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    if (type == QWebPage::WebModalDialog)
+        popup->setWindowModality(Qt::ApplicationModal);
+    // A remote frame of a local page can open popups too: they get nothing.
+    new XPageBinding(popup, m_window, documentTrusted() ? PopupPage : BarePage, QStringLiteral("app"));
+    connect(popup->page(), &QWebPage::windowCloseRequested, popup, &QWidget::close);
+
+    if (m_api->openingWidth() > 0) {
+        popup->setWindowTitle(m_api->openingTitle());
+        popup->resize(m_api->openingWidth(), m_api->openingHeight());
+        // Centre over the opener's window; the opener itself stays where it is.
+        const QRect area = m_view->window()->frameGeometry();
+        popup->move(XGeometry::centred(area, popup->frameGeometry(), true, true));
+    }
+    return popup;
+}

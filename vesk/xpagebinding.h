@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QWebPage>
+
+#include "xapplink.h"
+
+class QWebFrame;
+class QWebView;
+class XJavaScriptAPI;
+class XWebView;
+class XWebWindow;
+class XWidgetAPI;
+
+// Serves one view's main frame: creates the page's API objects and owns them,
+// and on every new document asks the trust policy, then publishes the objects
+// and the bridge scripts, or takes away whatever an earlier document was given.
+// Nothing else puts native objects into pages.
+class XPageBinding : public QObject {
+    Q_OBJECT
+
+public:
+    enum Role {
+        // The main page of an XWebWindow.
+        WindowPage,
+        // A page opened by a trusted page, in a view of its own.
+        PopupPage,
+        // Gets no native objects and opens no windows: popups of untrusted documents.
+        BarePage,
+    };
+
+    // window: where the window operations act (a popup's is its opener's window).
+    // ownName: the name under which the page finds its own API object ("app", or
+    // a child window's object name). The binding becomes a child of the view.
+    XPageBinding(XWebView *view, XWebWindow *window, Role role, const QString &ownName);
+
+    // The binding that serves the view, if any.
+    static XPageBinding *of(const QWebView *view);
+
+    XWebView *view() const { return m_view; }
+    QWebFrame *frame() const;
+    XWebWindow *window() const;
+    XJavaScriptAPI *api() const { return m_api; }
+    XWidgetAPI *widgetApi() const { return m_widgetApi; }
+    // The widget dialogs belong to and repaints go to: the window, or the popup's view.
+    QWidget *ownerWidget() const;
+    Role role() const { return m_role; }
+
+    // Whether the document now shown may use the native objects.
+    bool documentTrusted() const;
+
+    // Published as name into this document and every later trusted one.
+    void publishAlways(const QString &name, QObject *object);
+    // Published as name into this document only, if it is trusted.
+    void publishOnce(const QString &name, QObject *object);
+
+    // Ordinary links load in the view; app:// links act only for trusted
+    // documents. Returns the parsed link, so a window can act on the verbs it owns.
+    XAppLink followLink(const QUrl &url);
+
+private:
+    void documentCleared();
+    void publish(const QString &name, QObject *object);
+    void evaluate(const QStringList &texts);
+    void withdrawAll();
+    QWebView *createPopup(QWebPage::WebWindowType type);
+
+    XWebView *m_view = nullptr;
+    QPointer<XWebWindow> m_window;
+    Role m_role;
+    QString m_ownName;
+    XJavaScriptAPI *m_api = nullptr;
+    XWidgetAPI *m_widgetApi = nullptr;
+    QMap<QString, QPointer<QObject>> m_always;
+    // Names the current document was given, so they can be taken back.
+    QSet<QString> m_published;
+    bool m_loadingIndicatorSet = false;
+};
