@@ -131,6 +131,9 @@ void TestXJavaScriptAPI::callEdgeCases_data()
                                       << "first";
     QTest::newRow("script-error-swallowed") << "String(app._call(['noSuchFunction']))"
                                             << "null";
+    QTest::newRow("null-inside-result-stays-null")
+        << "window.nulls = function(){ return {a: [1, null], b: null}; }; JSON.stringify(app._call(['nulls']))"
+        << "{\"a\":[1,null],\"b\":null}";
     QTest::newRow("unknown-window-name") << "app._getWindowPointer('nobody')"
                                          << "";
     QTest::newRow("call-window-unknown-throws")
@@ -164,6 +167,8 @@ void TestXJavaScriptAPI::namedWindows()
     QCOMPARE(eval(QStringLiteral("app.getWindow('editor')._call(['echo', 'direct'])")).toString(),
              QStringLiteral("direct"));
     QCOMPARE(eval(QStringLiteral("String(app.callWindow('editor'))")).toString(), QStringLiteral("null"));
+    QCOMPARE(eval(QStringLiteral("JSON.stringify(app.callWindow('editor', 'echo', [1, null, {n: null}]))")).toString(),
+             QStringLiteral("[1,null,{\"n\":null}]"));
 
     // The naming page moves on; the name still reaches the window.
     m_window->load(QStringLiteral("other.html"));

@@ -23,6 +23,7 @@ private:
 
 private Q_SLOTS:
     void popupHasItsOwnApp();
+    void popupClosesAndIsDeleted_data();
     void popupClosesAndIsDeleted();
     void popupTakesOpeningProperties();
     void popupFollowsLinks();
@@ -78,8 +79,16 @@ void TestXWebView::popupHasItsOwnApp()
     delete popup;
 }
 
+void TestXWebView::popupClosesAndIsDeleted_data()
+{
+    QTest::addColumn<bool>("byScript");
+    QTest::newRow("closed-by-user") << false;
+    QTest::newRow("window-close-in-page") << true;
+}
+
 void TestXWebView::popupClosesAndIsDeleted()
 {
+    QFETCH(bool, byScript);
     VeskHarness h;
     h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
     h.writePage(QStringLiteral("popup.html"), "<html><body>popup</body></html>");
@@ -88,7 +97,10 @@ void TestXWebView::popupClosesAndIsDeleted()
     QVERIFY(popup);
     QPointer<XJavaScriptAPI> api = XPageBinding::of(popup)->api();
     QPointer<XWebPage> page = popup->xpage();
-    popup->close();
+    if (byScript)
+        VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("window.close()"));
+    else
+        popup->close();
     QTRY_VERIFY(popup.isNull());
     QVERIFY(api.isNull());
     QVERIFY(page.isNull());

@@ -2,9 +2,13 @@
 #include "veskharness.h"
 #include "xjavascriptapi.h"
 #include "xtrustpolicy.h"
+#include "xpagebinding.h"
+#include "xwebsettings.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
 
+#include <QApplication>
+#include <QTcpServer>
 #include <QWebFrame>
 #include <QtTest>
 
@@ -28,11 +32,15 @@ private Q_SLOTS:
     void appLinksInFrames_data();
     void appLinksInFrames();
     void remoteNavigationToBlankGetsNoApi();
+    void firstRealDocumentIsJudgedAgain_data();
+    void firstRealDocumentIsJudgedAgain();
+    void closeContractSurvivesStoppedLoad();
 };
 
 void TestXWebWindow::cleanup()
 {
     XTrustPolicy::setTrustedOrigins({});
+    XWebSettings::applyGlobal();
 }
 
 void TestXWebWindow::closeContract_data()
@@ -145,10 +153,16 @@ void TestXWebWindow::trustedOriginGetsApi()
     VeskHarness h;
     LoopbackHttpServer server;
     server.setPage(QStringLiteral("/mine.html"),
-                   "<html><body><script>window.seen = typeof app;</script></body></html>");
+                   "<html><body><a id='l' href='app://alert/Hi'>x</a>"
+                   "<script>window.seen = typeof app;</script></body></html>");
     XTrustPolicy::setTrustedOrigins({server.url(QString())});
+    XWebSettings::applyGlobal();
     std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/mine.html")))));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.seen")).toString(), QStringLiteral("object"));
+    // Its app:// links work as in local pages.
+    h.answerDialogs();
+    VeskHarness::eval(w->mainFrame(), QStringLiteral("document.getElementById('l').click()"));
+    QTRY_COMPARE(h.dialogTexts(), QStringList {QStringLiteral("Info:Hi")});
 }
 
 void TestXWebWindow::remoteDocumentCannotUseAppLinks()
@@ -203,6 +217,74 @@ void TestXWebWindow::remoteNavigationToBlankGetsNoApi()
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app")).toString(), QStringLiteral("undefined"));
     VeskHarness::eval(w->mainFrame(), QStringLiteral("var vesk={_exit:function(){return false;}};"));
     QVERIFY(w->close());
+}
+
+void TestXWebWindow::firstRealDocumentIsJudgedAgain_data()
+{
+    // How an untrusted document arrives in a frame whose empty document had the objects.
+    QTest::addColumn<QString>("how");
+    QTest::newRow("popup-opened-on-remote-url") << "popup";
+    QTest::newRow("new-window-sent-to-remote-url") << "window";
+    QTest::newRow("new-window-sent-to-data-url") << "data";
+}
+
+void TestXWebWindow::firstRealDocumentIsJudgedAgain()
+{
+    QFETCH(QString, how);
+    VeskHarness h;
+    LoopbackHttpServer server;
+    const QByteArray probe = "<html><body><script>window.seen = [typeof app, typeof widget, typeof "
+                             "winobj_parentdf6a416gd5ad5fgh46, typeof app === 'object' && typeof "
+                             "app.showLoading].join();</script></body></html>";
+    server.setPage(QStringLiteral("/remote.html"), probe);
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    const QString remote = server.url(QStringLiteral("/remote.html"));
+
+    const QWidgetList before = QApplication::topLevelWidgets();
+    QWebView *target = nullptr;
+    if (how == QLatin1String("popup")) {
+        VeskHarness::eval(w->mainFrame(), QStringLiteral("window.open('%1')").arg(remote));
+    } else {
+        VeskHarness::eval(w->mainFrame(), QStringLiteral("app.newTopWindow('', 'w')"));
+    }
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (!before.contains(widget))
+            target = qobject_cast<QWebView *>(widget) ? qobject_cast<QWebView *>(widget)
+                                                       : widget->findChild<QWebView *>();
+    }
+    QVERIFY(target);
+    QPointer<QWidget> top = target->window();
+    if (how == QLatin1String("window")) {
+        QCOMPARE(VeskHarness::eval(target->page()->mainFrame(), QStringLiteral("typeof app")).toString(),
+                 QStringLiteral("object"));
+        target->load(QUrl(remote));
+    } else if (how == QLatin1String("data")) {
+        target->load(QUrl(QStringLiteral("data:text/html;base64,") + QString::fromLatin1(probe.toBase64())));
+    }
+    QTRY_VERIFY(VeskHarness::eval(target->page()->mainFrame(), QStringLiteral("window.seen")).isValid());
+    QCOMPARE(VeskHarness::eval(target->page()->mainFrame(), QStringLiteral("window.seen")).toString(),
+             QStringLiteral("undefined,undefined,undefined,false"));
+    delete top;
+}
+
+void TestXWebWindow::closeContractSurvivesStoppedLoad()
+{
+    VeskHarness h;
+    // Takes the connection and never answers.
+    QTcpServer stall;
+    QVERIFY(stall.listen(QHostAddress::LocalHost));
+    h.writePage(QStringLiteral("init.html"),
+                "<html><body><script>var vesk={_exit:function(){return false;}};</script></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QSignalSpy finished(w->view(), &QWebView::loadFinished);
+    w->view()->load(QUrl(QStringLiteral("http://127.0.0.1:%1/slow.html").arg(stall.serverPort())));
+    QTRY_VERIFY(stall.hasPendingConnections());
+    w->view()->stop();
+    QTRY_VERIFY(!finished.isEmpty());
+    // The page that loaded before still decides.
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
 }
 
 QTEST_MAIN(TestXWebWindow)
