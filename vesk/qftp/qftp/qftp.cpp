@@ -27,13 +27,17 @@ QString failurePrefix(QFtp::Command type)
 
 // A name carrying CR or LF would end the line early and smuggle in a command of
 // the server's choosing (RFC 959 lines end with CRLF); NUL cuts names short.
-bool hasLineBreak(const QStringList &lines)
+// Without UTF-8 a character beyond Latin-1 would be sent as "?" and could name
+// another file.
+bool hasInvalidChar(const QStringList &lines, bool utf8)
 {
     for (const QString &line : lines) {
         const int end = line.endsWith(QLatin1String("\r\n")) ? line.size() - 2 : line.size();
         for (int i = 0; i < end; ++i) {
             const QChar c = line.at(i);
             if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0)
+                return true;
+            if (!utf8 && c.unicode() > 0xff)
                 return true;
         }
     }
@@ -110,9 +114,11 @@ int QFtp::login(const QString &user, const QString &password)
     if (!m_proxyHost.isEmpty())
         name += QLatin1Char('@') + m_host;
     const QString pass = password.isNull() ? QStringLiteral("anonymous@") : password;
+    // FEAT tells whether the server takes UTF-8 names (RFC 2389, RFC 2640).
     return addCommand(new QFtpCommand(Login,
                                       QStringList() << QStringLiteral("USER ") + name + QStringLiteral("\r\n")
-                                                    << QStringLiteral("PASS ") + pass + QStringLiteral("\r\n")));
+                                                    << QStringLiteral("PASS ") + pass + QStringLiteral("\r\n")
+                                                    << QStringLiteral("FEAT\r\n")));
 }
 
 int QFtp::close()
@@ -207,6 +213,16 @@ int QFtp::connectTimeout() const
     return m_pi->connectTimeout();
 }
 
+void QFtp::setTransferTimeout(int msecs)
+{
+    m_pi->setTransferTimeout(qMax(1, msecs));
+}
+
+int QFtp::transferTimeout() const
+{
+    return m_pi->transferTimeout();
+}
+
 qint64 QFtp::bytesAvailable() const
 {
     return m_pi->dtp()->bytesAvailable();
@@ -274,7 +290,7 @@ void QFtp::startNextCommand()
     // A slot may have aborted it.
     if (m_runningId != id || m_pending.isEmpty() || m_pending.first() != cmd)
         return;
-    if (hasLineBreak(cmd->m_lines)) {
+    if (hasInvalidChar(cmd->m_lines, m_pi->isUtf8())) {
         failRunning(UnknownError, QStringLiteral("Invalid character in name"));
         return;
     }
@@ -394,6 +410,9 @@ void QFtp::piError(int code, const QString &text)
         return;
     }
     if (cmd->m_type == Put && line.startsWith(QLatin1String("ALLO ")))
+        return;
+    // Servers without RFC 2389 or RFC 2640 refuse these; names then stay Latin-1.
+    if (cmd->m_type == Login && (line.startsWith(QLatin1String("FEAT")) || line.startsWith(QLatin1String("OPTS "))))
         return;
     failRunning(code, text);
 }

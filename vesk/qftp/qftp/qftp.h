@@ -81,6 +81,9 @@ public:
     // Time allowed from connecting until the server's greeting has arrived.
     void setConnectTimeout(int msecs);
     int connectTimeout() const;
+    // Time a running command may go without a byte on the control or data connection.
+    void setTransferTimeout(int msecs);
+    int transferTimeout() const;
 
 public slots:
     void abort();
