@@ -10,6 +10,8 @@
 namespace {
 
 const qint64 ReadChunk = 64 * 1024;
+// How long a second reply to an aborted transfer is awaited after a 2yz.
+const int AbortGrace = 500;
 
 }
 
@@ -141,6 +143,7 @@ void QFtpPI::abort()
     // 226 if the service command had completed; some servers send a 1yz first.
     if (transfer) {
         m_socket->write("ABOR\r\n");
+        m_abortFinalOwed = finalReplyOwed;
         enterAbort(AbortStarted);
     } else if (finalReplyOwed) {
         enterAbort(WaitForAbortToFinish);
@@ -345,8 +348,18 @@ bool QFtpPI::processReply()
         // Preliminary replies, and the aborted transfer's own failure, come before the reply to ABOR.
         if (kind == 1)
             return true;
-        if (m_abortState == AbortStarted && (code == 425 || code == 426 || code == 451))
+        if (m_abortState == AbortStarted && (code == 425 || code == 426 || code == 451)) {
+            m_abortFinalOwed = false;
             return true;
+        }
+        if (m_abortState == AbortStarted && m_abortFinalOwed && kind == 2) {
+            // Either the transfer had completed (the reply to ABOR follows) or this is
+            // the only reply to ABOR: a second reply is awaited briefly, not for ever.
+            m_abortFinalOwed = false;
+            m_abortState = WaitForAbortToFinish;
+            m_abortTimer.start(qMin(m_abortTimeout, AbortGrace));
+            return true;
+        }
         endAbort();
         return true;
     }

@@ -100,4 +100,5 @@ private:
     bool m_cleared = false;
     bool m_connecting = false;
     bool m_utf8 = false;
+    bool m_abortFinalOwed = false;
 };

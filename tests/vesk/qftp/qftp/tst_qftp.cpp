@@ -980,6 +980,9 @@ void TestQFtp::abortReplies_data()
     QTest::newRow("1yz then a single 2yz") << QByteArray("150 Closing\r\n226 Abort successful\r\n") << QFtp::Passive;
     QTest::newRow("1yz then a single 2yz, active")
         << QByteArray("150 Closing\r\n226 Abort successful\r\n") << QFtp::Active;
+    // vsftpd when the transfer had completed before ABOR arrived.
+    QTest::newRow("226 for the transfer, then 225")
+        << QByteArray("226 Transfer complete\r\n225 No transfer to ABOR\r\n") << QFtp::Passive;
     QTest::newRow("a single 225") << QByteArray("225 ABOR command successful\r\n") << QFtp::Passive;
     QTest::newRow("ABOR refused") << QByteArray("502 ABOR not implemented\r\n") << QFtp::Passive;
     QTest::newRow("no reply at all") << QByteArray() << QFtp::Passive;
