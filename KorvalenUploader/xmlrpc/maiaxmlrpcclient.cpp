@@ -105,9 +105,11 @@ QNetworkReply *MaiaXmlRpcClient::call(QString method, QVariantList args, QObject
         int badType = QMetaType::UnknownType;
         if (!MaiaXmlWriter::canWrite(arg, &badType)) {
             // Sending an empty value instead would let the call succeed with data the caller never meant.
-            const QString text = QStringLiteral("cannot marshal argument: type %1 (%2) has no XML-RPC form")
-                                     .arg(QString::fromLatin1(QMetaType::typeName(badType)))
-                                     .arg(badType);
+            const QString text =
+                QStringLiteral("cannot marshal argument: type %1 (%2) has no XML-RPC form")
+                    .arg(badType == QMetaType::UnknownType ? QStringLiteral("null")
+                                                           : QString::fromLatin1(QMetaType::typeName(badType)))
+                    .arg(badType);
             QTimer::singleShot(0, callObject,
                                [callObject, text] { callObject->deliverFault(MaiaFault::NotXmlRpc, text, nullptr); });
             return nullptr;

@@ -2,6 +2,7 @@
 
 #include "qftpcommand.h"
 #include "qftpdtp.h"
+#include "qftplogging.h"
 #include "qftppi.h"
 
 #include <QIODevice>
@@ -400,7 +401,7 @@ void QFtp::piFinished(const QString &)
 void QFtp::piError(int code, const QString &text)
 {
     if (m_pending.isEmpty()) {
-        qWarning("QFtpPrivate::_q_piError was called without pending command!");
+        qCWarning(lcFtp, "QFtpPrivate::_q_piError was called without pending command!");
         return;
     }
     const QFtpCommand *cmd = m_pending.first();
