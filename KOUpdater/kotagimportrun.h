@@ -62,7 +62,8 @@ private:
                    int fullRows, bool inserts);
 
     QSqlDatabase m_db;
-    const QString &m_dictionary;
+    // A copy: the caller's string may not outlive the run.
+    const QString m_dictionary;
     KOTagImportResult *m_result;
     qint64 m_progressInterval = 0;
     std::function<void(qint64)> m_progress;

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib vsftpd
   openssl curl
   xvfb xauth fonts-dejavu-core
 )

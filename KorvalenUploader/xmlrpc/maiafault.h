@@ -8,6 +8,11 @@ class MaiaFault : public QObject {
     Q_OBJECT
 
 public:
+    // Fault codes the library raises itself (XML-RPC interoperability fault codes).
+    static const int TransportError = -32300;
+    static const int NotXmlRpc = -32600;
+    static const int NotWellFormed = -32700;
+
     explicit MaiaFault(int faultCode = 0, QString faultString = QString(), QObject *parent = nullptr);
 
     int code() const { return m_code; }

@@ -1,6 +1,9 @@
 #include "maiaobject.h"
 
+#include "maiafault.h"
+#include "maialogging.h"
 #include "maiaresponsereader.h"
+#include "maiascalar.h"
 #include "maiaxmlwriter.h"
 
 #include <QDateTime>
@@ -10,8 +13,6 @@
 #include <QPointer>
 
 namespace {
-
-const QString DateTimeFormat = QStringLiteral("yyyyMMddThh:mm:ss");
 
 QDomElement textElement(QDomDocument &doc, const QString &tag, const QString &text)
 {
@@ -24,9 +25,14 @@ QDomElement textElement(QDomDocument &doc, const QString &tag, const QString &te
     return elem;
 }
 
-QDomElement buildValue(QDomDocument &doc, const QVariant &arg)
+QDomElement buildValue(QDomDocument &doc, const QVariant &original)
 {
     QDomElement value = doc.createElement(QStringLiteral("value"));
+    QVariant arg = original;
+    if (!MaiaXmlWriter::normalise(&arg)) {
+        qCDebug(lcMaia).nospace() << "Failed to marshal unknown variant type: " << original.userType();
+        return value;
+    }
     switch (arg.userType()) {
     case QMetaType::Bool:
         value.appendChild(
@@ -34,6 +40,9 @@ QDomElement buildValue(QDomDocument &doc, const QVariant &arg)
         break;
     case QMetaType::Int:
         value.appendChild(textElement(doc, QStringLiteral("int"), QString::number(arg.toInt(), 10)));
+        break;
+    case QMetaType::LongLong:
+        value.appendChild(textElement(doc, QStringLiteral("i8"), QString::number(arg.toLongLong(), 10)));
         break;
     case QMetaType::Double:
         value.appendChild(textElement(doc, QStringLiteral("double"), MaiaXmlWriter::formatDouble(arg.toDouble())));
@@ -47,7 +56,7 @@ QDomElement buildValue(QDomDocument &doc, const QVariant &arg)
         // The tag as the published XML-RPC protocol writes it; readers that
         // compare tags exactly (Python's) would take anything else as text.
         value.appendChild(
-            textElement(doc, QStringLiteral("dateTime.iso8601"), arg.toDateTime().toString(DateTimeFormat)));
+            textElement(doc, QStringLiteral("dateTime.iso8601"), MaiaScalar::writeDateTime(arg.toDateTime())));
         break;
     case QMetaType::QVariantList: {
         QDomElement array = doc.createElement(QStringLiteral("array"));
@@ -71,7 +80,7 @@ QDomElement buildValue(QDomDocument &doc, const QVariant &arg)
         value.appendChild(strct);
         break;
     }
-    default: qDebug().nospace() << "Failed to marshal unknown variant type: " << arg.userType(); break;
+    default: break;
     }
     return value;
 }
@@ -102,24 +111,27 @@ QVariant MaiaObject::fromXml(const QDomElement &elem)
     const QString type = typeElem.tagName().toLower();
     if (type == QLatin1String("string"))
         return typeElem.text();
-    if (type == QLatin1String("i4") || type == QLatin1String("int")) {
-        bool ok = false;
-        const int v = typeElem.text().toInt(&ok, 10);
-        return ok ? v : 0;
+    QVariant scalar;
+    bool known = true;
+    bool ok = false;
+    if (type == QLatin1String("i4") || type == QLatin1String("int") || type == QLatin1String("i8"))
+        ok = MaiaScalar::readInteger(typeElem.text(), type == QLatin1String("i8"), &scalar);
+    else if (type == QLatin1String("double"))
+        ok = MaiaScalar::readDouble(typeElem.text(), &scalar);
+    else if (type == QLatin1String("boolean"))
+        ok = MaiaScalar::readBoolean(typeElem.text(), &scalar);
+    else if (type == QLatin1String("base64"))
+        ok = MaiaScalar::readBase64(typeElem.text(), &scalar);
+    else
+        known = false;
+    if (known) {
+        // No value is made up for text that is not one of its type.
+        if (!ok)
+            qCDebug(lcMaia).nospace().noquote() << "Invalid " << type << " value: " << typeElem.text().left(64);
+        return scalar;
     }
-    if (type == QLatin1String("double")) {
-        bool ok = false;
-        const double v = typeElem.text().toDouble(&ok);
-        return ok ? v : 0.0;
-    }
-    if (type == QLatin1String("boolean")) {
-        const QString text = typeElem.text();
-        return text.toLower() == QLatin1String("true") || text == QLatin1String("1");
-    }
-    if (type == QLatin1String("base64"))
-        return QByteArray::fromBase64(typeElem.text().toLatin1());
     if (type == QLatin1String("datetime") || type == QLatin1String("datetime.iso8601"))
-        return QDateTime::fromString(typeElem.text(), DateTimeFormat);
+        return MaiaScalar::readDateTime(typeElem.text());
     if (type == QLatin1String("nil"))
         return QVariant();
     if (type == QLatin1String("array")) {
@@ -139,7 +151,7 @@ QVariant MaiaObject::fromXml(const QDomElement &elem)
         }
         return map;
     }
-    qDebug().nospace().noquote() << "Cannot demarshal unknown type " << type;
+    qCDebug(lcMaia).nospace().noquote() << "Cannot demarshal unknown type " << type;
     return QVariant();
 }
 
@@ -157,33 +169,48 @@ void MaiaObject::parseResponse(QString response, QNetworkReply *reply)
 {
     // A receiver may destroy our parent, and with it this object.
     QPointer<MaiaObject> self(this);
-    {
-        MaiaResponseReader reader(response);
-        const MaiaResponseReader::Outcome outcome = reader.read();
-        response.clear();
-        switch (outcome) {
-        case MaiaResponseReader::Response: {
-            QVariant value = reader.value();
-            emit aresponse(value, reply);
-            break;
-        }
-        case MaiaResponseReader::Fault: {
-            const QVariantMap fault = reader.value().toMap();
-            emit this->fault(fault.value(QStringLiteral("faultCode")).toInt(),
-                             fault.value(QStringLiteral("faultString")).toString(), reply);
-            break;
-        }
-        case MaiaResponseReader::NotWellFormed:
-            emit fault(-32700,
-                       QStringLiteral("parse error: response not well formed at line %1: %2")
-                           .arg(reader.errorLine())
-                           .arg(reader.errorText()),
-                       reply);
-            break;
-        case MaiaResponseReader::NotXmlRpc:
-            emit fault(-32600, QStringLiteral("parse error: invalid xml-rpc. not conforming to spec."), reply);
-            break;
-        }
+    MaiaResponseReader reader(response);
+    const MaiaResponseReader::Outcome outcome = reader.read();
+    response.clear();
+    switch (outcome) {
+    case MaiaResponseReader::Response: {
+        QVariant value = reader.value();
+        emit aresponse(value, reply);
+        break;
     }
-    delete self.data();
+    case MaiaResponseReader::Fault: {
+        const QVariantMap fault = reader.value().toMap();
+        emit this->fault(fault.value(QStringLiteral("faultCode")).toInt(),
+                         fault.value(QStringLiteral("faultString")).toString(), reply);
+        break;
+    }
+    case MaiaResponseReader::NotWellFormed:
+        emit fault(MaiaFault::NotWellFormed,
+                   QStringLiteral("parse error: response not well formed at line %1: %2")
+                       .arg(reader.errorLine())
+                       .arg(reader.errorText()),
+                   reply);
+        break;
+    case MaiaResponseReader::InvalidValue:
+        emit fault(
+            MaiaFault::NotWellFormed,
+            QStringLiteral("parse error: invalid value at line %1: %2").arg(reader.errorLine()).arg(reader.errorText()),
+            reply);
+        break;
+    case MaiaResponseReader::NotXmlRpc:
+        emit fault(MaiaFault::NotXmlRpc, QStringLiteral("parse error: invalid xml-rpc. not conforming to spec."),
+                   reply);
+        break;
+    }
+    // Deferred: this runs inside the caller's call chain, and a receiver may still be on the stack.
+    if (self)
+        deleteLater();
+}
+
+void MaiaObject::deliverFault(int code, const QString &text, QNetworkReply *reply)
+{
+    QPointer<MaiaObject> self(this);
+    emit fault(code, text, reply);
+    if (self)
+        deleteLater();
 }

@@ -26,4 +26,7 @@ signals:
 
 public slots:
     void parseResponse(QString response, QNetworkReply *reply);
+    // Reports a failure found before any response could be read; like
+    // parseResponse it emits once and then deletes this object later.
+    void deliverFault(int code, const QString &text, QNetworkReply *reply);
 };

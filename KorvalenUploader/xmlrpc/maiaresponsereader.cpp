@@ -1,8 +1,13 @@
 #include "maiaresponsereader.h"
 
+#include "maialogging.h"
+#include "maiascalar.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QDebug>
+#include <QRegularExpression>
+#include <QTextCodec>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -25,7 +30,36 @@ MaiaResponseReader::MaiaResponseReader(const QString &text)
     : m_reader(text)
     , m_errorLine(0)
     , m_failed(false)
+    , m_invalidValue(false)
 {
+}
+
+bool MaiaResponseReader::decode(const QByteArray &body, QString *text, QString *error)
+{
+    QTextCodec *codec = nullptr;
+    if (body.startsWith("\xFF\xFE") || body.startsWith(QByteArray("<\0?\0", 4))) {
+        codec = QTextCodec::codecForName("UTF-16LE");
+    } else if (body.startsWith("\xFE\xFF") || body.startsWith(QByteArray("\0<\0?", 4))) {
+        codec = QTextCodec::codecForName("UTF-16BE");
+    } else {
+        // The declaration is ASCII in every encoding that is not UTF-16.
+        static const QRegularExpression declaration(
+            QStringLiteral("^(?:\\xEF\\xBB\\xBF)?<\\?xml[^>]*?\\sencoding\\s*=\\s*[\"']([A-Za-z0-9._-]+)[\"']"));
+        const QRegularExpressionMatch m = declaration.match(QString::fromLatin1(body.left(256)));
+        const QByteArray name = m.hasMatch() ? m.captured(1).toLatin1() : QByteArray("UTF-8");
+        codec = QTextCodec::codecForName(name);
+        if (!codec) {
+            *error = QStringLiteral("unknown encoding %1").arg(QString::fromLatin1(name));
+            return false;
+        }
+    }
+    if (codec->mibEnum() == 106) {
+        *text = QString::fromUtf8(body);
+    } else {
+        // A byte order mark is kept as U+FEFF, which the tokenizer skips.
+        *text = codec->toUnicode(body);
+    }
+    return true;
 }
 
 MaiaResponseReader::Outcome MaiaResponseReader::read()
@@ -50,7 +84,7 @@ MaiaResponseReader::Outcome MaiaResponseReader::read()
         }
     }
     if (!finish())
-        return NotWellFormed;
+        return m_invalidValue ? InvalidValue : NotWellFormed;
     return outcome;
 }
 
@@ -157,24 +191,18 @@ QVariant MaiaResponseReader::readTyped(int depth)
     const QStringRef tag = m_reader.name();
     if (isTag(tag, QLatin1String("string")))
         return elementText();
-    if (isTag(tag, QLatin1String("int")) || isTag(tag, QLatin1String("i4"))) {
-        bool ok = false;
-        const int v = elementText().toInt(&ok, 10);
-        return ok ? v : 0;
-    }
-    if (isTag(tag, QLatin1String("double"))) {
-        bool ok = false;
-        const double v = elementText().toDouble(&ok);
-        return ok ? v : 0.0;
-    }
-    if (isTag(tag, QLatin1String("boolean"))) {
-        const QString text = elementText();
-        return text.toLower() == QLatin1String("true") || text == QLatin1String("1");
-    }
+    const bool wide = isTag(tag, QLatin1String("i8"));
+    if (wide || isTag(tag, QLatin1String("int")) || isTag(tag, QLatin1String("i4")))
+        return readScalar(QStringLiteral("int"),
+                          [wide](const QString &t, QVariant *v) { return MaiaScalar::readInteger(t, wide, v); });
+    if (isTag(tag, QLatin1String("double")))
+        return readScalar(QStringLiteral("double"), MaiaScalar::readDouble);
+    if (isTag(tag, QLatin1String("boolean")))
+        return readScalar(QStringLiteral("boolean"), MaiaScalar::readBoolean);
     if (isTag(tag, QLatin1String("base64")))
-        return QByteArray::fromBase64(elementText().toLatin1());
+        return readScalar(QStringLiteral("base64"), MaiaScalar::readBase64);
     if (isTag(tag, QLatin1String("datetime")) || isTag(tag, QLatin1String("datetime.iso8601")))
-        return QDateTime::fromString(elementText(), QStringLiteral("yyyyMMddThh:mm:ss"));
+        return MaiaScalar::readDateTime(elementText());
     if (isTag(tag, QLatin1String("array")))
         return readArray(depth);
     if (isTag(tag, QLatin1String("struct")))
@@ -182,7 +210,7 @@ QVariant MaiaResponseReader::readTyped(int depth)
     const QString lower = tag.toString().toLower();
     skipElement();
     if (lower != QLatin1String("nil"))
-        qDebug().nospace().noquote() << "Cannot demarshal unknown type " << lower;
+        qCDebug(lcMaia).nospace().noquote() << "Cannot demarshal unknown type " << lower;
     return QVariant();
 }
 
@@ -223,6 +251,21 @@ QVariant MaiaResponseReader::readStruct(int depth)
         map.insert(key, value);
     }
     return map;
+}
+
+QVariant MaiaResponseReader::readScalar(const QString &type,
+                                        const std::function<bool(const QString &, QVariant *)> &read)
+{
+    const QString text = elementText();
+    QVariant value;
+    if (read(text, &value))
+        return value;
+    // A made-up 0 or false would pass for what the server sent.
+    if (!m_reader.hasError()) {
+        m_invalidValue = true;
+        m_reader.raiseError(QStringLiteral("not a valid %1: \"%2\"").arg(type, text.left(64)));
+    }
+    return QVariant();
 }
 
 void MaiaResponseReader::fail(const QString &text)

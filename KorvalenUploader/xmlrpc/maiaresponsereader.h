@@ -5,17 +5,24 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 // Reads an XML-RPC response document in one streaming pass, with the same
 // conversions as MaiaObject::fromXml. It refuses document type declarations
 // before anything is expanded and bounds the nesting of values, so a broken
 // or hostile server cannot exhaust memory or the stack.
 class MaiaResponseReader {
 public:
-    enum Outcome { Response, Fault, NotWellFormed, NotXmlRpc };
+    // InvalidValue: well-formed, but a scalar's text is not a value of its type.
+    enum Outcome { Response, Fault, NotWellFormed, NotXmlRpc, InvalidValue };
 
     static const int MaxValueDepth = 256;
 
     explicit MaiaResponseReader(const QString &text);
+
+    // Decodes a response body by its XML declaration's encoding (UTF-8 when
+    // there is none; UTF-16 by its byte order mark or its first bytes).
+    static bool decode(const QByteArray &body, QString *text, QString *error);
 
     Outcome read();
 
@@ -31,6 +38,7 @@ private:
     QVariant readTyped(int depth);
     QVariant readArray(int depth);
     QVariant readStruct(int depth);
+    QVariant readScalar(const QString &type, const std::function<bool(const QString &, QVariant *)> &read);
     void fail(const QString &text);
     bool finish();
 
@@ -39,4 +47,5 @@ private:
     qint64 m_errorLine;
     QString m_errorText;
     bool m_failed;
+    bool m_invalidValue;
 };

@@ -2,6 +2,8 @@
 
 #include "maiafault.h"
 #include "maiaobject.h"
+#include "maiaresponsereader.h"
+#include "maiaxmlwriter.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -99,6 +101,21 @@ QNetworkReply *MaiaXmlRpcClient::call(QString method, QVariantList args, QObject
     if (faultObject && faultSlot)
         connect(callObject, SIGNAL(fault(int, const QString &, QNetworkReply *)), faultObject, faultSlot);
 
+    for (const QVariant &arg : args) {
+        int badType = QMetaType::UnknownType;
+        if (!MaiaXmlWriter::canWrite(arg, &badType)) {
+            // Sending an empty value instead would let the call succeed with data the caller never meant.
+            const QString text =
+                QStringLiteral("cannot marshal argument: type %1 (%2) has no XML-RPC form")
+                    .arg(badType == QMetaType::UnknownType ? QStringLiteral("null")
+                                                           : QString::fromLatin1(QMetaType::typeName(badType)))
+                    .arg(badType);
+            QTimer::singleShot(0, callObject,
+                               [callObject, text] { callObject->deliverFault(MaiaFault::NotXmlRpc, text, nullptr); });
+            return nullptr;
+        }
+    }
+
     const QByteArray body = MaiaObject::prepareCall(method, args).toUtf8();
     QNetworkReply *reply = m_manager->post(m_request, body);
     m_callmap.insert(reply, callObject);
@@ -162,21 +179,41 @@ void MaiaXmlRpcClient::replyFinished(QNetworkReply *reply)
     QByteArray body = m_bodies.take(reply);
 
     QString response;
+    int faultCode = 0;
+    QString faultText;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (!abortReason.isEmpty()) {
-        response = MaiaFault(-32300, abortReason).toString();
+        faultCode = MaiaFault::TransportError;
+        faultText = abortReason;
     } else if (reply->error() != QNetworkReply::NoError) {
-        response = MaiaFault(-32300, reply->errorString()).toString();
+        faultCode = MaiaFault::TransportError;
+        faultText = reply->errorString();
+    } else if (status >= 300 && status < 400) {
+        // Redirects are not followed: a call's body must not be re-sent to a place the caller did not name.
+        faultCode = MaiaFault::TransportError;
+        faultText = QStringLiteral("HTTP status %1 %2: redirect to %3 not followed")
+                        .arg(status)
+                        .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString(),
+                             reply->header(QNetworkRequest::LocationHeader).toUrl().toString());
     } else {
         body += reply->readAll();
-        response = QString::fromUtf8(body);
+        QString error;
+        if (!MaiaResponseReader::decode(body, &response, &error)) {
+            faultCode = MaiaFault::NotWellFormed;
+            faultText = QStringLiteral("parse error: %1").arg(error);
+        }
     }
     body.clear();
+    body.squeeze();
 
     // Scheduled before delivery: a receiver may destroy this client.
     reply->deleteLater();
     QPointer<MaiaXmlRpcClient> self(this);
     ++m_delivering;
-    callObject->parseResponse(response, reply);
+    if (faultCode != 0)
+        callObject->deliverFault(faultCode, faultText, reply);
+    else
+        callObject->parseResponse(std::move(response), reply);
     if (self)
         --m_delivering;
 }

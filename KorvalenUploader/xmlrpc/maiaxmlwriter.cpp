@@ -1,8 +1,14 @@
 #include "maiaxmlwriter.h"
 
+#include "maialogging.h"
+#include "maiascalar.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QLocale>
+#include <QStringList>
+
+#include <limits>
 
 #include <algorithm>
 #include <cmath>
@@ -97,6 +103,89 @@ QString MaiaXmlWriter::dropInvalidChars(const QString &text)
     return out;
 }
 
+bool MaiaXmlWriter::normalise(QVariant *value)
+{
+    switch (value->userType()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::Double:
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::QDateTime:
+    case QMetaType::QVariantList:
+    case QMetaType::QVariantMap: return true;
+    case QMetaType::LongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar: {
+        const qlonglong v = value->toLongLong();
+        *value = v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max() ? QVariant(int(v))
+                                                                                              : QVariant(v);
+        return true;
+    }
+    case QMetaType::ULongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::UShort:
+    case QMetaType::UChar: {
+        const qulonglong v = value->toULongLong();
+        if (v > qulonglong(std::numeric_limits<qlonglong>::max()))
+            return false;
+        *value = v <= qulonglong(std::numeric_limits<int>::max()) ? QVariant(int(v)) : QVariant(qlonglong(v));
+        return true;
+    }
+    case QMetaType::Float: *value = double(value->toFloat()); return true;
+    case QMetaType::QChar: *value = QString(value->toChar()); return true;
+    case QMetaType::QDate: {
+        const QDate date = value->toDate();
+        *value = QDateTime(date, QTime(0, 0));
+        return date.isValid();
+    }
+    case QMetaType::QStringList: {
+        QVariantList list;
+        const QStringList strings = value->toStringList();
+        for (const QString &s : strings)
+            list.append(s);
+        *value = list;
+        return true;
+    }
+    case QMetaType::QVariantHash: {
+        // A struct's member order carries no meaning; sorted keys keep the text stable.
+        QVariantMap map;
+        const QVariantHash hash = value->toHash();
+        for (auto it = hash.constBegin(); it != hash.constEnd(); ++it)
+            map.insert(it.key(), it.value());
+        *value = map;
+        return true;
+    }
+    default: return false;
+    }
+}
+
+bool MaiaXmlWriter::canWrite(const QVariant &value, int *badType)
+{
+    QVariant v = value;
+    if (!normalise(&v)) {
+        *badType = value.userType();
+        return false;
+    }
+    if (v.userType() == QMetaType::QVariantList) {
+        const QVariantList list = v.toList();
+        for (const QVariant &item : list) {
+            if (!canWrite(item, badType))
+                return false;
+        }
+    } else if (v.userType() == QMetaType::QVariantMap) {
+        const QVariantMap map = v.toMap();
+        for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
+            if (!canWrite(it.value(), badType))
+                return false;
+        }
+    }
+    return true;
+}
+
 void MaiaXmlWriter::writeDeclaration()
 {
     m_out += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
@@ -121,24 +210,16 @@ void MaiaXmlWriter::writeScalar(const char *tag, const QString &text, int level)
     m_out += QLatin1String(">\n");
 }
 
-void MaiaXmlWriter::writeValue(const QVariant &value, int level)
+void MaiaXmlWriter::writeValue(const QVariant &original, int level)
 {
-    const int type = value.userType();
-    switch (type) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::Double:
-    case QMetaType::QString:
-    case QMetaType::QByteArray:
-    case QMetaType::QDateTime:
-    case QMetaType::QVariantList:
-    case QMetaType::QVariantMap: break;
-    default:
-        qDebug().nospace() << "Failed to marshal unknown variant type: " << type;
+    QVariant value = original;
+    if (!normalise(&value)) {
+        qCDebug(lcMaia).nospace() << "Failed to marshal unknown variant type: " << original.userType();
         indent(level);
         m_out += QLatin1String("<value/>\n");
         return;
     }
+    const int type = value.userType();
 
     indent(level);
     m_out += QLatin1String("<value>\n");
@@ -148,13 +229,14 @@ void MaiaXmlWriter::writeValue(const QVariant &value, int level)
         writeScalar("boolean", value.toBool() ? QStringLiteral("1") : QStringLiteral("0"), inner);
         break;
     case QMetaType::Int: writeScalar("int", QString::number(value.toInt(), 10), inner); break;
+    case QMetaType::LongLong: writeScalar("i8", QString::number(value.toLongLong(), 10), inner); break;
     case QMetaType::Double: writeScalar("double", formatDouble(value.toDouble()), inner); break;
     case QMetaType::QString: writeScalar("string", value.toString(), inner); break;
     case QMetaType::QByteArray:
         writeScalar("base64", QString::fromLatin1(value.toByteArray().toBase64()), inner);
         break;
     case QMetaType::QDateTime:
-        writeScalar("dateTime.iso8601", value.toDateTime().toString(QStringLiteral("yyyyMMddThh:mm:ss")), inner);
+        writeScalar("dateTime.iso8601", MaiaScalar::writeDateTime(value.toDateTime()), inner);
         break;
     case QMetaType::QVariantList: {
         const QVariantList list = value.toList();

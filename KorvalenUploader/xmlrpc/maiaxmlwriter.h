@@ -17,6 +17,14 @@ public:
     // The characters XML 1.0 can carry; valid surrogate pairs are kept.
     static QString dropInvalidChars(const QString &text);
 
+    // Brings a value to one of the types written directly (bool, int, qlonglong,
+    // double, QString, QByteArray, QDateTime, QVariantList, QVariantMap); false
+    // when it has no XML-RPC form.
+    static bool normalise(QVariant *value);
+    // True when the value and everything it holds have an XML-RPC form; else
+    // *badType is the first type that has none.
+    static bool canWrite(const QVariant &value, int *badType);
+
 private:
     void writeDeclaration();
     void indent(int level);

@@ -27,8 +27,8 @@ int usage(const QString &problem)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // JSON null is sent as an empty value; the library's note about it is noise here.
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    // The library's debug notes are noise here; other messages of the process stay.
+    QLoggingCategory::setFilterRules(QStringLiteral("vesk.xmlrpc.debug=false"));
     QStringList words = app.arguments().mid(1);
     if (words.contains(QStringLiteral("-h")) || words.contains(QStringLiteral("--help"))) {
         std::fputs(Usage, stdout);

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QSslSocket>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QTimer>
 #include <QtTest>
 
@@ -43,6 +44,9 @@ private slots:
     void httpOutcomes_data();
     void httpOutcomes();
     void refusedConnection();
+    void declaredEncoding_data();
+    void declaredEncoding();
+    void argumentWithoutXmlRpcForm();
     void replyNotInCallMapIsIgnored();
     void setUrl_data();
     void setUrl();
@@ -167,6 +171,10 @@ void TestMaiaXmlRpcClient::httpOutcomes_data()
     QTest::newRow("html-500") << 500 << QByteArray("<html><body>Broken</body></html>") << -32300 << "";
     QTest::newRow("fault-body-500") << 500 << MaiaFault(7, "x").toString().toUtf8() << -32300 << "";
     QTest::newRow("connection-dropped") << 0 << QByteArray() << -32300 << "";
+    // Not followed: a redirect's body is usually an HTML page that would read as a parse error.
+    QTest::newRow("redirect-301") << 301 << QByteArray("<html><body>Moved</body></html>") << -32300
+                                  << "HTTP status 301";
+    QTest::newRow("redirect-307-xml-body") << 307 << responseDocument(1) << -32300 << "HTTP status 307";
 }
 
 void TestMaiaXmlRpcClient::httpOutcomes()
@@ -199,6 +207,72 @@ void TestMaiaXmlRpcClient::httpOutcomes()
     QCOMPARE(outcome.code, code);
     QVERIFY2(outcome.text.startsWith(textStart), qPrintable(outcome.text));
     QVERIFY2(!outcome.text.isEmpty(), "a fault always has a text");
+}
+
+void TestMaiaXmlRpcClient::declaredEncoding_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("text"); // empty: a parse fault
+
+    const QString text = QString::fromUtf8("Grüße €");
+    const QString document = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n<methodResponse><params><param>"
+                                            "<value><string>%2</string></value></param></params></methodResponse>");
+    QTest::newRow("utf-8-declared") << document.arg("UTF-8", text).toUtf8() << text;
+    QTest::newRow("no-declaration-is-utf-8")
+        << QString("<methodResponse><params><param><value>%1</value></param></params></methodResponse>")
+               .arg(text)
+               .toUtf8()
+        << text;
+    QTest::newRow("iso-8859-1")
+        << QTextCodec::codecForName("ISO-8859-1")->fromUnicode(document.arg("ISO-8859-1", "Grüße"))
+        << QString::fromUtf8("Grüße");
+    QTest::newRow("windows-1252-single-quotes")
+        << QTextCodec::codecForName("windows-1252")->fromUnicode(document.arg("windows-1252", text).replace('"', '\''))
+        << text;
+    // QTextCodec writes a byte order mark first.
+    QTest::newRow("utf-16-with-bom") << QTextCodec::codecForName("UTF-16")->fromUnicode(document.arg("UTF-16", text))
+                                     << text;
+    QTest::newRow("utf-16le-without-bom")
+        << QTextCodec::codecForName("UTF-16LE")->fromUnicode(document.arg("UTF-16", text)) << text;
+    QTest::newRow("unknown-encoding") << document.arg("x-no-such-thing", "a").toUtf8() << QString();
+}
+
+void TestMaiaXmlRpcClient::declaredEncoding()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, text);
+
+    LoopbackHttpServer server;
+    QVERIFY(server.listenLoopback());
+    server.setHandler([body](LoopbackHttpServer *s, int i) { s->respond(i, 200, body); });
+    MaiaXmlRpcClient client(QUrl(server.baseUrl()));
+    CallRecorder recorder;
+    callWith(client, recorder, "m");
+    QTRY_COMPARE(recorder.count(), 1);
+    if (text.isEmpty()) {
+        QVERIFY(recorder.last().isFault);
+        QCOMPARE(recorder.last().code, -32700);
+        QCOMPARE(recorder.last().text, QStringLiteral("parse error: unknown encoding x-no-such-thing"));
+        return;
+    }
+    QVERIFY2(!recorder.last().isFault, qPrintable(recorder.last().text));
+    QCOMPARE(recorder.last().value, QVariant(text));
+}
+
+void TestMaiaXmlRpcClient::argumentWithoutXmlRpcForm()
+{
+    LoopbackHttpServer server;
+    QVERIFY(server.listenLoopback());
+    MaiaXmlRpcClient client(QUrl(server.baseUrl()));
+    CallRecorder recorder;
+    // Nested, so that the check cannot stop at the top level.
+    QCOMPARE(callWith(client, recorder, "m", {1, QVariantMap {{"where", QUrl("http://x/")}}}), nullptr);
+    QCOMPARE(recorder.count(), 0);
+    QTRY_COMPARE(recorder.count(), 1);
+    QVERIFY(recorder.last().isFault);
+    QCOMPARE(recorder.last().code, -32600);
+    QCOMPARE(recorder.last().text, QStringLiteral("cannot marshal argument: type QUrl (17) has no XML-RPC form"));
+    QVERIFY(server.requests().isEmpty());
 }
 
 void TestMaiaXmlRpcClient::refusedConnection()

@@ -2,6 +2,7 @@
 
 #include "qftpcommand.h"
 #include "qftpdtp.h"
+#include "qftplogging.h"
 #include "qftppi.h"
 
 #include <QIODevice>
@@ -27,13 +28,17 @@ QString failurePrefix(QFtp::Command type)
 
 // A name carrying CR or LF would end the line early and smuggle in a command of
 // the server's choosing (RFC 959 lines end with CRLF); NUL cuts names short.
-bool hasLineBreak(const QStringList &lines)
+// Without UTF-8 a character beyond Latin-1 would be sent as "?" and could name
+// another file.
+bool hasInvalidChar(const QStringList &lines, bool utf8)
 {
     for (const QString &line : lines) {
         const int end = line.endsWith(QLatin1String("\r\n")) ? line.size() - 2 : line.size();
         for (int i = 0; i < end; ++i) {
             const QChar c = line.at(i);
             if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0)
+                return true;
+            if (!utf8 && c.unicode() > 0xff)
                 return true;
         }
     }
@@ -70,7 +75,7 @@ QFtp::~QFtp()
 
 int QFtp::addCommand(QFtpCommand *cmd)
 {
-    m_pending.append(cmd);
+    m_pending.emplace_back(cmd);
     if (m_pending.size() == 1)
         QTimer::singleShot(0, this, &QFtp::startNextCommand);
     return cmd->m_id;
@@ -110,9 +115,11 @@ int QFtp::login(const QString &user, const QString &password)
     if (!m_proxyHost.isEmpty())
         name += QLatin1Char('@') + m_host;
     const QString pass = password.isNull() ? QStringLiteral("anonymous@") : password;
+    // FEAT tells whether the server takes UTF-8 names (RFC 2389, RFC 2640).
     return addCommand(new QFtpCommand(Login,
                                       QStringList() << QStringLiteral("USER ") + name + QStringLiteral("\r\n")
-                                                    << QStringLiteral("PASS ") + pass + QStringLiteral("\r\n")));
+                                                    << QStringLiteral("PASS ") + pass + QStringLiteral("\r\n")
+                                                    << QStringLiteral("FEAT\r\n")));
 }
 
 int QFtp::close()
@@ -207,6 +214,16 @@ int QFtp::connectTimeout() const
     return m_pi->connectTimeout();
 }
 
+void QFtp::setTransferTimeout(int msecs)
+{
+    m_pi->setTransferTimeout(qMax(1, msecs));
+}
+
+int QFtp::transferTimeout() const
+{
+    return m_pi->transferTimeout();
+}
+
 qint64 QFtp::bytesAvailable() const
 {
     return m_pi->dtp()->bytesAvailable();
@@ -224,17 +241,17 @@ QByteArray QFtp::readAll()
 
 int QFtp::currentId() const
 {
-    return m_pending.isEmpty() ? 0 : m_pending.first()->m_id;
+    return m_pending.empty() ? 0 : m_pending.front()->m_id;
 }
 
 QIODevice *QFtp::currentDevice() const
 {
-    return m_pending.isEmpty() ? nullptr : m_pending.first()->m_device.data();
+    return m_pending.empty() ? nullptr : m_pending.front()->m_device.data();
 }
 
 QFtp::Command QFtp::currentCommand() const
 {
-    return m_pending.isEmpty() ? None : m_pending.first()->m_type;
+    return m_pending.empty() ? None : m_pending.front()->m_type;
 }
 
 bool QFtp::hasPendingCommands() const
@@ -245,25 +262,24 @@ bool QFtp::hasPendingCommands() const
 void QFtp::clearPendingCommands()
 {
     while (m_pending.size() > 1)
-        delete m_pending.takeLast();
+        m_pending.pop_back();
 }
 
 void QFtp::dropAll()
 {
-    for (QFtpCommand *cmd : qAsConst(m_pending)) {
+    for (const auto &cmd : m_pending) {
         if (cmd->m_openedDevice && cmd->m_device)
             cmd->m_device->close();
     }
-    qDeleteAll(m_pending);
     m_pending.clear();
     m_runningId = 0;
 }
 
 void QFtp::startNextCommand()
 {
-    if (m_pending.isEmpty())
+    if (m_pending.empty())
         return;
-    QFtpCommand *cmd = m_pending.first();
+    QFtpCommand *cmd = m_pending.front().get();
     const int id = cmd->m_id;
     if (m_runningId == id)
         return;
@@ -272,9 +288,9 @@ void QFtp::startNextCommand()
     m_errorString = QStringLiteral("Unknown error");
     emit commandStarted(id);
     // A slot may have aborted it.
-    if (m_runningId != id || m_pending.isEmpty() || m_pending.first() != cmd)
+    if (m_runningId != id || m_pending.empty() || m_pending.front().get() != cmd)
         return;
-    if (hasLineBreak(cmd->m_lines)) {
+    if (hasInvalidChar(cmd->m_lines, m_pi->isUtf8())) {
         failRunning(UnknownError, QStringLiteral("Invalid character in name"));
         return;
     }
@@ -358,9 +374,10 @@ void QFtp::finishLater(int id)
 void QFtp::piFinished(const QString &)
 {
     // A late report for a command that already ended is not ours to pass on.
-    if (m_pending.isEmpty() || m_runningId != m_pending.first()->m_id)
+    if (m_pending.empty() || m_runningId != m_pending.front()->m_id)
         return;
-    QFtpCommand *cmd = m_pending.takeFirst();
+    std::unique_ptr<QFtpCommand> cmd = std::move(m_pending.front());
+    m_pending.pop_front();
     const int id = cmd->m_id;
     m_runningId = 0;
     if (cmd->m_type == Close) {
@@ -369,13 +386,13 @@ void QFtp::piFinished(const QString &)
     }
     if (cmd->m_openedDevice && cmd->m_device)
         cmd->m_device->close();
-    delete cmd;
+    cmd.reset();
     const quint64 failures = m_failures;
     emit commandFinished(id, false);
     // A slot that aborted has ended the queue and reported done already.
     if (m_failures != failures)
         return;
-    if (m_pending.isEmpty())
+    if (m_pending.empty())
         emit done(false);
     else
         startNextCommand();
@@ -383,11 +400,11 @@ void QFtp::piFinished(const QString &)
 
 void QFtp::piError(int code, const QString &text)
 {
-    if (m_pending.isEmpty()) {
-        qWarning("QFtpPrivate::_q_piError was called without pending command!");
+    if (m_pending.empty()) {
+        qCWarning(lcFtp, "QFtpPrivate::_q_piError was called without pending command!");
         return;
     }
-    const QFtpCommand *cmd = m_pending.first();
+    const QFtpCommand *cmd = m_pending.front().get();
     const QString line = m_pi->currentCommand();
     if (cmd->m_type == Get && line.startsWith(QLatin1String("SIZE "))) {
         m_pi->dtp()->setBytesTotal(-1);
@@ -395,14 +412,17 @@ void QFtp::piError(int code, const QString &text)
     }
     if (cmd->m_type == Put && line.startsWith(QLatin1String("ALLO ")))
         return;
+    // Servers without RFC 2389 or RFC 2640 refuse these; names then stay Latin-1.
+    if (cmd->m_type == Login && (line.startsWith(QLatin1String("FEAT")) || line.startsWith(QLatin1String("OPTS "))))
+        return;
     failRunning(code, text);
 }
 
 void QFtp::failRunning(int code, const QString &text)
 {
-    if (m_pending.isEmpty())
+    if (m_pending.empty())
         return;
-    const QFtpCommand *cmd = m_pending.first();
+    const QFtpCommand *cmd = m_pending.front().get();
     const int id = cmd->m_id;
     ++m_failures;
     m_error = Error(code);
@@ -420,9 +440,9 @@ void QFtp::failRunning(int code, const QString &text)
 
 void QFtp::abort()
 {
-    if (m_pending.isEmpty())
+    if (m_pending.empty())
         return;
-    const QFtpCommand *cmd = m_pending.first();
+    const QFtpCommand *cmd = m_pending.front().get();
     if (m_runningId == cmd->m_id) {
         if (cmd->m_type == ConnectToHost || cmd->m_type == Close)
             m_pi->closeConnection();

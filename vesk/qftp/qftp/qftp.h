@@ -4,6 +4,9 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
+#include <memory>
+
 #include "qurlinfo.h"
 
 class QFtpCommand;
@@ -81,6 +84,9 @@ public:
     // Time allowed from connecting until the server's greeting has arrived.
     void setConnectTimeout(int msecs);
     int connectTimeout() const;
+    // Time a running command may go without a byte on the control or data connection.
+    void setTransferTimeout(int msecs);
+    int transferTimeout() const;
 
 public slots:
     void abort();
@@ -110,7 +116,8 @@ private:
     void dropAll();
 
     QFtpPI *m_pi;
-    QList<QFtpCommand *> m_pending;
+    // The queue owns its commands; the first is the running one.
+    std::deque<std::unique_ptr<QFtpCommand>> m_pending;
     int m_runningId = 0;
     State m_state = Unconnected;
     Error m_error = NoError;

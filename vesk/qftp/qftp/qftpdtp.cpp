@@ -50,10 +50,12 @@ QDateTime parseUnixDate(const QString &text)
     return QDateTime();
 }
 
+// The name starts after the one space that follows the date, so names that
+// begin with spaces keep them.
 bool parseUnixLine(const QString &line, const QString &userName, QUrlInfo *info)
 {
     static const QRegularExpression unixLine(QStringLiteral(
-        "^([\\-dl])([a-zA-Z\\-]{9,9})\\s+\\d+\\s+(\\S*)\\s+(\\S*)\\s+(\\d+)\\s+(\\S+\\s+\\S+\\s+\\S+)\\s+(\\S.*)"));
+        "^([\\-dl])([a-zA-Z\\-]{9,9})\\s+\\d+\\s+(\\S*)\\s+(\\S*)\\s+(\\d+)\\s+(\\S+\\s+\\S+\\s+\\S+) (.+)$"));
     const QRegularExpressionMatch m = unixLine.match(line);
     if (!m.hasMatch())
         return false;
@@ -550,8 +552,8 @@ void QFtpDTP::parseListLine(QByteArray line)
 {
     if (line.endsWith('\r'))
         line.chop(1);
-    // Latin-1 keeps every byte of a name, so the name can be sent back unchanged.
+    // Names are decoded as they are sent, so a listed name can be sent back unchanged.
     QUrlInfo info;
-    if (parseDir(QString::fromLatin1(line), m_userName, &info))
+    if (parseDir(m_utf8 ? QString::fromUtf8(line) : QString::fromLatin1(line), m_userName, &info))
         emit listInfo(info);
 }

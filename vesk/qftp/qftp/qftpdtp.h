@@ -30,6 +30,8 @@ public:
     void setData(const QByteArray &data);
     void setBinary(bool binary) { m_binary = binary; }
     void setUserName(const QString &user) { m_userName = user; }
+    // Listing names are UTF-8 once the server has said so (RFC 2640), else Latin-1.
+    void setUtf8(bool on) { m_utf8 = on; }
 
     void setBytesTotal(qint64 total) { m_bytesTotal = total; }
     qint64 bytesTotal() const { return m_bytesTotal; }
@@ -102,6 +104,7 @@ private:
     bool m_isUpload = false;
     bool m_connectionMade = false;
     bool m_binary = true;
+    bool m_utf8 = false;
     bool m_writeRequested = false;
     bool m_writeFinished = false;
     bool m_passiveConnecting = false;

@@ -10,6 +10,8 @@
 namespace {
 
 const qint64 ReadChunk = 64 * 1024;
+// How long a second reply to an aborted transfer is awaited after a 2yz.
+const int AbortGrace = 500;
 
 }
 
@@ -24,6 +26,10 @@ QFtpPI::QFtpPI(QObject *parent)
     m_socket->setReadBufferSize(QFtpReplyReader::MaxLineLength + ReadChunk);
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &QFtpPI::connectTimedOut);
+    m_idleTimer.setSingleShot(true);
+    connect(&m_idleTimer, &QTimer::timeout, this, &QFtpPI::idleTimedOut);
+    m_abortTimer.setSingleShot(true);
+    connect(&m_abortTimer, &QTimer::timeout, this, &QFtpPI::abortTimedOut);
     connect(m_socket, &QTcpSocket::hostFound, this, &QFtpPI::hostFound);
     connect(m_socket, &QTcpSocket::connected, this, &QFtpPI::socketConnected);
     connect(m_socket, &QTcpSocket::disconnected, this, &QFtpPI::socketDisconnected);
@@ -32,6 +38,8 @@ QFtpPI::QFtpPI(QObject *parent)
     connect(m_dtp, &QFtpDTP::connected, this, &QFtpPI::dtpConnected);
     connect(m_dtp, &QFtpDTP::connectFailed, this, &QFtpPI::dtpConnectFailed);
     connect(m_dtp, &QFtpDTP::connectionClosed, this, &QFtpPI::dtpConnectionClosed);
+    connect(m_dtp, &QFtpDTP::dataTransferProgress, this, &QFtpPI::dtpActivity);
+    connect(m_dtp, &QFtpDTP::connected, this, &QFtpPI::dtpActivity);
 }
 
 bool QFtpPI::isConnected() const
@@ -42,6 +50,10 @@ bool QFtpPI::isConnected() const
 void QFtpPI::resetConnectionState()
 {
     m_dtp->abortConnection();
+    // A failed transfer's reason belongs to that transfer, not to the next connection's commands.
+    m_dtp->clearError();
+    m_idleTimer.stop();
+    m_abortTimer.stop();
     m_reader.clear();
     m_pendingCommands.clear();
     m_currentCmd.clear();
@@ -60,6 +72,7 @@ void QFtpPI::connectToHost(const QString &host, quint16 port)
     resetConnectionState();
     m_host = host;
     m_transferConnectionExtended = true;
+    setUtf8(false);
     m_commandActive = true;
     m_connecting = true;
     emit connectState(QFtp::HostLookup);
@@ -84,6 +97,9 @@ bool QFtpPI::sendCommands(const QStringList &cmds)
     m_pendingCommands = cmds;
     m_commandActive = true;
     m_cleared = false;
+    // The data connection's last error belongs to the transfer that had it.
+    m_dtp->clearError();
+    m_idleTimer.start(m_transferTimeout);
     startNextCmd();
     return true;
 }
@@ -94,6 +110,7 @@ void QFtpPI::clearPendingCommands()
     m_commandActive = false;
     m_connecting = false;
     m_cleared = true;
+    m_idleTimer.stop();
     m_dtp->abortConnection();
     m_waitForDtpToConnect = false;
     if (m_waitForDtpToClose) {
@@ -101,8 +118,8 @@ void QFtpPI::clearPendingCommands()
         QTimer::singleShot(0, this, &QFtpPI::readyRead);
     }
     // A reply still owed to the dropped command must not be taken for the next one's.
-    if (m_state == Waiting && m_abortState == None)
-        m_abortState = WaitForAbortToFinish;
+    if (m_state == Waiting)
+        enterAbort(WaitForAbortToFinish);
     if (m_state != Begin)
         m_state = Idle;
 }
@@ -114,6 +131,7 @@ void QFtpPI::abort()
     const bool heldReply = m_waitForDtpToClose;
     m_pendingCommands.clear();
     m_commandActive = false;
+    m_idleTimer.stop();
     m_dtp->abortConnection();
     m_waitForDtpToConnect = false;
     m_waitForDtpToClose = false;
@@ -121,22 +139,76 @@ void QFtpPI::abort()
         m_state = Begin;
         return;
     }
-    // RFC 959 ABOR: one reply (226) if the service command had completed,
-    // else 426 for the service command and then 226 for ABOR.
-    int owed = 0;
+    // RFC 959 ABOR: 426 for the service command and then 226 for ABOR, or only
+    // 226 if the service command had completed; some servers send a 1yz first.
     if (transfer) {
         m_socket->write("ABOR\r\n");
-        owed = finalReplyOwed ? 2 : 1;
+        m_abortFinalOwed = finalReplyOwed;
+        enterAbort(AbortStarted);
     } else if (finalReplyOwed) {
-        owed = 1;
+        enterAbort(WaitForAbortToFinish);
     }
-    if (m_abortState != None)
-        owed += m_abortState == AbortStarted ? 2 : 1;
-    m_abortState = owed >= 2 ? AbortStarted : owed == 1 ? WaitForAbortToFinish : None;
     m_currentCmd.clear();
     m_state = Idle;
     if (heldReply)
         QTimer::singleShot(0, this, &QFtpPI::readyRead);
+}
+
+void QFtpPI::enterAbort(AbortState state)
+{
+    if (m_abortState == None || state == AbortStarted)
+        m_abortState = state;
+    // A server that never answers must not hold the queue for ever.
+    m_abortTimer.start(m_abortTimeout);
+}
+
+void QFtpPI::endAbort()
+{
+    m_abortState = None;
+    m_abortTimer.stop();
+    if (!m_pendingCommands.isEmpty())
+        startNextCmd();
+}
+
+void QFtpPI::abortTimedOut()
+{
+    if (m_abortState != None)
+        endAbort();
+}
+
+void QFtpPI::idleTimedOut()
+{
+    if (!m_commandActive || m_connecting)
+        return;
+    // A reply may still come later and would answer the wrong command: the connection is given up.
+    failProtocol(QStringLiteral("Timed out: no activity from the server for %1 s").arg(m_transferTimeout / 1000.0));
+}
+
+void QFtpPI::dtpActivity()
+{
+    if (m_commandActive && m_idleTimer.isActive())
+        m_idleTimer.start(m_transferTimeout);
+}
+
+void QFtpPI::setUtf8(bool on)
+{
+    m_utf8 = on;
+    m_reader.setUtf8(on);
+    m_dtp->setUtf8(on);
+}
+
+void QFtpPI::parseFeatures(const QString &text)
+{
+    // RFC 2389: one feature per line, each indented by a space.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (line.trimmed().compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0) {
+            // RFC 2640: the server takes and gives UTF-8 names; OPTS only confirms it, so its answer does not matter.
+            setUtf8(true);
+            m_pendingCommands.prepend(QStringLiteral("OPTS UTF8 ON\r\n"));
+            return;
+        }
+    }
 }
 
 void QFtpPI::hostFound()
@@ -190,6 +262,7 @@ void QFtpPI::socketError()
     if (!m_connecting && m_socket->state() == QAbstractSocket::ConnectedState)
         return;
     m_connectTimer.stop();
+    m_idleTimer.stop();
     const bool active = m_commandActive;
     m_commandActive = false;
     m_connecting = false;
@@ -230,6 +303,8 @@ void QFtpPI::failProtocol(const QString &text)
 
 void QFtpPI::readyRead()
 {
+    if (m_commandActive && m_idleTimer.isActive() && m_socket->bytesAvailable() > 0)
+        m_idleTimer.start(m_transferTimeout);
     while (!m_waitForDtpToClose) {
         int code = 0;
         QString text;
@@ -270,15 +345,22 @@ bool QFtpPI::processReply()
     }
 
     if (m_abortState != None) {
+        // Preliminary replies, and the aborted transfer's own failure, come before the reply to ABOR.
         if (kind == 1)
             return true;
-        if (m_abortState == AbortStarted) {
-            m_abortState = WaitForAbortToFinish;
-        } else {
-            m_abortState = None;
-            if (!m_pendingCommands.isEmpty())
-                startNextCmd();
+        if (m_abortState == AbortStarted && (code == 425 || code == 426 || code == 451)) {
+            m_abortFinalOwed = false;
+            return true;
         }
+        if (m_abortState == AbortStarted && m_abortFinalOwed && kind == 2) {
+            // Either the transfer had completed (the reply to ABOR follows) or this is
+            // the only reply to ABOR: a second reply is awaited briefly, not for ever.
+            m_abortFinalOwed = false;
+            m_abortState = WaitForAbortToFinish;
+            m_abortTimer.start(qMin(m_abortTimeout, AbortGrace));
+            return true;
+        }
+        endAbort();
         return true;
     }
 
@@ -321,6 +403,8 @@ bool QFtpPI::processReply()
                                    : QStringLiteral("Invalid port in extended passive mode reply: %1").arg(m_replyText);
             m_state = Failure;
         }
+    } else if (code == 211 && m_currentCmd.startsWith(QLatin1String("FEAT"))) {
+        parseFeatures(m_replyText);
     } else if (code == 230) {
         if (m_currentCmd.startsWith(QLatin1String("USER ")) && !m_pendingCommands.isEmpty()
             && m_pendingCommands.first().startsWith(QLatin1String("PASS "))) {
@@ -435,6 +519,7 @@ void QFtpPI::startNextCmd()
         return;
     if (m_pendingCommands.isEmpty()) {
         m_currentCmd.clear();
+        m_idleTimer.stop();
         if (m_commandActive) {
             m_commandActive = false;
             emit finished(m_replyText);
@@ -476,7 +561,8 @@ void QFtpPI::startNextCmd()
     }
     m_currentCmd = cmd;
     m_state = Waiting;
-    m_socket->write(cmd.toLatin1());
+    m_idleTimer.start(m_transferTimeout);
+    m_socket->write(m_utf8 ? cmd.toUtf8() : cmd.toLatin1());
 }
 
 void QFtpPI::dtpConnected()

@@ -35,6 +35,11 @@ public:
     void setRawCommand(bool raw) { m_rawCommand = raw; }
     void setConnectTimeout(int msecs) { m_connectTimeout = msecs; }
     int connectTimeout() const { return m_connectTimeout; }
+    void setTransferTimeout(int msecs) { m_transferTimeout = msecs; }
+    int transferTimeout() const { return m_transferTimeout; }
+    void setAbortTimeout(int msecs) { m_abortTimeout = msecs; }
+    // Set once the server's FEAT reply lists UTF8 (RFC 2640).
+    bool isUtf8() const { return m_utf8; }
     QFtpDTP *dtp() const { return m_dtp; }
 
 signals:
@@ -49,6 +54,9 @@ private slots:
     void socketDisconnected();
     void socketError();
     void connectTimedOut();
+    void idleTimedOut();
+    void abortTimedOut();
+    void dtpActivity();
     void readyRead();
     void dtpConnected();
     void dtpConnectFailed();
@@ -62,13 +70,22 @@ private:
     bool isIPv6Local(QHostAddress *local) const;
     void failProtocol(const QString &text);
     void resetConnectionState();
+    void enterAbort(AbortState state);
+    void endAbort();
+    void setUtf8(bool on);
+    void parseFeatures(const QString &text);
 
     QTcpSocket *m_socket;
     QFtpDTP *m_dtp;
     QFtpReplyReader m_reader;
     QTimer m_connectTimer;
+    // Inactivity on the control and data connections while a command runs.
+    QTimer m_idleTimer;
+    QTimer m_abortTimer;
     QString m_host;
     int m_connectTimeout = 30000;
+    int m_transferTimeout = 120000;
+    int m_abortTimeout = 3000;
     int m_replyCode = 0;
     QString m_replyText;
     QString m_currentCmd;
@@ -82,4 +99,6 @@ private:
     bool m_commandActive = false;
     bool m_cleared = false;
     bool m_connecting = false;
+    bool m_utf8 = false;
+    bool m_abortFinalOwed = false;
 };

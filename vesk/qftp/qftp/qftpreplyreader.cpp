@@ -21,6 +21,11 @@ QByteArray chopEol(QByteArray line)
 
 }
 
+QString QFtpReplyReader::decode(const QByteArray &bytes) const
+{
+    return m_utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
 void QFtpReplyReader::append(const QByteArray &data)
 {
     if (m_pos > 0 && m_pos >= m_buffer.size() / 2) {
@@ -87,7 +92,7 @@ QFtpReplyReader::Result QFtpReplyReader::next(int *code, QString *text)
             m_text.clear();
             if (line.size() > 3 && line.at(3) == '-') {
                 m_inMultiLine = true;
-                m_text = QString::fromLatin1(line.mid(4)) + QLatin1Char('\n');
+                m_text = decode(line.mid(4)) + QLatin1Char('\n');
                 continue;
             }
         } else {
@@ -95,14 +100,14 @@ QFtpReplyReader::Result QFtpReplyReader::next(int *code, QString *text)
             const bool last = line.startsWith(m_code) && (line.size() == 3 || line.at(3) == ' ');
             if (!last) {
                 const bool sameCodeDash = line.startsWith(m_code) && line.size() > 3 && line.at(3) == '-';
-                m_text += QString::fromLatin1(sameCodeDash ? line.mid(4) : line) + QLatin1Char('\n');
+                m_text += decode(sameCodeDash ? line.mid(4) : line) + QLatin1Char('\n');
                 if (m_text.size() > MaxReplyLength)
                     return fail(TooLong, QStringLiteral("Reply from server too long"));
                 continue;
             }
         }
         m_inMultiLine = false;
-        m_text += QString::fromLatin1(line.mid(4));
+        m_text += decode(line.mid(4));
         *code = m_code.toInt();
         *text = m_text;
         m_text.clear();

@@ -231,6 +231,15 @@ void ScriptedFtpServer::sendData(const QByteArray &content)
         m_control->flush();
     }
     connect(data, &QTcpSocket::disconnected, this, [this]() {
+        if (m_dropAfterData) {
+            // Late, so that the client has seen its data connection closed first.
+            QPointer<QTcpSocket> control = m_control;
+            QTimer::singleShot(50, this, [control]() {
+                if (control)
+                    control->disconnectFromHost();
+            });
+            return;
+        }
         if (m_repliesAfterData)
             sendFinal("150 Opening data connection\r\n226 Transfer complete\r\n");
         else if (!m_finalBeforeClose)

@@ -44,6 +44,8 @@ public:
     // Answers RETR, LIST and STOR with 150 and 226 and moves no data: a passive
     // data connection is closed at once, an active one never made.
     void setNoData(bool on) { m_noData = on; }
+    // After a download's data connection has closed, closes the control connection instead of the final reply.
+    void setDropAfterData(bool on) { m_dropAfterData = on; }
     // Sends every reply in two writes a little apart.
     void setSplitReplies(bool on) { m_splitReplies = on; }
 
@@ -88,6 +90,7 @@ private:
     bool m_splitReplies = false;
     bool m_transferOpen = false;
     bool m_noData = false;
+    bool m_dropAfterData = false;
     std::function<void()> m_pendingDataAction;
     QStringList m_received;
     QByteArray m_uploaded;

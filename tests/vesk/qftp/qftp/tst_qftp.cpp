@@ -41,6 +41,12 @@ private Q_SLOTS:
     void controlFloodWhileDataOpen();
     void abortTransfer_data();
     void abortTransfer();
+    void abortReplies_data();
+    void abortReplies();
+    void staleDataErrorAfterReconnect();
+    void inactivityTimeout_data();
+    void inactivityTimeout();
+    void utf8Names();
     void abortBeforeStart();
     void abortFromCommandFinished();
     void errorThenNewCommands();
@@ -119,10 +125,10 @@ void TestQFtp::login_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("errorString");
 
-    const QStringList full = {"USER u", "PASS p", "CWD dir"};
+    const QStringList full = {"USER u", "PASS p", "FEAT", "CWD dir"};
     QTest::newRow("331 then PASS") << QByteArray() << QByteArray() << false << full << QString();
     QTest::newRow("230 to USER sends no PASS") << QByteArray("USER") << QByteArray("230 No password needed\r\n")
-                                               << false << QStringList {"USER u", "CWD dir"} << QString();
+                                               << false << QStringList {"USER u", "FEAT", "CWD dir"} << QString();
     QTest::newRow("multi-line 230 counts once")
         << QByteArray("PASS") << QByteArray("230-Welcome\r\n230-Second line\r\n230 Logged in\r\n") << false << full
         << QString();
@@ -654,6 +660,11 @@ void TestQFtp::invalidName_data()
     QTest::newRow("login, user") << int(User) << injected << QStringLiteral("Login failed:\n") + invalid;
     QTest::newRow("login, password") << int(Password) << injected << QStringLiteral("Login failed:\n") + invalid;
     QTest::newRow("raw command") << int(Raw) << QStringLiteral("NOOP\r\nDELE important.txt") << invalid;
+    // Without UTF8 in FEAT, "файл" would go out as "????" and could name another file.
+    QTest::newRow("mkdir, beyond Latin-1 without UTF8")
+        << int(Mkdir) << QString::fromUtf8("файл") << QStringLiteral("Creating directory failed:\n") + invalid;
+    QTest::newRow("get, beyond Latin-1 without UTF8")
+        << int(Get) << QString::fromUtf8("photo\u2013 1.jpg") << QStringLiteral("Downloading file failed:\n") + invalid;
 }
 
 void TestQFtp::invalidName()
@@ -721,7 +732,7 @@ void TestQFtp::listing()
     ftp.list();
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
-    QCOMPARE(server.received().mid(2), (QStringList {"TYPE A", "PASV", "LIST"}));
+    QCOMPARE(server.received().mid(3), (QStringList {"TYPE A", "PASV", "LIST"}));
     QCOMPARE(entries.count(), 3);
     QCOMPARE(entries.at(0).at(0).value<QUrlInfo>().name(), QStringLiteral("examples"));
     QCOMPARE(entries.at(1).at(0).value<QUrlInfo>().size(), qint64(123456));
@@ -959,6 +970,147 @@ void TestQFtp::abortTransfer()
              (QStringList {"ABOR", "MKD next", "CWD later"}));
 }
 
+void TestQFtp::abortReplies_data()
+{
+    QTest::addColumn<QByteArray>("aborReply");
+    QTest::addColumn<QFtp::TransferMode>("mode");
+
+    QTest::newRow("426 then 226") << QByteArray("426 Transfer aborted\r\n226 ABOR done\r\n") << QFtp::Passive;
+    // The reply some servers give on a reset data connection.
+    QTest::newRow("1yz then a single 2yz") << QByteArray("150 Closing\r\n226 Abort successful\r\n") << QFtp::Passive;
+    QTest::newRow("1yz then a single 2yz, active")
+        << QByteArray("150 Closing\r\n226 Abort successful\r\n") << QFtp::Active;
+    // vsftpd when the transfer had completed before ABOR arrived.
+    QTest::newRow("226 for the transfer, then 225")
+        << QByteArray("226 Transfer complete\r\n225 No transfer to ABOR\r\n") << QFtp::Passive;
+    QTest::newRow("a single 225") << QByteArray("225 ABOR command successful\r\n") << QFtp::Passive;
+    QTest::newRow("ABOR refused") << QByteArray("502 ABOR not implemented\r\n") << QFtp::Passive;
+    QTest::newRow("no reply at all") << QByteArray() << QFtp::Passive;
+}
+
+void TestQFtp::abortReplies()
+{
+    QFETCH(QByteArray, aborReply);
+    QFETCH(QFtp::TransferMode, mode);
+
+    ScriptedFtpServer server;
+    server.setFile(pattern(1024 * 1024));
+    server.setSendLimit(4096, true);
+    server.setReply("ABOR", aborReply);
+
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy finished(&ftp, &QFtp::commandFinished);
+    auto aborter = connect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
+    ftp.setTransferMode(mode);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.get(QStringLiteral("big.bin"));
+    QVERIFY(done.wait(10000));
+    disconnect(aborter);
+    QCOMPARE(ftp.errorString(), QStringLiteral("Downloading file failed:\nOperation aborted"));
+
+    // Whatever the reply to ABOR was, the commands queued afterwards run and get their own replies.
+    server.setReply("MKD", "550 Permission denied.\r\n");
+    const int mkdirId = ftp.mkdir(QStringLiteral("next"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(finished.last().at(0).toInt(), mkdirId);
+    QCOMPARE(ftp.errorString(), QStringLiteral("Creating directory failed:\nPermission denied."));
+    const int cdId = ftp.cd(QStringLiteral("later"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    QCOMPARE(finished.last().at(0).toInt(), cdId);
+    QCOMPARE(server.received().mid(server.received().indexOf(QStringLiteral("ABOR"))),
+             (QStringList {"ABOR", "MKD next", "CWD later"}));
+}
+
+void TestQFtp::staleDataErrorAfterReconnect()
+{
+    // The server goes away in the middle of a download; the same object then reconnects.
+    ScriptedFtpServer server;
+    server.setFile(pattern(20000));
+    server.setSendLimit(5000, false);
+    server.setDropAfterData(true);
+
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.get(QStringLiteral("file.bin"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QTRY_COMPARE(ftp.state(), QFtp::Unconnected);
+
+    QCOMPARE(ftp.errorString(), QStringLiteral("Downloading file failed:\nConnection closed"));
+    server.setDropAfterData(false);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.cd(QStringLiteral("dir"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(ftp.errorString(), QStringLiteral("Unknown error"));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    QCOMPARE(ftp.state(), QFtp::LoggedIn);
+}
+
+void TestQFtp::inactivityTimeout_data()
+{
+    QTest::addColumn<bool>("download");
+    QTest::addColumn<QString>("errorString");
+
+    const QString timedOut = QStringLiteral("Timed out: no activity from the server for 0.3 s");
+    QTest::newRow("data connection stalls") << true << QStringLiteral("Downloading file failed:\n") + timedOut;
+    QTest::newRow("no reply on the control connection")
+        << false << QStringLiteral("Changing directory failed:\n") + timedOut;
+}
+
+void TestQFtp::inactivityTimeout()
+{
+    QFETCH(bool, download);
+    QFETCH(QString, errorString);
+
+    ScriptedFtpServer server;
+    server.setFile(pattern(1024 * 1024));
+    server.setSendLimit(4096, true);
+    server.setReply("CWD", QByteArray());
+
+    QFtp ftp;
+    QCOMPARE(ftp.transferTimeout(), 120000);
+    ftp.setTransferTimeout(300);
+    QSignalSpy done(&ftp, &QFtp::done);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    if (download)
+        ftp.get(QStringLiteral("big.bin"));
+    else
+        ftp.cd(QStringLiteral("dir"));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), true);
+    QCOMPARE(ftp.errorString(), errorString);
+    QCOMPARE(ftp.state(), QFtp::Unconnected);
+}
+
+void TestQFtp::utf8Names()
+{
+    ScriptedFtpServer server;
+    server.setReply("FEAT", "211-Features:\r\n EPSV\r\n UTF8\r\n211 End\r\n");
+    server.setListing(QString::fromUtf8("-rw-r--r-- 1 a b 5 Jan 01 2001 файл.txt\r\n").toUtf8());
+
+    QFtp ftp;
+    QSignalSpy done(&ftp, &QFtp::done);
+    QSignalSpy entries(&ftp, &QFtp::listInfo);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    ftp.mkdir(QString::fromUtf8("файл"));
+    ftp.list();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.last().at(0).toBool(), false);
+    // The scripted server records lines as Latin-1: compare the bytes.
+    QCOMPARE(server.received().mid(2, 3),
+             (QStringList {"FEAT", "OPTS UTF8 ON", QString::fromLatin1(QString::fromUtf8("MKD файл").toUtf8())}));
+    QCOMPARE(entries.count(), 1);
+    QCOMPARE(entries.at(0).at(0).value<QUrlInfo>().name(), QString::fromUtf8("файл.txt"));
+}
+
 void TestQFtp::abortBeforeStart()
 {
     QFtp ftp;
@@ -1024,7 +1176,7 @@ void TestQFtp::errorThenNewCommands()
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
     QCOMPARE(ftp.error(), QFtp::NoError);
-    QCOMPARE(server.received().mid(3), (QStringList {"MKD made", "RNFR a", "RNTO b", "DELE c", "RMD d"}));
+    QCOMPARE(server.received().mid(4), (QStringList {"MKD made", "RNFR a", "RNTO b", "DELE c", "RMD d"}));
     QCOMPARE(finished.last().at(0).toInt(), rmdirId);
 }
 
@@ -1115,7 +1267,7 @@ void TestQFtp::statesAndClose()
     ftp.close();
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
-    QCOMPARE(server.received(), (QStringList {"USER anonymous", "PASS anonymous@", "QUIT"}));
+    QCOMPARE(server.received(), (QStringList {"USER anonymous", "PASS anonymous@", "FEAT", "QUIT"}));
     QCOMPARE(startedTypes, (QList<int> {QFtp::ConnectToHost, QFtp::Login, QFtp::Close}));
     QList<int> seen;
     for (const QList<QVariant> &args : states)
@@ -1156,7 +1308,7 @@ void TestQFtp::proxyLogin()
     ftp.login(QStringLiteral("u"), QStringLiteral("p"));
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
-    QCOMPARE(proxy.received(), (QStringList {"USER u@ftp.example.org", "PASS p"}));
+    QCOMPARE(proxy.received(), (QStringList {"USER u@ftp.example.org", "PASS p", "FEAT"}));
 }
 
 QTEST_GUILESS_MAIN(TestQFtp)

@@ -40,6 +40,12 @@ void TestQFtpListing::parseLine_data()
     QTest::newRow("unix name with spaces")
         << "-rw-r--r-- 1 a b 7 Mar  3 2015 my holiday photo.jpg" << true << "my holiday photo.jpg" << qint64(7) << "a"
         << "b" << 0644 << "frw";
+    QTest::newRow("unix name with leading spaces")
+        << "-rw-r--r-- 1 a b 7 Mar  3 2015   notes.txt" << true << "  notes.txt" << qint64(7) << "a"
+        << "b" << 0644 << "frw";
+    QTest::newRow("unix name with leading space after a time")
+        << "-rw-r--r-- 1 a b 7 Jan  2 10:30  x " << true << " x " << qint64(7) << "a"
+        << "b" << 0644 << "frw";
     QTest::newRow("unix symlink with ->")
         << "lrwxrwxrwx 1 root root 11 Jan  2  2001 latest -> examples/v2" << true << "latest" << qint64(11) << "root"
         << "root" << 0777 << "dlrwx";

@@ -1,0 +1,3 @@
+#include "maialogging.h"
+
+Q_LOGGING_CATEGORY(lcMaia, "vesk.xmlrpc")

@@ -1,0 +1,3 @@
+#include "qftplogging.h"
+
+Q_LOGGING_CATEGORY(lcFtp, "vesk.ftp")
