@@ -5,16 +5,47 @@ function(vesk_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VESK_SOURCE_DIR=${PROJECT_SOURCE_DIR};${T_ENV}"
-    TIMEOUT 600)
+  get_property(sanitizer_env GLOBAL PROPERTY VESK_SANITIZER_ENV)
+  set(env QT_QPA_PLATFORM=offscreen VESK_SOURCE_DIR=${PROJECT_SOURCE_DIR} ${sanitizer_env} ${T_ENV})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
 endfunction()
 
+# vesk_enable_sanitizers("address,undefined")
+# Instruments everything configured after the call and sets the environment every
+# test runs with, so ctest in that build behaves the same by hand as in CI.
+function(vesk_enable_sanitizers list)
+  if(NOT list OR list MATCHES "^(OFF|off|NO|no|FALSE|false|0)$")
+    return()
+  endif()
+  if(list MATCHES "^(ON|on|YES|yes|TRUE|true|1)$")
+    set(list "address,undefined")
+  endif()
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    message(FATAL_ERROR "VESK_SANITIZE needs g++ or clang++")
+  endif()
+  # Every finding aborts the program, so it fails its test.
+  add_compile_options(-fsanitize=${list} -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${list})
+  set(env "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  if(list MATCHES "address")
+    list(APPEND env
+      "ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1"
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0")
+  endif()
+  set_property(GLOBAL PROPERTY VESK_SANITIZER_ENV "${env}")
+  message(STATUS "Sanitizers: ${list}")
+endfunction()
+
+# vesk_add_subfolders([EXCLUDE name ...])
 # Adds every direct subfolder of the current folder that has a CMakeLists.txt.
 function(vesk_add_subfolders)
+  cmake_parse_arguments(S "" "" "EXCLUDE" ${ARGN})
   file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT children)
   foreach(child ${children})
+    if(child IN_LIST S_EXCLUDE)
+      continue()
+    endif()
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
       add_subdirectory(${child})
     endif()
