@@ -10,7 +10,9 @@ QStringList XPluginPath::candidates(const QString &path, const QString &currentD
     if (path.isEmpty())
         return {};
     const QString suffix = XPlatform::librarySuffix();
-    QString name = QDir::fromNativeSeparators(path);
+    // Pages written for Windows may use either separator.
+    QString name = path;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (name.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive))
         name = name.left(name.size() - 4) + suffix;
 
