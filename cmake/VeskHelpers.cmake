@@ -51,3 +51,36 @@ function(vesk_add_subfolders)
     endif()
   endforeach()
 endfunction()
+
+# vesk_add_plugin(NAME SOURCES a.cpp ... [LIBS lib ...] [OUTPUT_DIRECTORY dir])
+# A plug-in library NAME.so (no "lib" prefix) with the contract compiled in. Only
+# what the sources mark VESK_PLUGIN_EXPORT (getPlugin, direct-call functions) is
+# exported; the rest, the static libraries linked in included, stays hidden, so two
+# plug-ins never bind to each other's copies of the contract.
+# Without OUTPUT_DIRECTORY the library is built into libs/ of the build tree,
+# staged into the demo application's libs/ and installed with vesk.
+function(vesk_add_plugin name)
+  cmake_parse_arguments(P "" "OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} MODULE ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE veskplugin jsliteral Qt5::Core Qt5::Gui Qt5::Widgets Qt5::WebKit
+                        Qt5::WebKitWidgets ${P_LIBS})
+  set(out ${P_OUTPUT_DIRECTORY})
+  if(NOT out)
+    set(out ${PROJECT_BINARY_DIR}/libs)
+  endif()
+  set_target_properties(${name} PROPERTIES
+    PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${out}
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT WIN32)
+    target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+  endif()
+  if(NOT P_OUTPUT_DIRECTORY)
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/examples/demo/libs
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${name}> ${PROJECT_BINARY_DIR}/examples/demo/libs/
+      COMMENT "Staging ${name} into the demo's libs/")
+    install(TARGETS ${name} LIBRARY DESTINATION ${VESK_INSTALL_PLUGINDIR})
+  endif()
+endfunction()

@@ -91,6 +91,9 @@ public Q_SLOTS:
     // Processes
     void exit(int code = 0);
 
+    // Plug-ins
+    void loadPlugin(const QString &path);
+
 private:
     XWebWindow *activeWindow() const;
     XWebView *view() const;

@@ -103,8 +103,8 @@ void XPageBinding::withdrawAll()
     // the first real document: what was given to the one must be taken from the other.
     for (const QString &name : qAsConst(m_published)) {
         const QString key = XJsLiteral::fromString(name);
-        frame()->evaluateJavaScript(QStringLiteral("delete window[%1]; if (%1 in window) window[%1] = undefined;")
-                                        .arg(key));
+        frame()->evaluateJavaScript(
+            QStringLiteral("delete window[%1]; if (%1 in window) window[%1] = undefined;").arg(key));
     }
     m_published.clear();
 }
@@ -141,6 +141,9 @@ XAppLink XPageBinding::followLink(const QUrl &url)
         return XAppLink();
     if (link.verb() == XAppLink::Alert)
         m_api->alert(link.arguments());
+    // Library calls belong to a window's own page; popups have no library table.
+    if (link.verb() == XAppLink::Call && m_role == WindowPage && m_window)
+        m_window->libraries().call(link.arguments());
     return link;
 }
 

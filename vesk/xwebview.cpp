@@ -1,5 +1,7 @@
 #include "xwebview.h"
 
+#include "xpagebinding.h"
+
 #include "xcookiejar.h"
 #include "xwebpage.h"
 #include "xwebpluginfactory.h"
@@ -54,4 +56,13 @@ void XWebView::loadingStarted()
 QWebView *XWebView::createWindow(QWebPage::WebWindowType type)
 {
     return m_windowFactory ? m_windowFactory(type) : nullptr;
+}
+
+bool XWebView::publishPluginObject(QObject *object, const QString &name)
+{
+    XPageBinding *binding = XPageBinding::of(this);
+    if (!binding || !object || name.isEmpty() || !binding->documentTrusted())
+        return false;
+    binding->publishOnce(name, object);
+    return true;
 }

@@ -30,6 +30,10 @@ public:
     // the previous document in place.
     bool lastLoadStopped() const { return m_lastLoadStopped; }
 
+    // How a plug-in object made for this view reaches the page: through the
+    // page binding, into the current document only, if it is trusted.
+    Q_INVOKABLE bool publishPluginObject(QObject *object, const QString &name);
+
 protected:
     QWebView *createWindow(QWebPage::WebWindowType type) override;
 

@@ -34,8 +34,8 @@ XWebWindow::XWebWindow(XWebWindow *parentWindow, Modality modality)
     });
 
     // A child window finds itself under its own name, and "app" points there.
-    m_binding = new XPageBinding(m_view, this, XPageBinding::WindowPage,
-                                 parentWindow ? objectName() : QStringLiteral("app"));
+    m_binding =
+        new XPageBinding(m_view, this, XPageBinding::WindowPage, parentWindow ? objectName() : QStringLiteral("app"));
     if (parentWindow) {
         parentWindow->binding()->publishOnce(objectName(), api());
         m_binding->publishOnce(XBridgeScript::parentObjectName(), parentWindow->api());
@@ -88,7 +88,7 @@ void XWebWindow::showMissingApplication(const QString &path)
 
 void XWebWindow::linkClicked(const QUrl &url)
 {
-    // Call links reach native libraries once plug-in loading exists.
+    // The binding acts on every verb, call links into m_libraries included.
     m_binding->followLink(url);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include "xlibrarytable.h"
+
 class QWebFrame;
 class XJavaScriptAPI;
 class XPageBinding;
@@ -35,6 +37,8 @@ public:
     QString baseDirectory() const { return m_baseDirectory; }
     // Whether any load of the main frame has finished yet, well or not.
     bool loadHasFinished() const { return m_loadHasFinished; }
+    // Libraries reached by "app://call/..." links of this window's page.
+    XLibraryTable &libraries() { return m_libraries; }
 
 public Q_SLOTS:
     void linkClicked(const QUrl &url);
@@ -51,4 +55,5 @@ private:
     // window whose page never loaded has nobody to ask.
     bool m_pageLoaded = false;
     bool m_loadHasFinished = false;
+    XLibraryTable m_libraries;
 };

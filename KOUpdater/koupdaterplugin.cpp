@@ -1,0 +1,8 @@
+#include "koupdater.h"
+
+VESK_PLUGIN_EXPORT QObject *getPlugin(QWebView *view)
+{
+    auto *updater = new KOUpdater(view);
+    updater->attachToView();
+    return updater;
+}

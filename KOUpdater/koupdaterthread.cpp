@@ -1,0 +1,46 @@
+#include "koupdaterthread.h"
+
+#include "kotagimport.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+
+// One lock per database file, kept for the life of the process: the library
+// is never unloaded and the files a program imports into are few.
+QMutex *databaseLock(const QString &pathDb)
+{
+    static QMutex tableLock;
+    static QHash<QString, QMutex *> locks;
+    const QFileInfo info(pathDb);
+    const QString key = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    QMutexLocker locker(&tableLock);
+    QMutex *&lock = locks[key];
+    if (!lock)
+        lock = new QMutex;
+    return lock;
+}
+
+} // namespace
+
+KOUpdaterThread::KOUpdaterThread(QWebView *view, const QString &pathDb, const QString &path, QObject *parent)
+    : QThread(parent)
+    , m_view(view)
+    , m_pathDb(pathDb)
+    , m_path(path)
+{
+}
+
+void KOUpdaterThread::run()
+{
+    QMutexLocker locker(databaseLock(m_pathDb));
+    if (m_cancelled) {
+        m_result.status = KOTagImportResult::DatabaseUnavailable;
+        m_result.error = QStringLiteral("import cancelled before it started");
+        return;
+    }
+    m_result = KOTagImport::importDictionary(m_pathDb, m_path);
+}
