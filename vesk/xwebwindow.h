@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
+#include <QPointer>
 
+class QAction;
+class QMenu;
 class QWebFrame;
 class XJavaScriptAPI;
 class XPageBinding;
@@ -36,8 +40,25 @@ public:
     // Whether any load of the main frame has finished yet, well or not.
     bool loadHasFinished() const { return m_loadHasFinished; }
 
+    // The menu bar, built by pages through menus and actions kept by name. New
+    // menus, entries and separators go to the current menu, or to the bar while
+    // no menu is current.
+    void switchMenu(const QString &name);
+    QString currentMenuName() const { return m_currentMenu; }
+    void addMenu(const QString &name, const QString &text, const QString &icon);
+    void addMenuAction(const QString &name, const QString &text, const QString &onClick, const QString &icon,
+                       const QString &shortcut);
+    void addMenuSeparator(const QString &name);
+    // Takes the action off the bar; inside a menu it stays.
+    void removeMenuAction(const QString &name);
+    void clearMenuBar();
+    QMenu *menu(const QString &name) const;
+    QAction *menuAction(const QString &name) const;
+
 public Q_SLOTS:
     void linkClicked(const QUrl &url);
+    // Calls the page function an entry names.
+    void menuTriggered(const QByteArray &name);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,4 +72,8 @@ private:
     // window whose page never loaded has nobody to ask.
     bool m_pageLoaded = false;
     bool m_loadHasFinished = false;
+    // Menus belong to the bar or to their parent menu, actions to the window.
+    QMap<QString, QPointer<QMenu>> m_menus;
+    QMap<QString, QPointer<QAction>> m_actions;
+    QString m_currentMenu;
 };
