@@ -41,6 +41,8 @@ QStringList XJavaScriptAPI::regGroups(const QString &path)
 QVariant XJavaScriptAPI::getSettings(const QString &key, const QVariant &defaultValue)
 {
     // A window made without the application object has no settings file.
+    // An absent key without a default is an invalid value, which the engine
+    // hands to the page as null.
     Vesk *vesk = Vesk::current();
     return vesk ? vesk->setting(key, defaultValue) : defaultValue;
 }
