@@ -6,6 +6,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
 #include <cmath>
 
 static QAtomicInt s_tables;
@@ -17,7 +21,7 @@ XDatabases::XDatabases()
 
 XDatabases::~XDatabases()
 {
-    const QStringList ids = m_names.keys();
+    const QStringList ids = m_connections.keys();
     for (const QString &id : ids)
         close(id);
 }
@@ -27,17 +31,23 @@ bool XDatabases::connect(const QString &fileName, const QString &id)
     close(id);
     // The id is the page's; the library's name must be unique in the process.
     const QString name = QStringLiteral("vesk-%1-%2").arg(m_serial).arg(QString::fromLatin1(id.toUtf8().toHex()));
-    m_names.insert(id, name);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(fileName);
-    return db.open();
+    const bool opened = db.open();
+    Connection connection;
+    connection.name = name;
+    const QVariant handle = db.driver()->handle();
+    if (opened && handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        connection.handle = *static_cast<sqlite3 *const *>(handle.constData());
+    m_connections.insert(id, connection);
+    return opened;
 }
 
 void XDatabases::close(const QString &id)
 {
-    if (!m_names.contains(id))
+    if (!m_connections.contains(id))
         return;
-    const QString name = m_names.take(id);
+    const QString name = m_connections.take(id).name;
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isOpen())
@@ -75,16 +85,26 @@ static QVariant toBindValue(const QVariant &value, bool *ok)
     }
 }
 
-bool XDatabases::run(QSqlQuery &query, const QString &sql, const QVariant &params, QString *error)
+bool XDatabases::run(Connection &connection, QSqlQuery &query, const QString &sql, const QVariant &params,
+                     QString *error)
 {
     auto fail = [error](const QString &text) {
         if (error)
             *error = text;
         return false;
     };
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        return fail(query.lastError().text());
+    auto cached = connection.statements.constFind(sql);
+    if (cached != connection.statements.constEnd()) {
+        query = *cached;
+    } else {
+        query = QSqlQuery(QSqlDatabase::database(connection.name, false));
+        query.setForwardOnly(true);
+        if (!query.prepare(sql))
+            return fail(query.lastError().text());
+        if (connection.statements.size() >= 32)
+            connection.statements.clear();
+        connection.statements.insert(sql, query);
+    }
     const int type = static_cast<int>(params.type());
     if (type == QMetaType::QVariantList || type == QMetaType::QStringList) {
         const QVariantList list = params.toList();
@@ -125,13 +145,14 @@ QVariant XDatabases::toPageValue(const QVariant &value)
 QVariantList XDatabases::query(const QString &sql, const QString &id, const QVariant &params, QString *error)
 {
     QVariantList rows;
-    if (!m_names.contains(id)) {
+    auto connection = m_connections.find(id);
+    if (connection == m_connections.end()) {
         if (error)
             *error = QStringLiteral("no connection under this id");
         return rows;
     }
-    QSqlQuery query(QSqlDatabase::database(m_names.value(id), false));
-    if (!run(query, sql, params, error))
+    QSqlQuery query;
+    if (!run(*connection, query, sql, params, error))
         return rows;
     const QSqlRecord record = query.record();
     const int columns = record.count();
@@ -146,33 +167,42 @@ QVariantList XDatabases::query(const QString &sql, const QString &id, const QVar
             row.insert(names.at(i), toPageValue(query.value(i)));
         rows.append(row);
     }
+    // A cached statement must not hold its read transaction open.
+    query.finish();
     return rows;
 }
 
-qint64 XDatabases::totalChanges(const QString &id)
+qint64 XDatabases::totalChanges(Connection &connection)
 {
-    QSqlQuery query(QSqlDatabase::database(m_names.value(id), false));
-    if (!query.exec(QStringLiteral("SELECT total_changes()")) || !query.next())
+    // The driver links the same SQLite library: asking it directly saves two
+    // statements per insert.
+    if (connection.handle)
+        return sqlite3_total_changes(static_cast<sqlite3 *>(connection.handle));
+    QSqlQuery query;
+    if (!run(connection, query, QStringLiteral("SELECT total_changes()"), QVariant(), nullptr) || !query.next())
         return -1;
-    return query.value(0).toLongLong();
+    const qint64 changes = query.value(0).toLongLong();
+    query.finish();
+    return changes;
 }
 
 QVariant XDatabases::insert(const QString &sql, const QString &id, const QVariant &params, QString *error)
 {
-    if (!m_names.contains(id)) {
+    auto connection = m_connections.find(id);
+    if (connection == m_connections.end()) {
         if (error)
             *error = QStringLiteral("no connection under this id");
         return 0;
     }
     // SQLite's last insert id belongs to the connection: a statement that
     // inserted nothing would report an earlier statement's row.
-    const qint64 before = totalChanges(id);
-    QSqlQuery query(QSqlDatabase::database(m_names.value(id), false));
-    if (!run(query, sql, params, error))
+    const qint64 before = totalChanges(*connection);
+    QSqlQuery query;
+    if (!run(*connection, query, sql, params, error))
         return QVariant();
     const QVariant rowId = query.lastInsertId();
     query.finish();
-    if (before < 0 || totalChanges(id) == before) {
+    if (before < 0 || totalChanges(*connection) == before) {
         if (error)
             *error = QStringLiteral("the statement inserted no row");
         return QVariant();

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QMap>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
-
-class QSqlQuery;
 
 // The SQLite connections of one API object, under the ids its page chose. Each
 // connection gets a library-wide name of its own, so two pages that use the
@@ -19,7 +19,7 @@ public:
     // Opens (or creates) the file as connection id, closing any earlier one of that id.
     bool connect(const QString &fileName, const QString &id);
     void close(const QString &id);
-    bool contains(const QString &id) const { return m_names.contains(id); }
+    bool contains(const QString &id) const { return m_connections.contains(id); }
 
     // Rows as maps from column name to value; empty when the id is unknown or the
     // statement fails. params: a list for "?" placeholders, a map for ":name"
@@ -35,9 +35,16 @@ public:
     static QVariant toPageValue(const QVariant &value);
 
 private:
-    bool run(QSqlQuery &query, const QString &sql, const QVariant &params, QString *error);
-    qint64 totalChanges(const QString &id);
+    struct Connection {
+        QString name;
+        // The driver's own handle, for the change counter; null if unavailable.
+        void *handle = nullptr;
+        // Prepared statements by text: pages repeat the same few statements.
+        QHash<QString, QSqlQuery> statements;
+    };
+    bool run(Connection &connection, QSqlQuery &query, const QString &sql, const QVariant &params, QString *error);
+    qint64 totalChanges(Connection &connection);
 
     int m_serial = 0;
-    QMap<QString, QString> m_names;
+    QMap<QString, Connection> m_connections;
 };
