@@ -10,9 +10,20 @@
 
 #include <cstdio>
 
+static Vesk *s_current = nullptr;
+
+Vesk *Vesk::current()
+{
+    return s_current;
+}
+
 Vesk::Vesk(const QString &startPage)
     : QObject(nullptr)
 {
+    // Not a child of the main window: pages of other windows still read and
+    // write settings after the main window has gone.
+    m_settings = new QSettings(QStringLiteral("config.ini"), QSettings::IniFormat, this);
+    s_current = this;
     m_mainWindow = new XWebWindow;
 
     const QString path =
@@ -26,8 +37,6 @@ Vesk::Vesk(const QString &startPage)
         m_mainWindow->showMissingApplication(QFileInfo(path).absoluteFilePath());
     }
     m_mainWindow->showMaximized();
-
-    m_settings = new QSettings(QStringLiteral("config.ini"), QSettings::IniFormat, m_mainWindow);
 }
 
 Vesk::~Vesk()
@@ -40,14 +49,19 @@ Vesk::~Vesk()
         if (!window->parent() && (qobject_cast<XWebWindow *>(window) || qobject_cast<XWebView *>(window)))
             delete window;
     }
+    delete m_settings;
+    m_settings = nullptr;
+    if (s_current == this)
+        s_current = nullptr;
 }
 
 QVariant Vesk::setting(const QString &key, const QVariant &defaultValue) const
 {
-    return m_settings->value(key, defaultValue);
+    return m_settings ? m_settings->value(key, defaultValue) : defaultValue;
 }
 
 void Vesk::setSetting(const QString &key, const QVariant &value)
 {
-    m_settings->setValue(key, value);
+    if (m_settings)
+        m_settings->setValue(key, value);
 }

@@ -6,7 +6,8 @@
 class QSettings;
 class XWebWindow;
 
-// The application object: owns the main window and the settings store.
+// The application object: owns the main window and the settings store. One per
+// process; windows reach the settings through current().
 class Vesk : public QObject {
     Q_OBJECT
 
@@ -14,6 +15,9 @@ public:
     explicit Vesk(const QString &startPage);
     // Deletes the main window and every other window still open.
     ~Vesk() override;
+
+    // The application object now running, or null (windows made without one).
+    static Vesk *current();
 
     XWebWindow *mainWindow() const { return m_mainWindow; }
     QVariant setting(const QString &key, const QVariant &defaultValue) const;

@@ -6,10 +6,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "xdatabases.h"
+#include "xwindowstyle.h"
+
 class QWebFrame;
 class QWidget;
-
-#include "xwindowstyle.h"
 
 class XPageBinding;
 class XWebView;
@@ -93,6 +94,38 @@ public Q_SLOTS:
 
     // Plug-ins
     void loadPlugin(const QString &path);
+    // Menus, dialogs, registry, settings and databases
+    void switchMenu(const QString &name = QString());
+    void addMenu(const QString &name, const QString &text, const QString &icon = QString());
+    void _addMenuAction(const QString &name, const QString &text, const QString &onClick = QString(),
+                        const QString &icon = QString(), const QString &shortcut = QString());
+    void addMenuSeparator(const QString &name);
+    void removeMenuAction(const QString &name);
+    void clearMenu();
+    void enableMenu();
+    void disableMenu();
+    void enableMenuAction(const QString &name);
+    void disableMenuAction(const QString &name);
+    void showMenuAction(const QString &name);
+    void hideMenuAction(const QString &name);
+    QString prompt(const QString &txt, const QString &title = QString(), const QString &defaultValue = QString(),
+                   const QString &type = QStringLiteral("text"));
+    void info(const QString &txt, const QString &title = QString());
+    bool confirm(const QString &txt, const QString &title = QString(), const QString &yes = QStringLiteral("Yes"),
+                 const QString &no = QStringLiteral("No"));
+    void regSet(const QString &path, const QString &key, const QVariant &value);
+    bool regIsSet(const QString &path, const QString &key);
+    QVariant regGet(const QString &path, const QString &key, const QVariant &defaultValue = QString(""));
+    void regDelete(const QString &path, const QString &key);
+    QStringList regAllKeys(const QString &path);
+    QStringList regKeys(const QString &path);
+    QStringList regGroups(const QString &path);
+    QVariant getSettings(const QString &key, const QVariant &defaultValue = QVariant());
+    void setSettings(const QString &key, const QVariant &value);
+    void dbConnect(const QString &filename, const QString &id = QString());
+    void dbClose(const QString &id = QString());
+    QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
+    QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
 
 private:
     XWebWindow *activeWindow() const;
@@ -113,4 +146,7 @@ private:
     QMap<int, QPointer<XWebWindow>> m_windows;
     int m_windowCounter = 0;
     int m_activeWindowId = 0;
+
+    // Menus, dialogs, registry, settings and databases
+    XDatabases m_databases;
 };

@@ -1,5 +1,6 @@
 #include "xwebwindow.h"
 
+#include "xaction.h"
 #include "xbridgescript.h"
 #include "xjavascriptapi.h"
 #include "xpagebinding.h"
@@ -8,6 +9,8 @@
 #include "xwebview.h"
 
 #include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QUuid>
 #include <QWebFrame>
 
@@ -105,4 +108,78 @@ void XWebWindow::closeEvent(QCloseEvent *event)
     frame->evaluateJavaScript(QStringLiteral("close_confirmed = (vesk._exit() !== false);"));
     if (frame->evaluateJavaScript(QStringLiteral("close_confirmed")).toBool())
         event->accept();
+}
+
+void XWebWindow::switchMenu(const QString &name)
+{
+    m_currentMenu = !name.isEmpty() && m_menus.value(name) ? name : QString();
+}
+
+QMenu *XWebWindow::menu(const QString &name) const
+{
+    return m_menus.value(name);
+}
+
+QAction *XWebWindow::menuAction(const QString &name) const
+{
+    return m_actions.value(name);
+}
+
+void XWebWindow::addMenu(const QString &name, const QString &text, const QString &icon)
+{
+    QMenu *current = m_menus.value(m_currentMenu);
+    QMenu *created = nullptr;
+    // A menu with an icon always goes to the bar.
+    if (!icon.isEmpty())
+        created = menuBar()->addMenu(QIcon(icon), text);
+    else if (current)
+        created = current->addMenu(text);
+    else
+        created = menuBar()->addMenu(text);
+    m_menus.insert(name, created);
+}
+
+void XWebWindow::addMenuAction(const QString &name, const QString &text, const QString &onClick, const QString &icon,
+                               const QString &shortcut)
+{
+    XAction *action = icon.isEmpty() ? new XAction(text, this) : new XAction(QIcon(icon), text, this);
+    action->setOnClick(onClick);
+    if (!shortcut.isEmpty())
+        action->setShortcut(QKeySequence(shortcut, QKeySequence::PortableText));
+    connect(action, &XAction::clickedx, this, &XWebWindow::menuTriggered);
+    if (QMenu *current = m_menus.value(m_currentMenu))
+        current->addAction(action);
+    else
+        menuBar()->addAction(action);
+    m_actions.insert(name, action);
+}
+
+void XWebWindow::addMenuSeparator(const QString &name)
+{
+    // Made here rather than by the menu, so clearing the bar cannot delete it.
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    if (QMenu *current = m_menus.value(m_currentMenu))
+        current->addAction(separator);
+    else
+        menuBar()->addAction(separator);
+    m_actions.insert(name, separator);
+}
+
+void XWebWindow::removeMenuAction(const QString &name)
+{
+    if (QAction *action = m_actions.value(name))
+        menuBar()->removeAction(action);
+}
+
+void XWebWindow::clearMenuBar()
+{
+    menuBar()->clear();
+}
+
+void XWebWindow::menuTriggered(const QByteArray &name)
+{
+    // The menu was built by a trusted page; a later untrusted one gets no calls.
+    if (m_binding->documentTrusted())
+        api()->js(QString::fromUtf8(name) + QStringLiteral("();"));
 }

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
+#include <QPointer>
 
 #include "xlibrarytable.h"
 
+class QAction;
+class QMenu;
 class QWebFrame;
 class XJavaScriptAPI;
 class XPageBinding;
@@ -40,8 +44,25 @@ public:
     // Libraries reached by "app://call/..." links of this window's page.
     XLibraryTable &libraries() { return m_libraries; }
 
+    // The menu bar, built by pages through menus and actions kept by name. New
+    // menus, entries and separators go to the current menu, or to the bar while
+    // no menu is current.
+    void switchMenu(const QString &name);
+    QString currentMenuName() const { return m_currentMenu; }
+    void addMenu(const QString &name, const QString &text, const QString &icon);
+    void addMenuAction(const QString &name, const QString &text, const QString &onClick, const QString &icon,
+                       const QString &shortcut);
+    void addMenuSeparator(const QString &name);
+    // Takes the action off the bar; inside a menu it stays.
+    void removeMenuAction(const QString &name);
+    void clearMenuBar();
+    QMenu *menu(const QString &name) const;
+    QAction *menuAction(const QString &name) const;
+
 public Q_SLOTS:
     void linkClicked(const QUrl &url);
+    // Calls the page function an entry names.
+    void menuTriggered(const QByteArray &name);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -56,4 +77,8 @@ private:
     bool m_pageLoaded = false;
     bool m_loadHasFinished = false;
     XLibraryTable m_libraries;
+    // Menus belong to the bar or to their parent menu, actions to the window.
+    QMap<QString, QPointer<QMenu>> m_menus;
+    QMap<QString, QPointer<QAction>> m_actions;
+    QString m_currentMenu;
 };

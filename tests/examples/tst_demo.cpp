@@ -19,6 +19,9 @@ private Q_SLOTS:
 void TestDemo::demoWorks()
 {
     VeskHarness h;
+    // The demo writes a registry value: keep it out of the user's configuration.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     const QDir source(QStringLiteral(DEMO_SOURCE_DIR "/app"));
     const QStringList files = source.entryList(QDir::Files);
     QVERIFY(files.contains(QStringLiteral("init.html")));
@@ -34,6 +37,14 @@ void TestDemo::demoWorks()
     QVERIFY(eval(QStringLiteral("document.getElementById('log').textContent"))
                 .toString()
                 .contains(QStringLiteral("vesk is ready")));
+
+    QVERIFY(w->menuAction(QStringLiteral("demoCount")));
+    QVERIFY(eval(QStringLiteral("document.getElementById('visits').textContent"))
+                .toString()
+                .contains(QStringLiteral("1 times (registry)")));
+    eval(QStringLiteral("storageAddNote()"));
+    QCOMPARE(eval(QStringLiteral("document.getElementById('notes').textContent")).toString().left(41),
+             QStringLiteral("1: it's \"quoted\"'); DROP TABLE note; -- ("));
 
     eval(QStringLiteral("document.getElementById('tricky').value = \"it's \\\\n </script> \\u2028\"; roundTrip();"));
     QCOMPARE(eval(QStringLiteral("document.getElementById('exact').textContent")).toString(),

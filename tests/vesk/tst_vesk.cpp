@@ -1,5 +1,6 @@
 #include "vesk.h"
 #include "veskharness.h"
+#include "xwebview.h"
 #include "xwebwindow.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void pageExitCode();
     void consoleMessagesOnStderr();
     void settingsSurviveRestart();
+    void settingsFromEveryWindow();
 };
 
 TestVesk::Run TestVesk::runVesk(const QStringList &arguments, const QString &workdir, const QStringList &environment)
@@ -188,6 +190,56 @@ void TestVesk::settingsSurviveRestart()
     Vesk again(QStringLiteral("/init.html"));
     QCOMPARE(again.setting(QStringLiteral("answer"), 0).toInt(), 42);
     QCOMPARE(again.setting(QStringLiteral("text"), QString()).toString(), QStringLiteral("it's \"quoted\"\n"));
+}
+
+void TestVesk::settingsFromEveryWindow()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    h.writePage(QStringLiteral("popup.html"), "<html><body></body></html>");
+    {
+        // Without the application object there is no settings file: defaults only.
+        std::unique_ptr<XWebWindow> alone(h.openWindow(QStringLiteral("/init.html")));
+        QCOMPARE(VeskHarness::eval(alone->mainFrame(),
+                                   QStringLiteral("app.setSettings('k', 1); "
+                                                  "app.getSettings('k', 'default')")),
+                 QVariant(QStringLiteral("default")));
+    }
+    {
+        Vesk vesk(QStringLiteral("/init.html"));
+        QWebFrame *main = vesk.mainWindow()->mainFrame();
+        QVERIFY(VeskHarness::waitForLoad(vesk.mainWindow()->view()) || vesk.mainWindow()->loadHasFinished());
+        VeskHarness::eval(main,
+                          QStringLiteral("app.setSettings('fromMain', 'uložit \"'); "
+                                         "app.setSettings('list', [1, 'a'])"));
+        // A popup and a window of its own reach the same store.
+        const QWidgetList before = QApplication::topLevelWidgets();
+        VeskHarness::eval(main, QStringLiteral("window.open('popup.html')"));
+        XWebView *popup = nullptr;
+        QTRY_VERIFY((popup = [&before]() -> XWebView * {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (!before.contains(w) && qobject_cast<XWebView *>(w))
+                    return static_cast<XWebView *>(w);
+            }
+            return nullptr;
+        }()));
+        QTRY_VERIFY(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString()
+                    == QLatin1String("object"));
+        QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("app.getSettings('fromMain')")),
+                 QVariant(QStringLiteral("uložit \"")));
+        VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("app.setSettings('fromPopup', 7)"));
+        VeskHarness::eval(main, QStringLiteral("app.newTopWindow('/init.html', 'top')"));
+        QCOMPARE(VeskHarness::eval(main,
+                                   QStringLiteral("[app.getSettings('missing') == null, "
+                                                  "app.getSettings('missing', 3)].join()")),
+                 QVariant(QStringLiteral("true,3")));
+    }
+    Vesk again(QStringLiteral("/init.html"));
+    QVERIFY(VeskHarness::waitForLoad(again.mainWindow()->view()) || again.mainWindow()->loadHasFinished());
+    QCOMPARE(VeskHarness::eval(again.mainWindow()->mainFrame(),
+                               QStringLiteral("JSON.stringify([app.getSettings('fromMain'), app.getSettings('list'),"
+                                              " app.getSettings('fromPopup')])")),
+             QVariant(QStringLiteral("[\"uložit \\\"\",[1,\"a\"],7]")));
 }
 
 QTEST_MAIN(TestVesk)

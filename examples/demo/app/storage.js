@@ -1,0 +1,78 @@
+// "Menus, dialogs and storage" panel: a menu built from script, the three
+// dialogs, a registry value and a setting that survive a restart, and a small
+// notes table written with bound parameters.
+var storageRegistryPath = 'HKEY_CURRENT_USER/Software/vesk/demo';
+
+function storageBuildMenu() {
+  app.addMenu('demo', 'Demo');
+  app.switchMenu('demo');
+  app._addMenuAction('demoAsk', 'Ask a number…', 'storageAskNumber', '', 'Ctrl+Shift+N');
+  app._addMenuAction('demoInfo', 'About', 'storageInfo');
+  app.addMenuSeparator('demoSep');
+  app._addMenuAction('demoCount', 'Count notes', 'storageCountNotes');
+  app.switchMenu();
+  log('Menu "Demo" built from script');
+}
+
+function storageAskNumber() {
+  var n = app.prompt('How many?', 'Number', '3', 'int');
+  log(n === '' ? 'Prompt cancelled' : 'Number entered: ' + n);
+}
+
+function storageInfo() {
+  app.info('Menus, dialogs and storage from a page.', 'About');
+}
+
+function storageConfirm() {
+  log(app.confirm('Really?', 'Confirm') ? 'Confirmed' : 'Declined');
+}
+
+function storagePrompt() {
+  var kind = document.getElementById('promptKind').value;
+  log('prompt (' + kind + '): ' + JSON.stringify(app.prompt('Enter a value', 'Prompt', '', kind)));
+}
+
+function storageVisits() {
+  var settings = Number(app.getSettings('demo/visits', 0)) + 1;
+  app.setSettings('demo/visits', settings);
+  var registry = Number(app.regGet(storageRegistryPath, 'visits', 0)) + 1;
+  app.regSet(storageRegistryPath, 'visits', registry);
+  document.getElementById('visits').textContent =
+    'Started ' + settings + ' times (config.ini), ' + registry + ' times (registry)';
+}
+
+function storageOpenNotes() {
+  app.dbConnect('notes.db', 'notes');
+  app.dbQuery('CREATE TABLE IF NOT EXISTS note (id INTEGER PRIMARY KEY, text TEXT, at TEXT)', 'notes');
+}
+
+function storageAddNote() {
+  var text = document.getElementById('noteText').value;
+  var id = app.dbInsert("INSERT INTO note (text, at) VALUES (?, datetime('now'))", 'notes', [text]);
+  log('Note ' + id + ' saved');
+  storageShowNotes();
+}
+
+function storageCountNotes() {
+  log('Notes: ' + app.dbQuery('SELECT count(*) AS n FROM note', 'notes')[0].n);
+}
+
+function storageShowNotes() {
+  var rows = app.dbQuery('SELECT id, text, at FROM note ORDER BY id DESC LIMIT 5', 'notes');
+  var list = document.getElementById('notes');
+  list.textContent = '';
+  rows.forEach(function (row) {
+    var item = document.createElement('li');
+    item.textContent = row.id + ': ' + row.text + ' (' + row.at + ')';
+    list.appendChild(item);
+  });
+}
+
+window.addEventListener('load', function () {
+  if (typeof app === 'undefined')
+    return;
+  storageBuildMenu();
+  storageVisits();
+  storageOpenNotes();
+  storageShowNotes();
+});

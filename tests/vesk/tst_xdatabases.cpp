@@ -1,0 +1,132 @@
+#include "veskharness.h"
+#include "xwebwindow.h"
+
+#include <QWebFrame>
+#include <QtTest>
+
+#include <memory>
+
+// SQLite as pages see it: every case runs script in a real window and reads the
+// outcome back as JSON, so the page's own view of the values is what is checked.
+class TestXDatabases : public QObject {
+    Q_OBJECT
+
+private:
+    QString json(XWebWindow *window, const QString &script)
+    {
+        return VeskHarness::eval(window->mainFrame(), QStringLiteral("JSON.stringify((function(){%1})())").arg(script))
+            .toString();
+    }
+    std::unique_ptr<VeskHarness> m_harness;
+    std::unique_ptr<XWebWindow> m_window;
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void pageResults_data();
+    void pageResults();
+    void twoWindowsSameId();
+    void closedWithItsWindow();
+};
+
+void TestXDatabases::init()
+{
+    m_harness.reset(new VeskHarness);
+    m_harness->writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    m_window.reset(m_harness->openWindow(QStringLiteral("/init.html")));
+    json(m_window.get(),
+         QStringLiteral("app.dbConnect('main.db');"
+                        "app.dbQuery('CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT UNIQUE, "
+                        "score REAL, note, data BLOB)');"
+                        "return 1;"));
+}
+
+void TestXDatabases::cleanup()
+{
+    m_window.reset();
+    m_harness.reset();
+}
+
+void TestXDatabases::pageResults_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("types") << "app.dbInsert(\"INSERT INTO t VALUES (7, 'x', 2.5, NULL, x'00ff41')\");"
+                              "return app.dbQuery('SELECT * FROM t');"
+                           << R"([{"data":"AP9B","id":7,"name":"x","note":null,"score":2.5}])";
+    QTest::newRow("exact-properties") << "return Object.keys(app.dbQuery('SELECT 1 AS a, 2 AS b')[0]);"
+                                      << R"(["a","b"])";
+    QTest::newRow("duplicate-columns-later-wins") << "return app.dbQuery('SELECT 1 AS a, 2 AS a');"
+                                                  << R"([{"a":2}])";
+    QTest::newRow("no-rows-is-empty-array") << "return app.dbQuery('UPDATE t SET name = 1');"
+                                            << "[]";
+    QTest::newRow("bad-sql") << "return [app.dbQuery('SELEC nonsense'), app.dbInsert('nonsense') === null];"
+                             << "[[],true]";
+    QTest::newRow("unknown-id") << "return [app.dbQuery('SELECT 1', 'nope'), app.dbInsert('SELECT 1', 'nope')];"
+                                << "[[],0]";
+    QTest::newRow("insert-ids") << "return [app.dbInsert(\"INSERT INTO t (name) VALUES ('a')\"),"
+                                   "app.dbInsert(\"INSERT INTO t (name) VALUES ('b')\")];"
+                                << "[1,2]";
+    QTest::newRow("stale-insert-id") << "app.dbInsert(\"INSERT INTO t (name) VALUES ('a')\");"
+                                        "return [app.dbInsert(\"INSERT OR IGNORE INTO t (name) VALUES ('a')\"),"
+                                        "app.dbInsert('CREATE TABLE u (a)')];"
+                                     << "[null,null]";
+    QTest::newRow("bound-list") << "var evil = \"x'); DROP TABLE t; --\";"
+                                   "var id = app.dbInsert('INSERT INTO t (name, note, data) VALUES (?, ?, ?)', '', "
+                                   "[evil, 3, null]);"
+                                   "var rows = app.dbQuery('SELECT id, name, typeof(note) AS k, data FROM t "
+                                   "WHERE name = ?', '', [evil]);"
+                                   "return [id, rows];"
+                                << R"([1,[{"data":null,"id":1,"k":"integer","name":"x'); DROP TABLE t; --"}]])";
+    QTest::newRow("bound-map") << "app.dbInsert('INSERT INTO t (name, score) VALUES (:n, :s)', '', "
+                                  "{n: 'say \"hi\" \\\\ uložit', ':s': 1.25});"
+                                  "return app.dbQuery('SELECT name, score FROM t WHERE name = :n', '', "
+                                  "{n: 'say \"hi\" \\\\ uložit'});"
+                               << R"([{"name":"say \"hi\" \\ uložit","score":1.25}])";
+    QTest::newRow("bound-object-value-refused")
+        << "return [app.dbInsert('INSERT INTO t (name) VALUES (?)', '', [{a: 1}]),"
+           "app.dbQuery('SELECT count(*) AS n FROM t')];"
+        << R"([null,[{"n":0}]])";
+    QTest::newRow("reconnect-same-id") << "app.dbInsert(\"INSERT INTO t (name) VALUES ('kept')\");"
+                                          "app.dbConnect('main.db'); app.dbConnect('main.db');"
+                                          "return app.dbQuery('SELECT name FROM t');"
+                                       << R"([{"name":"kept"}])";
+    QTest::newRow("close-default-id") << "app.dbClose(); return app.dbQuery('SELECT 1 AS a');"
+                                      << "[]";
+}
+
+void TestXDatabases::pageResults()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, expected);
+    QCOMPARE(json(m_window.get(), script), expected);
+}
+
+void TestXDatabases::twoWindowsSameId()
+{
+    std::unique_ptr<XWebWindow> other(m_harness->openWindow(QStringLiteral("/init.html")));
+    json(other.get(), QStringLiteral("app.dbConnect('other.db'); app.dbQuery('CREATE TABLE o (v)'); return 1;"));
+    // Each window's writes land in its own database although both use the id "".
+    QCOMPARE(json(m_window.get(), QStringLiteral("return app.dbInsert(\"INSERT INTO t (name) VALUES ('main')\");")),
+             QStringLiteral("1"));
+    QCOMPARE(json(other.get(), QStringLiteral("return app.dbInsert(\"INSERT INTO o VALUES ('other')\");")),
+             QStringLiteral("1"));
+    QCOMPARE(json(m_window.get(), QStringLiteral("return app.dbQuery('SELECT name FROM t');")),
+             QStringLiteral(R"([{"name":"main"}])"));
+    QCOMPARE(json(other.get(), QStringLiteral("return app.dbQuery('SELECT v FROM o');")),
+             QStringLiteral(R"([{"v":"other"}])"));
+}
+
+void TestXDatabases::closedWithItsWindow()
+{
+    json(m_window.get(),
+         QStringLiteral("app.dbQuery('PRAGMA journal_mode=WAL'); app.dbInsert(\"INSERT INTO t (name) "
+                        "VALUES ('w')\"); return 1;"));
+    QVERIFY(QFile::exists(QStringLiteral("main.db-wal")));
+    m_window.reset();
+    // The last connection to close folds the log back and removes it.
+    QVERIFY(!QFile::exists(QStringLiteral("main.db-wal")));
+}
+
+QTEST_MAIN(TestXDatabases)
+#include "tst_xdatabases.moc"

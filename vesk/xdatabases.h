@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QHash>
+#include <QMap>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+// The SQLite connections of one API object, under the ids its page chose. Each
+// connection gets a library-wide name of its own, so two pages that use the
+// same id never share a database. Everything is closed with the object.
+class XDatabases {
+public:
+    XDatabases();
+    ~XDatabases();
+    XDatabases(const XDatabases &) = delete;
+    XDatabases &operator=(const XDatabases &) = delete;
+
+    // Opens (or creates) the file as connection id, closing any earlier one of that id.
+    bool connect(const QString &fileName, const QString &id);
+    void close(const QString &id);
+    bool contains(const QString &id) const { return m_connections.contains(id); }
+
+    // Rows as maps from column name to value; empty when the id is unknown or the
+    // statement fails. params: a list for "?" placeholders, a map for ":name"
+    // ones, or invalid for none.
+    QVariantList query(const QString &sql, const QString &id, const QVariant &params = QVariant(),
+                       QString *error = nullptr);
+    // The row id of the row the statement inserted: 0 for an unknown id, invalid
+    // when the statement failed or changed no row.
+    QVariant insert(const QString &sql, const QString &id, const QVariant &params = QVariant(),
+                    QString *error = nullptr);
+
+    // How a column value reaches a page: NULL as a null value, BLOB as Base64 text.
+    static QVariant toPageValue(const QVariant &value);
+
+private:
+    struct Connection {
+        QString name;
+        // The driver's own handle, for the change counter; null if unavailable.
+        void *handle = nullptr;
+        // Prepared statements by text: pages repeat the same few statements.
+        QHash<QString, QSqlQuery> statements;
+    };
+    bool run(Connection &connection, QSqlQuery &query, const QString &sql, const QVariant &params, QString *error);
+    qint64 totalChanges(Connection &connection);
+
+    int m_serial = 0;
+    QMap<QString, Connection> m_connections;
+};
