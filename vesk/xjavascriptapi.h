@@ -94,8 +94,8 @@ public Q_SLOTS:
 
     // FTP
     int _ftpConnect(const QString &server, int port = 21, const QString &callback_state = QString());
-    void _ftpLogin(int pftp, const QString &username, const QString &password,
-                   const QString &callback_ok = QString(), const QString &callback_error = QString());
+    void _ftpLogin(int pftp, const QString &username, const QString &password, const QString &callback_ok = QString(),
+                   const QString &callback_error = QString());
     void _ftpClose(int pftp, const QString &callback_ok = QString(), const QString &callback_error = QString());
     void _ftpList(int pftp, const QString &callback_ok = QString(), const QString &callback_error = QString(),
                   const QString &callback_list = QString());

@@ -211,6 +211,9 @@ void XFTP::listInfo2(const QUrlInfo &info)
 
 void XFTP::viewProgress(qint64 done, qint64 total)
 {
+    // A listing's data count too, but its third callback takes entries.
+    if (currentCommand() != Get && currentCommand() != Put)
+        return;
     const int id = currentId();
     const QString callback = m_commands.value(id).third;
     if (callback.isEmpty())
