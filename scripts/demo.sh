@@ -1,13 +1,52 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the demo application. Without a
 # display it saves a screenshot of the main window instead and prints its path.
+# --ftp: also starts a local FTP server (pyftpdlib, 127.0.0.1, user "user",
+# password "pass") on a free port with a sample folder, for the FTP panel.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VESK_BUILD_DIR:-$root/build}"
+with_ftp=0
+args=()
+for a in "$@"; do
+  if [ "$a" = --ftp ]; then with_ftp=1; else args+=("$a"); fi
+done
+set -- "${args[@]+"${args[@]}"}"
 bash "$root/scripts/build.sh"
 demo="$build/examples/demo"
+echo "var FTP_DEMO = null;" > "$demo/app/ftp-server.js"
+
+ftp_pid=
+ftp_dir=
+stop_ftp() {
+  exec 3>&- 2>/dev/null || true
+  [ -n "$ftp_pid" ] && kill "$ftp_pid" 2>/dev/null || true
+  [ -n "$ftp_dir" ] && rm -rf "$ftp_dir"
+  echo "var FTP_DEMO = null;" > "$demo/app/ftp-server.js"
+}
+if [ $with_ftp = 1 ]; then
+  ftp_dir=$(mktemp -d /tmp/vesk-demo-ftp.XXXXXX)
+  trap stop_ftp EXIT
+  mkdir -p "$ftp_dir/home/photos/2024" "$ftp_dir/home/releases"
+  echo "Sample folder served to the vesk demo." > "$ftp_dir/home/README.txt"
+  echo "it's a name with a quote" > "$ftp_dir/home/it's here.txt"
+  head -c $((32 * 1024 * 1024)) /dev/urandom > "$ftp_dir/home/photos/big-32MiB.bin"
+  cp "$root/examples/demo/app/style.css" "$ftp_dir/home/photos/2024/style.css"
+  mkfifo "$ftp_dir/ctl"
+  /usr/bin/python3 "$root/tests/vesk/qftp/qftp/ftpserver.py" 127.0.0.1 "$ftp_dir/home" \
+    < "$ftp_dir/ctl" > "$ftp_dir/port" &
+  ftp_pid=$!
+  exec 3> "$ftp_dir/ctl"
+  for _ in $(seq 100); do grep -q PORT "$ftp_dir/port" 2>/dev/null && break; sleep 0.1; done
+  port=$(awk '/PORT/ {print $2}' "$ftp_dir/port")
+  [ -n "$port" ] || { echo "FTP server did not start (python3-pyftpdlib needed)" >&2; exit 1; }
+  echo "var FTP_DEMO = {host: '127.0.0.1', port: $port, user: 'user', password: 'pass'};" > "$demo/app/ftp-server.js"
+  echo "Local FTP server on 127.0.0.1:$port (user/pass), sample folder $ftp_dir/home"
+fi
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec "$build/vesk/vesk" --workdir "$demo" "$@"
+  "$build/vesk/vesk" --workdir "$demo" "$@"
+  exit $?
 fi
 shot="$build/demo-screenshot.png"
 echo "No display found: running headless and saving a screenshot."

@@ -15,6 +15,7 @@ class QWidget;
 class XPageBinding;
 class XWebView;
 class XWebWindow;
+class XFTP;
 
 // The object every page sees as "app". One QObject, since its slots are the
 // JavaScript contract; the definitions are split by concern across
@@ -126,6 +127,29 @@ public Q_SLOTS:
     void dbClose(const QString &id = QString());
     QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
+    // FTP
+    int _ftpConnect(const QString &server, int port = 21, const QString &callback_state = QString());
+    void _ftpLogin(int pftp, const QString &username, const QString &password, const QString &callback_ok = QString(),
+                   const QString &callback_error = QString());
+    void _ftpClose(int pftp, const QString &callback_ok = QString(), const QString &callback_error = QString());
+    void _ftpList(int pftp, const QString &callback_ok = QString(), const QString &callback_error = QString(),
+                  const QString &callback_list = QString());
+    void _ftpCd(int pftp, const QString &dir, const QString &callback_ok = QString(),
+                const QString &callback_error = QString());
+    void _ftpMkdir(int pftp, const QString &dir, const QString &callback_ok = QString(),
+                   const QString &callback_error = QString());
+    void _ftpRemove(int pftp, const QString &file, const QString &callback_ok = QString(),
+                    const QString &callback_error = QString());
+    void _ftpRmdir(int pftp, const QString &dir, const QString &callback_ok = QString(),
+                   const QString &callback_error = QString());
+    void _ftpRename(int pftp, const QString &src, const QString &dst, const QString &callback_ok = QString(),
+                    const QString &callback_error = QString());
+    void _ftpPut(int pftp, const QString &src, const QString &dst, const QString &callback_ok = QString(),
+                 const QString &callback_error = QString(), const QString &callback_process = QString());
+    void _ftpGet(int pftp, const QString &src, const QString &dst, const QString &callback_ok = QString(),
+                 const QString &callback_error = QString(), const QString &callback_process = QString());
+    void ftpAbort(int pftp);
+    int ftpState(int pftp);
 
 private:
     XWebWindow *activeWindow() const;
@@ -149,4 +173,9 @@ private:
 
     // Menus, dialogs, registry, settings and databases
     XDatabases m_databases;
+    // FTP: connections are children of this object and end with it.
+    XFTP *ftp(int pftp) const;
+    void ftpEvaluate(const QString &script);
+    QMap<int, XFTP *> m_ftp;
+    int m_ftpCounter = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QWebFrame>
 #include <QtTest>
 
@@ -57,6 +58,37 @@ void TestDemo::demoWorks()
     QTRY_VERIFY(eval(QStringLiteral("sendToSecond(); document.getElementById('secondAnswer').textContent"))
                     .toString()
                     .contains(QStringLiteral("so far")));
+
+    // FTP panel against a local pyftpdlib: connect, list, open a folder, download a file.
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("photos"));
+    QFile sample(home.path() + QStringLiteral("/photos/it's.txt"));
+    QVERIFY(sample.open(QIODevice::WriteOnly) && sample.write("sample") == 6);
+    sample.close();
+    QProcess server;
+    server.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(DEMO_SOURCE_DIR "/../../tests/vesk/qftp/qftp/ftpserver.py"),
+                  QStringLiteral("127.0.0.1"), home.path()});
+    QVERIFY2(server.waitForStarted() && server.waitForReadyRead(10000), "python3-pyftpdlib is needed");
+    const QByteArray port = server.readAllStandardOutput().mid(5).trimmed();
+    auto stop = qScopeGuard([&server]() {
+        server.closeWriteChannel();
+        if (!server.waitForFinished(5000))
+            server.kill();
+    });
+    eval(QStringLiteral("ftpField('Port').value = %1; ftpConnect();").arg(QString::fromLatin1(port)));
+    QTRY_VERIFY_WITH_TIMEOUT(eval(QStringLiteral("ftpField('List').textContent")).toString().contains("photos"), 10000);
+    eval(QStringLiteral("ftpCd('photos');"));
+    QTRY_VERIFY_WITH_TIMEOUT(eval(QStringLiteral("ftpField('List').textContent")).toString().contains("it's.txt"),
+                             10000);
+    eval(QStringLiteral("ftpDownload(\"it's.txt\");"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(h.path() + QStringLiteral("/it's.txt")), 10000);
+    QTRY_COMPARE(eval(QStringLiteral("ftpField('Bytes').textContent")).toString(), QStringLiteral("6 of 6 bytes"));
+    if (qEnvironmentVariableIsSet("DEMO_SHOT")) {
+        w->resize(1100, 700);
+        eval(QStringLiteral("ftpField('Status').scrollIntoView()"));
+        w->grab().save(qEnvironmentVariable("DEMO_SHOT"));
+    }
 
     // "Ask before closing" unticked: the page lets its window go.
     eval(QStringLiteral("document.getElementById('askClose').checked = false;"));

@@ -1,0 +1,272 @@
+#include "xftp.h"
+
+#include "xjsliteral.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTimer>
+
+namespace {
+// At most 20 progress calls a second: each one runs page script on the GUI thread.
+constexpr qint64 kProgressInterval = 50;
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+} // namespace
+
+XFTP::XFTP(const Evaluator &evaluate, QObject *parent)
+    : QFtp(parent)
+    , m_evaluate(evaluate)
+{
+    connect(this, &QFtp::stateChanged, this, &XFTP::connectionStateChanged);
+    connect(this, &QFtp::listInfo, this, &XFTP::listInfo2);
+    connect(this, &QFtp::dataTransferProgress, this, &XFTP::viewProgress);
+    connect(this, &QFtp::commandFinished, this, &XFTP::finishCommand);
+}
+
+XFTP::~XFTP()
+{
+    // The engine's teardown below must not reach a page that may be gone.
+    disconnect(this, nullptr, this, nullptr);
+    detach();
+}
+
+QString XFTP::stateName(int state)
+{
+    switch (state) {
+    case Unconnected: return QStringLiteral("Unconnected");
+    case HostLookup: return QStringLiteral("Host Lookup");
+    case Connecting: return QStringLiteral("Connecting");
+    case Connected: return QStringLiteral("Connected");
+    case LoggedIn: return QStringLiteral("Login");
+    case Closing: return QStringLiteral("Closing");
+    default: return QString();
+    }
+}
+
+QString XFTP::stateCall(const QString &callback, int state)
+{
+    return callback + QLatin1Char('(') + QString::number(state) + QStringLiteral(", ")
+        + XJsLiteral::fromString(stateName(state)) + QStringLiteral(");");
+}
+
+QString XFTP::errorCall(const QString &callback, int code, const QString &text)
+{
+    return callback + QStringLiteral("({error_code: ") + QString::number(code) + QStringLiteral(", error_text: ")
+        + XJsLiteral::fromString(text) + QStringLiteral("});");
+}
+
+QString XFTP::listEntryCall(const QString &callback, const QUrlInfo &info)
+{
+    return callback + QLatin1Char('(') + XJsLiteral::fromString(info.name()) + QStringLiteral(", {permissions: ")
+        + QString::number(info.permissions()) + QStringLiteral(", owner: ") + XJsLiteral::fromString(info.owner())
+        + QStringLiteral(", group: ") + XJsLiteral::fromString(info.group()) + QStringLiteral(", size: ")
+        + QString::number(info.size()) + QStringLiteral(", is_dir: ") + boolText(info.isDir())
+        + QStringLiteral(", is_file: ") + boolText(info.isFile()) + QStringLiteral(", is_symlink: ")
+        + boolText(info.isSymLink()) + QStringLiteral(", is_writeble: ") + boolText(info.isWritable())
+        + QStringLiteral(", is_readable: ") + boolText(info.isReadable()) + QStringLiteral(", is_executable: ")
+        + boolText(info.isExecutable()) + QStringLiteral("});");
+}
+
+QString XFTP::progressCall(const QString &callback, qint64 done, qint64 total)
+{
+    return callback + QLatin1Char('(') + QString::number(done) + QStringLiteral(", ") + QString::number(total)
+        + QStringLiteral(");");
+}
+
+int XFTP::file(int id, const Pending &pending)
+{
+    // The engine starts its queue from the event loop, so filing now is still
+    // before anything of the command can be reported.
+    m_commands.insert(id, pending);
+    return id;
+}
+
+int XFTP::queueConnect(const QString &host, quint16 port)
+{
+    return file(connectToHost(host, port), Pending());
+}
+
+int XFTP::queueLogin(const QString &user, const QString &password, const QString &ok, const QString &error)
+{
+    return file(login(user, password), {ok, error, QString()});
+}
+
+int XFTP::queueClose(const QString &ok, const QString &error)
+{
+    return file(close(), {ok, error, QString()});
+}
+
+int XFTP::queueList(const QString &ok, const QString &error, const QString &list)
+{
+    return file(QFtp::list(), {ok, error, list});
+}
+
+int XFTP::queueCd(const QString &dir, const QString &ok, const QString &error)
+{
+    return file(cd(dir), {ok, error, QString()});
+}
+
+int XFTP::queueMkdir(const QString &dir, const QString &ok, const QString &error)
+{
+    return file(mkdir(dir), {ok, error, QString()});
+}
+
+int XFTP::queueRemove(const QString &file, const QString &ok, const QString &error)
+{
+    return this->file(remove(file), {ok, error, QString()});
+}
+
+int XFTP::queueRmdir(const QString &dir, const QString &ok, const QString &error)
+{
+    return file(rmdir(dir), {ok, error, QString()});
+}
+
+int XFTP::queueRename(const QString &src, const QString &dst, const QString &ok, const QString &error)
+{
+    return file(rename(src, dst), {ok, error, QString()});
+}
+
+int XFTP::queuePut(const QString &src, const QString &dst, const QString &ok, const QString &error,
+                   const QString &progress)
+{
+    const QFileInfo info(src);
+    if (src.isEmpty() || !info.isFile() || !info.isReadable()) {
+        failLater(error, QStringLiteral("Uploading file failed:\nCannot read the local file \"%1\"").arg(src));
+        return 0;
+    }
+    Pending pending {ok, error, progress};
+    // Handed over unopened: the engine opens it when the upload starts and closes it after.
+    pending.upload = new QFile(src);
+    return file(put(pending.upload, dst, Binary), pending);
+}
+
+int XFTP::queueGet(const QString &src, const QString &dst, const QString &ok, const QString &error,
+                   const QString &progress)
+{
+    // Written next to dst and renamed over it only when the download succeeds,
+    // so a failed one leaves an existing file as it was.
+    auto *target = new QSaveFile(dst);
+    if (dst.isEmpty() || QFileInfo(dst).isDir() || !target->open(QIODevice::WriteOnly)) {
+        const QString why =
+            dst.isEmpty() || QFileInfo(dst).isDir() ? QStringLiteral("not a file name") : target->errorString();
+        delete target;
+        failLater(error,
+                  QStringLiteral("Downloading file failed:\nCannot write the local file \"%1\": %2").arg(dst, why));
+        return 0;
+    }
+    Pending pending {ok, error, progress};
+    pending.download = target;
+    return file(get(src, target, Binary), pending);
+}
+
+void XFTP::failLater(const QString &error, const QString &text)
+{
+    if (error.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this, error, text]() { evaluate(errorCall(error, UnknownError, text)); });
+}
+
+void XFTP::detach()
+{
+    m_evaluate = nullptr;
+    m_stateCallback.clear();
+    const QHash<int, Pending> commands = m_commands;
+    m_commands.clear();
+    for (const Pending &pending : commands)
+        discard(pending);
+}
+
+void XFTP::discard(const Pending &pending)
+{
+    // An uncommitted save file removes its temporary file.
+    delete pending.upload;
+    delete pending.download;
+}
+
+void XFTP::evaluate(const QString &script)
+{
+    if (m_evaluate) {
+        const Evaluator evaluate = m_evaluate;
+        evaluate(script);
+    }
+}
+
+void XFTP::connectionStateChanged(int state)
+{
+    if (!m_stateCallback.isEmpty())
+        evaluate(stateCall(m_stateCallback, state));
+}
+
+void XFTP::listInfo2(const QUrlInfo &info)
+{
+    // The listing's own callback, whatever has been queued since.
+    const QString callback = m_commands.value(currentId()).third;
+    if (!callback.isEmpty())
+        evaluate(listEntryCall(callback, info));
+}
+
+void XFTP::viewProgress(qint64 done, qint64 total)
+{
+    // A listing's data count too, but its third callback takes entries.
+    if (currentCommand() != Get && currentCommand() != Put)
+        return;
+    const int id = currentId();
+    const QString callback = m_commands.value(id).third;
+    if (callback.isEmpty())
+        return;
+    if (m_progressId != id) {
+        m_progressId = id;
+        m_progressClock.invalidate();
+    }
+    m_progressDone = done;
+    m_progressTotal = total;
+    m_progressHeld = true;
+    const bool last = total >= 0 && done >= total;
+    if (last || !m_progressClock.isValid() || m_progressClock.elapsed() >= kProgressInterval)
+        deliverProgress(callback);
+}
+
+void XFTP::deliverProgress(const QString &callback)
+{
+    m_progressHeld = false;
+    m_progressClock.start();
+    evaluate(progressCall(callback, m_progressDone, m_progressTotal));
+}
+
+void XFTP::finishCommand(int id, bool error)
+{
+    const Pending pending = m_commands.take(id);
+    if (error) {
+        // The engine has dropped every command queued behind the failing one.
+        const QHash<int, Pending> dropped = m_commands;
+        m_commands.clear();
+        for (const Pending &p : dropped)
+            discard(p);
+    }
+    if (m_progressId == id) {
+        m_progressId = 0;
+        if (m_progressHeld && !pending.third.isEmpty())
+            deliverProgress(pending.third);
+        m_progressHeld = false;
+    }
+
+    int code = this->error();
+    QString text = errorString();
+    bool failed = error;
+    if (pending.download && !error && !pending.download->commit()) {
+        failed = true;
+        code = UnknownError;
+        text = QStringLiteral("Downloading file failed:\nCannot write the local file \"%1\": %2")
+                   .arg(pending.download->fileName(), pending.download->errorString());
+    }
+    discard(pending);
+
+    if (!failed && !pending.ok.isEmpty())
+        evaluate(pending.ok + QStringLiteral("();"));
+    else if (failed && !pending.error.isEmpty())
+        evaluate(errorCall(pending.error, code, text));
+}
