@@ -1,10 +1,114 @@
 #include "xplatform.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 QString XPlatform::applicationDirectory()
 {
 #ifdef Q_OS_WIN
     return QStringLiteral(".\\app");
 #else
     return QStringLiteral("app");
+#endif
+}
+
+QString XPlatform::documentsDirectory()
+{
+#ifdef Q_OS_WIN
+    QSettings shell(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Microsoft"),
+                    QStringLiteral("Windows"));
+    return shell.value(QStringLiteral("CurrentVersion/Explorer/Shell Folders/Personal")).toString();
+#else
+    // Pages save there by default; an empty answer would make them write into the working directory.
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#endif
+}
+
+void XPlatform::exploreDirectory(const QString &path)
+{
+#ifdef Q_OS_WIN
+    QProcess::startDetached(QStringLiteral("explorer"), {path});
+#else
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+#endif
+}
+
+void XPlatform::runShell(const QString &command)
+{
+#ifdef Q_OS_WIN
+    _wsystem(reinterpret_cast<const wchar_t *>(command.utf16()));
+#else
+    QProcess::execute(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+#endif
+}
+
+void XPlatform::startDetached(const QString &command)
+{
+    QStringList parts = QProcess::splitCommand(command);
+    if (parts.isEmpty())
+        return;
+    const QString program = parts.takeFirst();
+    QProcess::startDetached(program, parts);
+}
+
+QString XPlatform::volumePath(const QString &disk)
+{
+    if (disk.isEmpty())
+        return QString();
+#ifdef Q_OS_WIN
+    return disk.left(1) + QStringLiteral(":\\");
+#else
+    static const QRegularExpression driveForm(QStringLiteral("^[A-Za-z](:([\\\\/].*)?)?$"),
+                                              QRegularExpression::DotMatchesEverythingOption);
+    if (driveForm.match(disk).hasMatch())
+        return QStringLiteral("/");
+    return QFileInfo::exists(disk) ? disk : QString();
+#endif
+}
+
+qint64 XPlatform::space(const QString &disk, Space which)
+{
+    const QString path = volumePath(disk);
+    if (path.isEmpty())
+        return -1;
+#ifdef Q_OS_WIN
+    ULARGE_INTEGER available, total;
+    if (!GetDiskFreeSpaceExW(reinterpret_cast<const wchar_t *>(path.utf16()), &available, &total, nullptr))
+        return -1;
+    return qint64(which == FreeSpace ? available.QuadPart : total.QuadPart);
+#else
+    const QStorageInfo storage(path);
+    if (!storage.isValid() || !storage.isReady())
+        return -1;
+    return which == FreeSpace ? storage.bytesAvailable() : storage.bytesTotal();
+#endif
+}
+
+bool XPlatform::copyLink(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    return QFile::link(QFileInfo(from).symLinkTarget(), to);
+#else
+    // The link's own text, so relative links stay relative to the copy.
+    QByteArray target(4096, Qt::Uninitialized);
+    const ssize_t n = ::readlink(QFile::encodeName(from).constData(), target.data(), size_t(target.size()));
+    if (n < 0 || n >= target.size())
+        return false;
+    target.truncate(int(n));
+    return ::symlink(target.constData(), QFile::encodeName(to).constData()) == 0;
 #endif
 }

@@ -106,3 +106,19 @@ void XWebWindow::closeEvent(QCloseEvent *event)
     if (frame->evaluateJavaScript(QStringLiteral("close_confirmed")).toBool())
         event->accept();
 }
+
+void XWebWindow::enableTaskbarProgress()
+{
+    m_taskbarHandle = winId();
+}
+
+void XWebWindow::setTaskbarProgressState(int state)
+{
+    m_taskbarState = state;
+}
+
+void XWebWindow::setTaskbarProgressValue(int completed, int total)
+{
+    m_taskbarCompleted = completed;
+    m_taskbarTotal = total;
+}

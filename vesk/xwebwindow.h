@@ -36,6 +36,15 @@ public:
     // Whether any load of the main frame has finished yet, well or not.
     bool loadHasFinished() const { return m_loadHasFinished; }
 
+    // Taskbar progress: the values are kept (no platform taskbar is driven).
+    void enableTaskbarProgress();
+    void setTaskbarProgressState(int state);
+    void setTaskbarProgressValue(int completed, int total);
+    WId taskbarHandle() const { return m_taskbarHandle; }
+    int taskbarProgressState() const { return m_taskbarState; }
+    int taskbarProgressCompleted() const { return m_taskbarCompleted; }
+    int taskbarProgressTotal() const { return m_taskbarTotal; }
+
 public Q_SLOTS:
     void linkClicked(const QUrl &url);
 
@@ -51,4 +60,9 @@ private:
     // window whose page never loaded has nobody to ask.
     bool m_pageLoaded = false;
     bool m_loadHasFinished = false;
+    // Taskbar progress
+    WId m_taskbarHandle = 0;
+    int m_taskbarState = 0;
+    int m_taskbarCompleted = 0;
+    int m_taskbarTotal = 0;
 };
