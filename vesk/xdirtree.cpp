@@ -115,27 +115,5 @@ bool XDirTree::copyInto(const QString &src, const QString &dst)
 
 bool XDirTree::copyFile(const QString &src, const QString &dst)
 {
-    QFile in(src);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QFile out(dst);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    static const qint64 chunk = 1 << 20;
-    QByteArray buffer;
-    for (;;) {
-        buffer = in.read(chunk);
-        if (buffer.isEmpty())
-            break;
-        if (out.write(buffer) != buffer.size()) {
-            out.remove();
-            return false;
-        }
-    }
-    if (in.error() != QFileDevice::NoError || !out.flush()) {
-        out.remove();
-        return false;
-    }
-    out.setPermissions(in.permissions());
-    return true;
+    return XPlatform::copyFile(src, dst);
 }

@@ -27,6 +27,9 @@ public:
     // it cannot be queried.
     static qint64 space(const QString &disk, Space which);
 
+    // Copies a file's bytes and permissions to to, which must not exist yet.
+    static bool copyFile(const QString &from, const QString &to);
+
     // Recreates the link at from as a link at to, with the same target text.
     static bool copyLink(const QString &from, const QString &to);
 };
