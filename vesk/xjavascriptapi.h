@@ -9,10 +9,13 @@
 #include "xdatabases.h"
 #include "xwindowstyle.h"
 
+class QFile;
+class QTemporaryFile;
 class QWebFrame;
 class QWidget;
 
 class XPageBinding;
+class XProcess;
 class XWebView;
 class XWebWindow;
 class XFTP;
@@ -92,6 +95,79 @@ public Q_SLOTS:
 
     // Processes
     void exit(int code = 0);
+    int _exec(const QVariant &command, const QString &onFinish = QString(), const QString &onProcess = QString(),
+              const QString &onError = QString());
+    int execOEMCP(const QVariant &command, const QString &onFinish = QString(), const QString &onProcess = QString(),
+                  const QString &onError = QString());
+    int wsystem(const QVariant &command);
+    void killExec(int execId);
+    void system(const QString &command);
+
+    // Files and directories
+    QString openFile(const QString &title, const QString &fileTypes, const QString &path = QString());
+    QStringList openFiles(const QString &title, const QString &fileTypes, const QString &path = QString());
+    QString openNewFile(const QString &title, const QString &fileTypes, const QString &path = QString());
+    QString openDir(const QString &title, const QString &path = QString());
+    QString getDirTemp();
+    QString getDirHome();
+    QString getDirDocuments();
+    QString getDirAppData();
+    QString getDirCurrent();
+    QString getDirDesktop();
+    QString getDirDownload();
+    QString getDirFonts();
+    QString getDirMovies();
+    QString getDirMusic();
+    QString getDirPictures();
+    void setAppName(const QString &name);
+    QString tempFile(const QString &append);
+    int fopen(const QString &file, const QString &mode);
+    void fclose(int fileId);
+    QString fileread(const QString &file);
+    void filewrite(const QString &file, const QString &content);
+    void fileappend(const QString &file, const QString &content);
+    QString fread(int fileId, int bytes);
+    QString fgets(int fileId, int bytes);
+    void fwrite(int fileId, const QString &data);
+    void fwriteln(int fileId, const QString &data);
+    bool mkdir(const QString &dir, bool recursive = false);
+    bool mkfile(const QString &file);
+    bool copy(const QString &src, const QString &dst);
+    bool rename(const QString &src, const QString &dst);
+    bool unlink(const QString &file);
+    bool copydir(const QString &src, const QString &dst);
+    bool rmdir(const QString &dir);
+    bool fileExists(const QString &src);
+    bool dirExists(const QString &src);
+    qint64 filesize(const QString &src);
+    qint64 filectime(const QString &src);
+    qint64 fileatime(const QString &src);
+    QVariantMap dirContent(const QString &path);
+    void exploreDir(const QString &path);
+
+    // System utilities
+    QString getClipboard();
+    void setClipboard(const QString &value);
+    int getOEMCP();
+    int getScreenWidth();
+    int getScreenHeight();
+    QString getSystemLocale();
+    void enableTaskbarProgress();
+    void setTaskbarProgressType(int type);
+    void setTaskbarProgressValue(float value);
+    QString md5(const QString &text);
+    QString md5hex(const QString &text);
+    QString fileMd5hex(const QString &filename);
+    QString sha1(const QString &text);
+    QString sha1hex(const QString &text);
+    qint64 freespace(const QString &disk);
+    qint64 totalspace(const QString &disk);
+    qint64 time();
+    qint64 mktime(int hours, int minutes, int seconds, int month, int day, int year);
+    QString date(const QString &format, qint64 time = -1);
+    void openBrowser(const QString &url);
+    bool openUrl(const QString &url);
+    QString getMacAddress();
 
     // Plug-ins
     void loadPlugin(const QString &path);
@@ -178,4 +254,12 @@ private:
     void ftpEvaluate(const QString &script);
     QMap<int, XFTP *> m_ftp;
     int m_ftpCounter = 0;
+    // Files, processes and system utilities
+    int startProcess(const QString &command, const QString &onFinish, const QString &onProcess, const QString &onError);
+    QFile *openFileOf(int fileId) const;
+    QList<QTemporaryFile *> m_tempFiles;
+    int m_openFileCounter = 0;
+    QMap<int, QFile *> m_openFiles;
+    QMap<int, XProcess *> m_processes;
+    int m_execCounter = 1;
 };

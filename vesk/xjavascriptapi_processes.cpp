@@ -1,9 +1,54 @@
 #include "xjavascriptapi.h"
 
+#include "xbyteform.h"
+#include "xplatform.h"
+#include "xprocess.h"
+
 #include <QCoreApplication>
 
 void XJavaScriptAPI::exit(int code)
 {
     // Returns to the page; the program ends once control is back in the event loop.
     QCoreApplication::exit(code);
+}
+
+int XJavaScriptAPI::startProcess(const QString &command, const QString &onFinish, const QString &onProcess,
+                                 const QString &onError)
+{
+    // Ids are handed out before the start, so a program that cannot start still has one.
+    const int id = m_execCounter++;
+    auto *process = new XProcess(this, onFinish, onProcess, onError);
+    m_processes.insert(id, process);
+    process->run(command);
+    return id;
+}
+
+int XJavaScriptAPI::_exec(const QVariant &command, const QString &onFinish, const QString &onProcess,
+                          const QString &onError)
+{
+    return startProcess(QString::fromUtf8(XByteForm::ofVariant(command)), onFinish, onProcess, onError);
+}
+
+int XJavaScriptAPI::execOEMCP(const QVariant &command, const QString &onFinish, const QString &onProcess,
+                              const QString &onError)
+{
+    return startProcess(QString::fromLatin1(XByteForm::ofVariant(command)), onFinish, onProcess, onError);
+}
+
+int XJavaScriptAPI::wsystem(const QVariant &command)
+{
+    XPlatform::runShell(command.toString());
+    return 0;
+}
+
+void XJavaScriptAPI::killExec(int execId)
+{
+    XProcess *process = m_processes.value(execId);
+    if (process && process->state() != QProcess::NotRunning)
+        process->kill();
+}
+
+void XJavaScriptAPI::system(const QString &command)
+{
+    XPlatform::startDetached(command);
 }

@@ -183,3 +183,19 @@ void XWebWindow::menuTriggered(const QByteArray &name)
     if (m_binding->documentTrusted())
         api()->js(QString::fromUtf8(name) + QStringLiteral("();"));
 }
+
+void XWebWindow::enableTaskbarProgress()
+{
+    m_taskbarHandle = winId();
+}
+
+void XWebWindow::setTaskbarProgressState(int state)
+{
+    m_taskbarState = state;
+}
+
+void XWebWindow::setTaskbarProgressValue(int completed, int total)
+{
+    m_taskbarCompleted = completed;
+    m_taskbarTotal = total;
+}

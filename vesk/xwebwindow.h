@@ -59,6 +59,15 @@ public:
     QMenu *menu(const QString &name) const;
     QAction *menuAction(const QString &name) const;
 
+    // Taskbar progress: the values are kept (no platform taskbar is driven).
+    void enableTaskbarProgress();
+    void setTaskbarProgressState(int state);
+    void setTaskbarProgressValue(int completed, int total);
+    WId taskbarHandle() const { return m_taskbarHandle; }
+    int taskbarProgressState() const { return m_taskbarState; }
+    int taskbarProgressCompleted() const { return m_taskbarCompleted; }
+    int taskbarProgressTotal() const { return m_taskbarTotal; }
+
 public Q_SLOTS:
     void linkClicked(const QUrl &url);
     // Calls the page function an entry names.
@@ -81,4 +90,9 @@ private:
     QMap<QString, QPointer<QMenu>> m_menus;
     QMap<QString, QPointer<QAction>> m_actions;
     QString m_currentMenu;
+    // Taskbar progress
+    WId m_taskbarHandle = 0;
+    int m_taskbarState = 0;
+    int m_taskbarCompleted = 0;
+    int m_taskbarTotal = 0;
 };

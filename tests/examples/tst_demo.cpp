@@ -89,6 +89,17 @@ void TestDemo::demoWorks()
         eval(QStringLiteral("ftpField('Status').scrollIntoView()"));
         w->grab().save(qEnvironmentVariable("DEMO_SHOT"));
     }
+    // Files and processes: the listing shows the demo's own files, a file round-trips, a program streams in.
+    QVERIFY(eval(QStringLiteral("document.getElementById('filesListing').textContent"))
+                .toString()
+                .contains(QStringLiteral("files.js")));
+    eval(QStringLiteral("document.getElementById('filesLine').value = 'it\\'s'; filesWriteRead();"));
+    QVERIFY(eval(QStringLiteral("document.getElementById('filesText').textContent"))
+                .toString()
+                .contains(QStringLiteral("\nit's\nwritten ")));
+    eval(QStringLiteral("document.getElementById('filesCommand').value = 'echo \"a \\\\ b\"'; filesRun();"));
+    QTRY_COMPARE(eval(QStringLiteral("document.getElementById('filesOut').textContent")).toString(),
+                 QStringLiteral("a \\ b\n"));
 
     // "Ask before closing" unticked: the page lets its window go.
     eval(QStringLiteral("document.getElementById('askClose').checked = false;"));

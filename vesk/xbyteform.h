@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+// How page text becomes bytes and bytes become page text. Pages hand over
+// strings that may hold U+0000; the C-string heritage of files and commands
+// ends every byte form at the first zero byte.
+class XByteForm {
+public:
+    // Latin-1 bytes (characters outside Latin-1 become '?'), up to the first zero byte.
+    static QByteArray toLatin1(const QString &text);
+    // Bytes up to the first zero byte, decoded as UTF-8.
+    static QString fromUtf8(const QByteArray &bytes);
+    // The bytes before the first zero byte.
+    static QByteArray beforeZero(const QByteArray &bytes);
+    // A command given as a script value: a string's UTF-8 bytes, a number's
+    // decimal text, "true"/"false"; anything else gives no bytes.
+    static QByteArray ofVariant(const QVariant &value);
+    // A raw digest as text: cut at the first zero byte, decoded as UTF-8.
+    static QString digestText(const QByteArray &digest);
+};

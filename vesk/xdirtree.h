@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFileInfoList>
+#include <QString>
+#include <QVariantMap>
+
+// Directory listings, and copying and removing whole trees. Symbolic links are
+// never followed into: a tree operation stays inside the tree it was given.
+class XDirTree {
+public:
+    // Directories and files, without "." and "..", sorted by name ignoring case.
+    // Hidden and system entries (dot-files, dangling links, sockets) only when asked.
+    static QFileInfoList entries(const QString &dir, bool withHidden);
+
+    // {"files": [...], "dirs": [...]} of the visible entries; both lists are
+    // present, empty for a missing directory.
+    static QVariantMap content(const QString &dir);
+
+    // Removes dir and everything in it; a link is removed, never what it points
+    // to. True when dir did not exist. Stops at the first failure.
+    static bool remove(const QString &dir);
+
+    // Replaces dst by a copy of src. Links to directories are copied as links,
+    // links to files as files, dangling links are skipped. Refuses (false, and
+    // touches nothing) when dst is src, lies inside it or holds it.
+    static bool copy(const QString &src, const QString &dst);
+
+    // Copies one file to a path that must not exist yet, with its permissions.
+    static bool copyFile(const QString &src, const QString &dst);
+
+    // Whether one of the two paths is the other or lies inside it, after links
+    // are resolved as far as the paths exist.
+    static bool overlaps(const QString &a, const QString &b);
+
+private:
+    static bool copyInto(const QString &src, const QString &dst);
+    static QString resolved(const QString &path);
+};

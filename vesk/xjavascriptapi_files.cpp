@@ -1,0 +1,280 @@
+#include "xjavascriptapi.h"
+
+#include "xbyteform.h"
+#include "xdirtree.h"
+#include "xfilemode.h"
+#include "xplatform.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace {
+
+QString firstLocation(QStandardPaths::StandardLocation location)
+{
+    return QStandardPaths::standardLocations(location).value(0);
+}
+
+QString startDirectory(const QString &path)
+{
+    return path.isEmpty() ? QDir::currentPath() : path;
+}
+
+void writeWhole(const QString &file, const QString &content, QIODevice::OpenMode mode)
+{
+    QFile f(file);
+    if (f.open(mode | QIODevice::Text))
+        f.write(XByteForm::toLatin1(content));
+}
+
+qint64 secondsOf(const QDateTime &moment)
+{
+    return moment.isValid() ? moment.toSecsSinceEpoch() : -1;
+}
+
+} // namespace
+
+QString XJavaScriptAPI::openFile(const QString &title, const QString &fileTypes, const QString &path)
+{
+    return QFileDialog::getOpenFileName(owner(), title, startDirectory(path), fileTypes);
+}
+
+QStringList XJavaScriptAPI::openFiles(const QString &title, const QString &fileTypes, const QString &path)
+{
+    return QFileDialog::getOpenFileNames(owner(), title, startDirectory(path), fileTypes);
+}
+
+QString XJavaScriptAPI::openNewFile(const QString &title, const QString &fileTypes, const QString &path)
+{
+    return QFileDialog::getSaveFileName(owner(), title, startDirectory(path), fileTypes);
+}
+
+QString XJavaScriptAPI::openDir(const QString &title, const QString &path)
+{
+    return QFileDialog::getExistingDirectory(owner(), title, startDirectory(path));
+}
+
+QString XJavaScriptAPI::getDirTemp()
+{
+    return QDir::tempPath();
+}
+
+QString XJavaScriptAPI::getDirHome()
+{
+    return QDir::homePath();
+}
+
+QString XJavaScriptAPI::getDirDocuments()
+{
+    return XPlatform::documentsDirectory();
+}
+
+QString XJavaScriptAPI::getDirAppData()
+{
+    return firstLocation(QStandardPaths::AppDataLocation);
+}
+
+QString XJavaScriptAPI::getDirCurrent()
+{
+    return QDir::currentPath();
+}
+
+QString XJavaScriptAPI::getDirDesktop()
+{
+    return firstLocation(QStandardPaths::DesktopLocation);
+}
+
+QString XJavaScriptAPI::getDirDownload()
+{
+    return firstLocation(QStandardPaths::DownloadLocation);
+}
+
+QString XJavaScriptAPI::getDirFonts()
+{
+    return firstLocation(QStandardPaths::FontsLocation);
+}
+
+QString XJavaScriptAPI::getDirMovies()
+{
+    return firstLocation(QStandardPaths::MoviesLocation);
+}
+
+QString XJavaScriptAPI::getDirMusic()
+{
+    return firstLocation(QStandardPaths::MusicLocation);
+}
+
+QString XJavaScriptAPI::getDirPictures()
+{
+    return firstLocation(QStandardPaths::PicturesLocation);
+}
+
+void XJavaScriptAPI::setAppName(const QString &name)
+{
+    QCoreApplication::setApplicationName(name);
+}
+
+QString XJavaScriptAPI::tempFile(const QString &append)
+{
+    // Kept open, and on disk, as long as this object lives.
+    auto *file = append.isEmpty()
+        ? new QTemporaryFile(this)
+        : new QTemporaryFile(QDir::tempPath() + QStringLiteral("/tmp.XXXXXX.vesk") + append, this);
+    m_tempFiles.append(file);
+    file->open();
+    return file->fileName();
+}
+
+QFile *XJavaScriptAPI::openFileOf(int fileId) const
+{
+    QFile *file = m_openFiles.value(fileId);
+    return file && file->isOpen() ? file : nullptr;
+}
+
+int XJavaScriptAPI::fopen(const QString &file, const QString &mode)
+{
+    QIODevice::OpenMode openMode;
+    if (!XFileMode::toOpenMode(mode, &openMode))
+        return 0;
+    auto *f = new QFile(file, this);
+    if (!f->open(openMode)) {
+        delete f;
+        return 0;
+    }
+    const int id = ++m_openFileCounter;
+    m_openFiles.insert(id, f);
+    return id;
+}
+
+void XJavaScriptAPI::fclose(int fileId)
+{
+    delete m_openFiles.take(fileId);
+}
+
+QString XJavaScriptAPI::fileread(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    return XByteForm::fromUtf8(f.readAll());
+}
+
+void XJavaScriptAPI::filewrite(const QString &file, const QString &content)
+{
+    writeWhole(file, content, QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+void XJavaScriptAPI::fileappend(const QString &file, const QString &content)
+{
+    writeWhole(file, content, QIODevice::Append);
+}
+
+QString XJavaScriptAPI::fread(int fileId, int bytes)
+{
+    QFile *f = openFileOf(fileId);
+    if (!f || bytes <= 0)
+        return QString();
+    return XByteForm::fromUtf8(f->read(bytes));
+}
+
+QString XJavaScriptAPI::fgets(int fileId, int bytes)
+{
+    QFile *f = openFileOf(fileId);
+    if (!f || bytes < 0)
+        return QString();
+    return XByteForm::fromUtf8(f->readLine(bytes));
+}
+
+void XJavaScriptAPI::fwrite(int fileId, const QString &data)
+{
+    if (QFile *f = openFileOf(fileId))
+        f->write(XByteForm::toLatin1(data));
+}
+
+void XJavaScriptAPI::fwriteln(int fileId, const QString &data)
+{
+    if (QFile *f = openFileOf(fileId)) {
+        f->write(XByteForm::toLatin1(data));
+        f->write("\n");
+    }
+}
+
+bool XJavaScriptAPI::mkdir(const QString &dir, bool recursive)
+{
+    return recursive ? QDir().mkpath(dir) : QDir().mkdir(dir);
+}
+
+bool XJavaScriptAPI::mkfile(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+bool XJavaScriptAPI::copy(const QString &src, const QString &dst)
+{
+    return QFile::copy(src, dst);
+}
+
+bool XJavaScriptAPI::rename(const QString &src, const QString &dst)
+{
+    return QFile::rename(src, dst);
+}
+
+bool XJavaScriptAPI::unlink(const QString &file)
+{
+    return QFile::remove(file);
+}
+
+bool XJavaScriptAPI::copydir(const QString &src, const QString &dst)
+{
+    return XDirTree::copy(src, dst);
+}
+
+bool XJavaScriptAPI::rmdir(const QString &dir)
+{
+    return XDirTree::remove(dir);
+}
+
+bool XJavaScriptAPI::fileExists(const QString &src)
+{
+    return QFileInfo::exists(src);
+}
+
+bool XJavaScriptAPI::dirExists(const QString &src)
+{
+    return QFileInfo(src).isDir();
+}
+
+qint64 XJavaScriptAPI::filesize(const QString &src)
+{
+    const QFileInfo info(src);
+    return info.exists() ? info.size() : 0;
+}
+
+qint64 XJavaScriptAPI::filectime(const QString &src)
+{
+    const QFileInfo info(src);
+    return info.exists() ? secondsOf(info.lastModified()) : -1;
+}
+
+qint64 XJavaScriptAPI::fileatime(const QString &src)
+{
+    const QFileInfo info(src);
+    return info.exists() ? secondsOf(info.lastRead()) : -1;
+}
+
+QVariantMap XJavaScriptAPI::dirContent(const QString &path)
+{
+    return XDirTree::content(path);
+}
+
+void XJavaScriptAPI::exploreDir(const QString &path)
+{
+    XPlatform::exploreDirectory(path);
+}
