@@ -84,3 +84,22 @@ function(vesk_add_plugin name)
     install(TARGETS ${name} LIBRARY DESTINATION ${VESK_INSTALL_PLUGINDIR})
   endif()
 endfunction()
+
+# vesk_add_fuzzer(NAME SOURCES a.cpp ... LIBS lib ... [INSTRUMENT lib ...])
+# A libFuzzer executable under ASan and UBSan (clang only). INSTRUMENT names
+# the project libraries whose code the fuzzer should get coverage from; their
+# other users then link with the sanitizers too.
+function(vesk_add_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;INSTRUMENT" ${ARGN})
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "${name} needs clang (libFuzzer): configure with CC=clang CXX=clang++")
+  endif()
+  foreach(lib ${F_INSTRUMENT})
+    target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    target_link_options(${lib} INTERFACE -fsanitize=address,undefined)
+  endforeach()
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+endfunction()

@@ -169,33 +169,38 @@ void MaiaObject::parseResponse(QString response, QNetworkReply *reply)
 {
     // A receiver may destroy our parent, and with it this object.
     QPointer<MaiaObject> self(this);
-    MaiaResponseReader reader(response);
-    const MaiaResponseReader::Outcome outcome = reader.read();
-    response.clear();
+    MaiaResponseReader::Outcome outcome;
+    QVariant value;
+    qint64 errorLine = 0;
+    QString errorText;
+    {
+        // The document goes before the receivers run; they only need the value.
+        MaiaResponseReader reader(response);
+        response = QString();
+        outcome = reader.read();
+        value = reader.value();
+        errorLine = reader.errorLine();
+        errorText = reader.errorText();
+    }
     switch (outcome) {
     case MaiaResponseReader::Response: {
-        QVariant value = reader.value();
         emit aresponse(value, reply);
         break;
     }
     case MaiaResponseReader::Fault: {
-        const QVariantMap fault = reader.value().toMap();
+        const QVariantMap fault = value.toMap();
         emit this->fault(fault.value(QStringLiteral("faultCode")).toInt(),
                          fault.value(QStringLiteral("faultString")).toString(), reply);
         break;
     }
     case MaiaResponseReader::NotWellFormed:
         emit fault(MaiaFault::NotWellFormed,
-                   QStringLiteral("parse error: response not well formed at line %1: %2")
-                       .arg(reader.errorLine())
-                       .arg(reader.errorText()),
+                   QStringLiteral("parse error: response not well formed at line %1: %2").arg(errorLine).arg(errorText),
                    reply);
         break;
     case MaiaResponseReader::InvalidValue:
-        emit fault(
-            MaiaFault::NotWellFormed,
-            QStringLiteral("parse error: invalid value at line %1: %2").arg(reader.errorLine()).arg(reader.errorText()),
-            reply);
+        emit fault(MaiaFault::NotWellFormed,
+                   QStringLiteral("parse error: invalid value at line %1: %2").arg(errorLine).arg(errorText), reply);
         break;
     case MaiaResponseReader::NotXmlRpc:
         emit fault(MaiaFault::NotXmlRpc, QStringLiteral("parse error: invalid xml-rpc. not conforming to spec."),

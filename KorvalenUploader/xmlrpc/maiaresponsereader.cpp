@@ -1,13 +1,12 @@
 #include "maiaresponsereader.h"
 
 #include "maialogging.h"
+#include "maiaresponsedecoder.h"
 #include "maiascalar.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QDebug>
-#include <QRegularExpression>
-#include <QTextCodec>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -36,30 +35,9 @@ MaiaResponseReader::MaiaResponseReader(const QString &text)
 
 bool MaiaResponseReader::decode(const QByteArray &body, QString *text, QString *error)
 {
-    QTextCodec *codec = nullptr;
-    if (body.startsWith("\xFF\xFE") || body.startsWith(QByteArray("<\0?\0", 4))) {
-        codec = QTextCodec::codecForName("UTF-16LE");
-    } else if (body.startsWith("\xFE\xFF") || body.startsWith(QByteArray("\0<\0?", 4))) {
-        codec = QTextCodec::codecForName("UTF-16BE");
-    } else {
-        // The declaration is ASCII in every encoding that is not UTF-16.
-        static const QRegularExpression declaration(
-            QStringLiteral("^(?:\\xEF\\xBB\\xBF)?<\\?xml[^>]*?\\sencoding\\s*=\\s*[\"']([A-Za-z0-9._-]+)[\"']"));
-        const QRegularExpressionMatch m = declaration.match(QString::fromLatin1(body.left(256)));
-        const QByteArray name = m.hasMatch() ? m.captured(1).toLatin1() : QByteArray("UTF-8");
-        codec = QTextCodec::codecForName(name);
-        if (!codec) {
-            *error = QStringLiteral("unknown encoding %1").arg(QString::fromLatin1(name));
-            return false;
-        }
-    }
-    if (codec->mibEnum() == 106) {
-        *text = QString::fromUtf8(body);
-    } else {
-        // A byte order mark is kept as U+FEFF, which the tokenizer skips.
-        *text = codec->toUnicode(body);
-    }
-    return true;
+    MaiaResponseDecoder decoder(body.size());
+    decoder.feed(body);
+    return decoder.finish(text, error);
 }
 
 MaiaResponseReader::Outcome MaiaResponseReader::read()
@@ -237,7 +215,7 @@ QVariant MaiaResponseReader::readStruct(int depth)
         while (nextStartElementChild()) {
             const QStringRef tag = m_reader.name();
             if (!haveName && tag == QLatin1String("name")) {
-                key = elementText();
+                key = sharedKey(elementText());
                 haveName = true;
             } else if (!haveValue && tag == QLatin1String("value")) {
                 value = readValue(depth + 1);
@@ -266,6 +244,18 @@ QVariant MaiaResponseReader::readScalar(const QString &type,
         m_reader.raiseError(QStringLiteral("not a valid %1: \"%2\"").arg(type, text.left(64)));
     }
     return QVariant();
+}
+
+QString MaiaResponseReader::sharedKey(const QString &key)
+{
+    // Arrays of structs repeat the same few member names; one copy each
+    // instead of one per member keeps large responses small.
+    const auto it = m_keys.constFind(key);
+    if (it != m_keys.constEnd())
+        return *it;
+    if (m_keys.size() < MaxSharedKeys)
+        m_keys.insert(key, key);
+    return key;
 }
 
 void MaiaResponseReader::fail(const QString &text)

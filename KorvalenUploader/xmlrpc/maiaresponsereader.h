@@ -2,6 +2,7 @@
 
 #include "maiaxmltokenizer.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 
@@ -17,6 +18,7 @@ public:
     enum Outcome { Response, Fault, NotWellFormed, NotXmlRpc, InvalidValue };
 
     static const int MaxValueDepth = 256;
+    static const int MaxSharedKeys = 4096;
 
     explicit MaiaResponseReader(const QString &text);
 
@@ -39,6 +41,7 @@ private:
     QVariant readArray(int depth);
     QVariant readStruct(int depth);
     QVariant readScalar(const QString &type, const std::function<bool(const QString &, QVariant *)> &read);
+    QString sharedKey(const QString &key);
     void fail(const QString &text);
     bool finish();
 
@@ -48,4 +51,5 @@ private:
     QString m_errorText;
     bool m_failed;
     bool m_invalidValue;
+    QHash<QString, QString> m_keys;
 };

@@ -2,7 +2,7 @@
 
 #include "maiafault.h"
 #include "maiaobject.h"
-#include "maiaresponsereader.h"
+#include "maiaresponsedecoder.h"
 #include "maiaxmlwriter.h"
 
 #include <QNetworkAccessManager>
@@ -143,8 +143,9 @@ void MaiaXmlRpcClient::watch(QNetworkReply *reply)
     // ignored, set at the first data it is too late.
     QTimer::singleShot(0, reply, [reply] { reply->setReadBufferSize(ReadBufferSize); });
 
-    // The body is taken as it arrives, which frees the read buffer, and
-    // checked against the cap, so an endless body never sits in memory whole.
+    // The body is taken and decoded as it arrives, which frees the read
+    // buffer and never holds the raw bytes next to the text, and checked
+    // against the cap, so an endless body never sits in memory whole.
     const qint64 limit = m_maximumResponseSize;
     const QString tooLarge = QStringLiteral("response larger than %1 bytes").arg(limit);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, limit, tooLarge] {
@@ -155,10 +156,16 @@ void MaiaXmlRpcClient::watch(QNetworkReply *reply)
     connect(reply, &QNetworkReply::readyRead, this, [this, reply, limit, tooLarge] {
         if (!m_callmap.contains(reply) || m_abortReasons.contains(reply))
             return;
-        QByteArray &body = m_bodies[reply];
-        body += reply->readAll();
-        if (body.size() > limit)
+        QSharedPointer<MaiaResponseDecoder> &decoder = m_bodies[reply];
+        if (!decoder) {
+            const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+            decoder.reset(new MaiaResponseDecoder(declared.isValid() ? declared.toLongLong() : -1));
+        }
+        const QByteArray chunk = reply->readAll();
+        if (decoder->bytesFed() + chunk.size() > limit)
             abortCall(reply, tooLarge);
+        else
+            decoder->feed(chunk);
     });
 }
 
@@ -176,7 +183,7 @@ void MaiaXmlRpcClient::replyFinished(QNetworkReply *reply)
     if (!callObject)
         return;
     const QString abortReason = m_abortReasons.take(reply);
-    QByteArray body = m_bodies.take(reply);
+    QSharedPointer<MaiaResponseDecoder> decoder = m_bodies.take(reply);
 
     QString response;
     int faultCode = 0;
@@ -196,15 +203,16 @@ void MaiaXmlRpcClient::replyFinished(QNetworkReply *reply)
                         .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString(),
                              reply->header(QNetworkRequest::LocationHeader).toUrl().toString());
     } else {
-        body += reply->readAll();
+        if (!decoder)
+            decoder.reset(new MaiaResponseDecoder);
+        decoder->feed(reply->readAll());
         QString error;
-        if (!MaiaResponseReader::decode(body, &response, &error)) {
+        if (!decoder->finish(&response, &error)) {
             faultCode = MaiaFault::NotWellFormed;
             faultText = QStringLiteral("parse error: %1").arg(error);
         }
     }
-    body.clear();
-    body.squeeze();
+    decoder.reset();
 
     // Scheduled before delivery: a receiver may destroy this client.
     reply->deleteLater();

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QNetworkRequest>
 #include <QObject>
+#include <QSharedPointer>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QString>
@@ -12,6 +13,7 @@
 #include <QVariant>
 
 class MaiaObject;
+class MaiaResponseDecoder;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -60,7 +62,7 @@ private:
     QNetworkRequest m_request;
     QMap<QNetworkReply *, MaiaObject *> m_callmap;
     QHash<QNetworkReply *, QString> m_abortReasons;
-    QHash<QNetworkReply *, QByteArray> m_bodies;
+    QHash<QNetworkReply *, QSharedPointer<MaiaResponseDecoder>> m_bodies;
     int m_inactivityTimeout;
     qint64 m_maximumResponseSize;
     int m_delivering;

@@ -1,6 +1,7 @@
 #include "callrecorder.h"
 #include "maiafault.h"
 #include "maiaobject.h"
+#include "maiaresponsedecoder.h"
 
 #include <QDomDocument>
 #include <QPointer>
@@ -98,6 +99,8 @@ private slots:
     void parseResponse_data();
     void parseResponse();
     void parseResponseDeletesTheCallObject();
+    void decoderInPieces_data();
+    void decoderInPieces();
 };
 
 void TestMaiaMarshalling::initTestCase()
@@ -603,4 +606,37 @@ void TestMaiaMarshalling::parseResponseDeletesTheCallObject()
 }
 
 QTEST_GUILESS_MAIN(TestMaiaMarshalling)
+void TestMaiaMarshalling::decoderInPieces_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("text");
+    const QString doc = QStringLiteral("<a>caf\u00e9 \U0001F600 \u20ac</a>");
+    QTest::newRow("utf-8") << doc.toUtf8() << doc;
+    QTest::newRow("utf-8-bom") << QByteArray("\xEF\xBB\xBF") + doc.toUtf8() << QChar(0xFEFF) + doc;
+    const QByteArray latin = "<?xml version='1.0' encoding='ISO-8859-1'?><a>caf\xE9</a>";
+    QTest::newRow("latin-1-declared") << latin << QString::fromLatin1(latin);
+    QByteArray le("\xFF\xFE", 2);
+    le.append(reinterpret_cast<const char *>(doc.utf16()), doc.size() * 2);
+    QTest::newRow("utf-16le-bom") << le << QChar(0xFEFF) + doc;
+    QTest::newRow("utf-8-cut-in-a-sequence") << QByteArray("<a>\xE2\x82") << QStringLiteral("<a>\uFFFD");
+    QTest::newRow("unknown-encoding") << QByteArray("<?xml version='1.0' encoding='x-none'?><a/>") << QString();
+}
+
+void TestMaiaMarshalling::decoderInPieces()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, text);
+    // One byte at a time splits every multi-byte sequence and the declaration.
+    MaiaResponseDecoder decoder;
+    for (char c : body)
+        decoder.feed(QByteArray(1, c));
+    QString decoded;
+    QString error;
+    QCOMPARE(decoder.finish(&decoded, &error), !text.isNull());
+    QCOMPARE(decoded, text);
+    if (text.isNull())
+        QCOMPARE(error, QStringLiteral("unknown encoding x-none"));
+    QCOMPARE(decoder.bytesFed(), qint64(body.size()));
+}
+
 #include "tst_maiamarshalling.moc"

@@ -14,6 +14,9 @@ class TestQFtp : public QObject {
 private:
     static QByteArray pattern(int size);
     static bool haveIPv6Loopback();
+    // Queues the connection and the usual login; returns the login's id.
+    static int connectAndLogin(QFtp &ftp, const ScriptedFtpServer &server,
+                               const QString &host = QStringLiteral("127.0.0.1"));
 
 private Q_SLOTS:
     void init();
@@ -104,6 +107,12 @@ bool TestQFtp::haveIPv6Loopback()
     return probe.listen(QHostAddress::LocalHostIPv6, 0);
 }
 
+int TestQFtp::connectAndLogin(QFtp &ftp, const ScriptedFtpServer &server, const QString &host)
+{
+    ftp.connectToHost(host, server.port());
+    return ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+}
+
 void TestQFtp::init()
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -161,8 +170,7 @@ void TestQFtp::login()
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy states(&ftp, &QFtp::stateChanged);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    const int loginId = ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    const int loginId = connectAndLogin(ftp, server);
     const int cdId = ftp.cd(QStringLiteral("dir"));
     QVERIFY(done.wait(10000));
 
@@ -262,8 +270,7 @@ void TestQFtp::download()
     connect(&ftp, &QFtp::readyRead, this, [&]() { received += ftp.readAll(); });
     ftp.setTransferMode(mode);
     QCOMPARE(ftp.transferMode(), mode);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.get(QStringLiteral("file.bin"), variant == 3 ? &file : nullptr);
     QVERIFY(done.wait(10000));
     QCOMPARE(done.at(0).at(0).toBool(), false);
@@ -395,8 +402,7 @@ void TestQFtp::downloadFailure()
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
     ftp.setTransferMode(mode);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     const int getId = ftp.get(QStringLiteral("file.bin"));
     const int cdId = ftp.cd(QStringLiteral("never"));
     QVERIFY(done.wait(10000));
@@ -468,8 +474,7 @@ void TestQFtp::extendedModes()
     QByteArray received;
     connect(&ftp, &QFtp::readyRead, this, [&]() { received += ftp.readAll(); });
     ftp.setTransferMode(mode);
-    ftp.connectToHost(QStringLiteral("::1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server, QStringLiteral("::1"));
     ftp.get(QStringLiteral("file.bin"));
     QVERIFY(done.wait(10000));
 
@@ -531,8 +536,7 @@ void TestQFtp::upload()
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy progress(&ftp, &QFtp::dataTransferProgress);
     ftp.setTransferMode(mode);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     if (source == 0)
         ftp.put(content, QStringLiteral("up.bin"));
     else if (source == 1)
@@ -576,8 +580,7 @@ void TestQFtp::uploadFailure()
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
     ftp.setTransferMode(mode);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     const int putId = ftp.put(pattern(20000), QStringLiteral("up.bin"));
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), true);
@@ -613,8 +616,7 @@ void TestQFtp::localDeviceFailure()
 
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     if (upload)
         ftp.put(&missing, QStringLiteral("remote.bin"));
     else
@@ -727,8 +729,7 @@ void TestQFtp::listing()
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy entries(&ftp, &QFtp::listInfo);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.list();
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), false);
@@ -778,8 +779,7 @@ void TestQFtp::abortFromListing()
         if (info.name() == abortAt)
             ftp.abort();
     });
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.list();
     g_warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
@@ -807,8 +807,7 @@ void TestQFtp::serviceClosingDropsQueue()
     QSignalSpy started(&ftp, &QFtp::commandStarted);
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
     QSignalSpy done(&ftp, &QFtp::done);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     const int cdId = ftp.cd(QStringLiteral("dir"));
     ftp.mkdir(QStringLiteral("x"));
     ftp.list();
@@ -938,8 +937,7 @@ void TestQFtp::abortTransfer()
     QSignalSpy done(&ftp, &QFtp::done);
     connect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
     ftp.setTransferMode(mode);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     const int transferId =
         upload ? ftp.put(pattern(4 * 1024 * 1024), QStringLiteral("big.bin")) : ftp.get(QStringLiteral("big.bin"));
     ftp.cd(QStringLiteral("dropped"));
@@ -1003,8 +1001,7 @@ void TestQFtp::abortReplies()
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
     auto aborter = connect(&ftp, &QFtp::dataTransferProgress, &ftp, &QFtp::abort);
     ftp.setTransferMode(mode);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.get(QStringLiteral("big.bin"));
     QVERIFY(done.wait(10000));
     disconnect(aborter);
@@ -1034,8 +1031,7 @@ void TestQFtp::staleDataErrorAfterReconnect()
 
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.get(QStringLiteral("file.bin"));
     QVERIFY(done.wait(10000));
     QCOMPARE(done.last().at(0).toBool(), true);
@@ -1043,8 +1039,7 @@ void TestQFtp::staleDataErrorAfterReconnect()
 
     QCOMPARE(ftp.errorString(), QStringLiteral("Downloading file failed:\nConnection closed"));
     server.setDropAfterData(false);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.cd(QStringLiteral("dir"));
     QVERIFY(done.wait(10000));
     QCOMPARE(ftp.errorString(), QStringLiteral("Unknown error"));
@@ -1077,8 +1072,7 @@ void TestQFtp::inactivityTimeout()
     QCOMPARE(ftp.transferTimeout(), 120000);
     ftp.setTransferTimeout(300);
     QSignalSpy done(&ftp, &QFtp::done);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     if (download)
         ftp.get(QStringLiteral("big.bin"));
     else
@@ -1098,8 +1092,7 @@ void TestQFtp::utf8Names()
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy entries(&ftp, &QFtp::listInfo);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.mkdir(QString::fromUtf8("файл"));
     ftp.list();
     QVERIFY(done.wait(10000));
@@ -1137,8 +1130,7 @@ void TestQFtp::abortFromCommandFinished()
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     const int firstId = ftp.cd(QStringLiteral("first"));
     const int secondId = ftp.cd(QStringLiteral("second"));
     connect(&ftp, &QFtp::commandFinished, this, [&](int id) {
@@ -1162,8 +1154,7 @@ void TestQFtp::errorThenNewCommands()
     QFtp ftp;
     QSignalSpy done(&ftp, &QFtp::done);
     QSignalSpy finished(&ftp, &QFtp::commandFinished);
-    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    ftp.login(QStringLiteral("u"), QStringLiteral("p"));
+    connectAndLogin(ftp, server);
     ftp.cd(QStringLiteral("missing"));
     QVERIFY(done.wait(10000));
     QCOMPARE(ftp.errorString(), QStringLiteral("Changing directory failed:\nNo such directory."));

@@ -7,11 +7,12 @@ LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
     : QTcpServer(parent)
     , m_tls(false)
 {
+    listen(QHostAddress::LocalHost, 0);
 }
 
 bool LoopbackHttpServer::listenLoopback()
 {
-    return listen(QHostAddress::LocalHost, 0);
+    return isListening() || listen(QHostAddress::LocalHost, 0);
 }
 
 void LoopbackHttpServer::setTls(const QSslCertificate &certificate, const QSslKey &key)
@@ -23,7 +24,26 @@ void LoopbackHttpServer::setTls(const QSslCertificate &certificate, const QSslKe
 
 QString LoopbackHttpServer::baseUrl() const
 {
-    return QStringLiteral("%1://127.0.0.1:%2/RPC2").arg(m_tls ? "https" : "http").arg(serverPort());
+    return url(QStringLiteral("/RPC2"));
+}
+
+QString LoopbackHttpServer::url(const QString &path) const
+{
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_tls ? "https" : "http").arg(serverPort()).arg(path);
+}
+
+void LoopbackHttpServer::setPage(const QString &path, const QByteArray &body, const QList<QByteArray> &headers)
+{
+    m_pages.insert(path, Page {body, headers});
+}
+
+QByteArray LoopbackHttpServer::header(const QString &path, const QByteArray &name) const
+{
+    for (int i = m_requests.size() - 1; i >= 0; --i) {
+        if (m_requests.at(i).path == path.toLatin1())
+            return m_requests.at(i).headers.value(name.toLower());
+    }
+    return QByteArray();
 }
 
 void LoopbackHttpServer::incomingConnection(qintptr descriptor)
@@ -81,7 +101,31 @@ void LoopbackHttpServer::readFrom(QTcpSocket *socket)
         emit requestReceived(index);
         if (m_handler)
             m_handler(this, index);
+        else if (!m_pages.isEmpty() && servePage(index))
+            return;
     }
+}
+
+bool LoopbackHttpServer::servePage(int index)
+{
+    // One request per connection, as HTTP/1.0 without keep-alive.
+    QTcpSocket *socket = m_requests.at(index).socket;
+    if (!socket)
+        return false;
+    const QByteArray path = m_requests.at(index).path.split('?').value(0);
+    const auto it = m_pages.constFind(QString::fromLatin1(path));
+    QByteArray response;
+    if (it == m_pages.constEnd()) {
+        response = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    } else {
+        response = "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n";
+        for (const QByteArray &h : it->headers)
+            response += h + "\r\n";
+        response += "Content-Length: " + QByteArray::number(it->body.size()) + "\r\n\r\n" + it->body;
+    }
+    socket->write(response);
+    socket->disconnectFromHost();
+    return true;
 }
 
 void LoopbackHttpServer::respond(int index, int status, const QByteArray &body, const QByteArray &contentType)
