@@ -11,6 +11,7 @@ class QWidget;
 
 #include "xwindowstyle.h"
 
+class XDownloader;
 class XPageBinding;
 class XWebView;
 class XWebWindow;
@@ -91,6 +92,17 @@ public Q_SLOTS:
     // Processes
     void exit(int code = 0);
 
+    // Downloads, cookies and widgets
+    void _download(const QString &url, const QString &path, const QString &func_pointer,
+                   const QString &func_pointer_err, const QString &func_progress = QString());
+    QVariantList getAllCookies();
+    void setAllCookies(const QVariant &cookies);
+    int createWidgetIframe(const QString &file, int w = 100, int h = 100, bool isTransparent = false);
+    void switchWidget(int widgetId);
+    void _iframeLoaded(const QString &id, const QString &ptr);
+    void onIframeLoaded(bool ok);
+    void onIframeUrlChanged();
+
 private:
     XWebWindow *activeWindow() const;
     XWebView *view() const;
@@ -110,4 +122,8 @@ private:
     QMap<int, QPointer<XWebWindow>> m_windows;
     int m_windowCounter = 0;
     int m_activeWindowId = 0;
+
+    // Downloads, cookies and widgets
+    XDownloader *downloader();
+    XDownloader *m_downloader = nullptr;
 };

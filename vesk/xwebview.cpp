@@ -20,6 +20,7 @@ XWebView::XWebView(QWidget *parent)
     XWebSettings::applyToPage(m_page);
     m_page->setPluginFactory(new XWebPluginFactory(this));
     connect(this, &QWebView::loadStarted, this, [this] { m_lastLoadStopped = false; });
+    setProperty("widgetLastId", 0);
 }
 
 XWebView::~XWebView()
@@ -54,4 +55,36 @@ void XWebView::loadingStarted()
 QWebView *XWebView::createWindow(QWebPage::WebWindowType type)
 {
     return m_windowFactory ? m_windowFactory(type) : nullptr;
+}
+
+QWidget *XWebView::widget(int id) const
+{
+    return m_widgets.value(id);
+}
+
+void XWebView::setWidget(int id, QWidget *widget)
+{
+    m_widgets.insert(id, widget);
+}
+
+void XWebView::removeWidget(int id)
+{
+    m_widgets.remove(id);
+}
+
+int XWebView::nextWidgetId()
+{
+    const int id = property("widgetLastId").toInt() + 1;
+    setProperty("widgetLastId", id);
+    return id;
+}
+
+void XWebView::forward()
+{
+    const int id = property("widgetLastId").toInt();
+    QWidget *widget = qobject_cast<QWidget *>(property("widgetObj").value<QObject *>());
+    if (!widget)
+        return;
+    widget->setParent(this);
+    m_widgets.insert(id, widget);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMap>
+#include <QPointer>
 #include <QWebView>
 
 #include <functional>
@@ -30,6 +32,20 @@ public:
     // the previous document in place.
     bool lastLoadStopped() const { return m_lastLoadStopped; }
 
+    // Embedded widgets by id. A destroyed widget names nothing: the entries are guarded.
+    QWidget *widget(int id) const;
+    void setWidget(int id, QWidget *widget);
+    void removeWidget(int id);
+    // The widget the page's "widget" operations act on.
+    int currentWidgetId() const { return m_currentWidgetId; }
+    void setCurrentWidgetId(int id) { m_currentWidgetId = id; }
+    // Hands out the next widget id, recorded in the property "widgetLastId".
+    int nextWidgetId();
+
+public Q_SLOTS:
+    // Takes over the widget a plug-in left in the property "widgetObj", under "widgetLastId".
+    void forward();
+
 protected:
     QWebView *createWindow(QWebPage::WebWindowType type) override;
 
@@ -41,4 +57,6 @@ private:
     WindowFactory m_windowFactory;
     bool m_localOnly = false;
     bool m_lastLoadStopped = false;
+    QMap<int, QPointer<QWidget>> m_widgets;
+    int m_currentWidgetId = 0;
 };
