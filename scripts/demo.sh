@@ -18,15 +18,21 @@ echo "var FTP_DEMO = null;" > "$demo/app/ftp-server.js"
 
 ftp_pid=
 ftp_dir=
-stop_ftp() {
+http_pid=
+http_dir=
+cleanup() {
   exec 3>&- 2>/dev/null || true
   [ -n "$ftp_pid" ] && kill "$ftp_pid" 2>/dev/null || true
   [ -n "$ftp_dir" ] && rm -rf "$ftp_dir"
   echo "var FTP_DEMO = null;" > "$demo/app/ftp-server.js"
+  [ -n "$http_pid" ] && kill "$http_pid" 2>/dev/null || true
+  [ -n "$http_dir" ] && rm -rf "$http_dir"
+  rm -f "$demo/app/demo-server.js"
 }
+trap cleanup EXIT
+
 if [ $with_ftp = 1 ]; then
   ftp_dir=$(mktemp -d /tmp/vesk-demo-ftp.XXXXXX)
-  trap stop_ftp EXIT
   mkdir -p "$ftp_dir/home/photos/2024" "$ftp_dir/home/releases"
   echo "Sample folder served to the vesk demo." > "$ftp_dir/home/README.txt"
   echo "it's a name with a quote" > "$ftp_dir/home/it's here.txt"
@@ -42,6 +48,18 @@ if [ $with_ftp = 1 ]; then
   [ -n "$port" ] || { echo "FTP server did not start (python3-pyftpdlib needed)" >&2; exit 1; }
   echo "var FTP_DEMO = {host: '127.0.0.1', port: $port, user: 'user', password: 'pass'};" > "$demo/app/ftp-server.js"
   echo "Local FTP server on 127.0.0.1:$port (user/pass), sample folder $ftp_dir/home"
+fi
+
+# A small local HTTP server for the "Network and widgets" panel; the page falls
+# back to a file URL when none runs.
+rm -f "$demo/app/demo-server.js"
+if command -v python3 >/dev/null; then
+  http_dir="$(mktemp -d)"
+  head -c $((32 * 1048576)) /dev/urandom > "$http_dir/sample.bin"
+  http_port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
+  python3 -m http.server --bind 127.0.0.1 --directory "$http_dir" "$http_port" >/dev/null 2>&1 &
+  http_pid=$!
+  echo "window.demoServer = 'http://127.0.0.1:$http_port/';" > "$demo/app/demo-server.js"
 fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -14,11 +14,12 @@ class QTemporaryFile;
 class QWebFrame;
 class QWidget;
 
+class XDownloader;
+class XFTP;
 class XPageBinding;
 class XProcess;
 class XWebView;
 class XWebWindow;
-class XFTP;
 
 // The object every page sees as "app". One QObject, since its slots are the
 // JavaScript contract; the definitions are split by concern across
@@ -227,6 +228,17 @@ public Q_SLOTS:
     void ftpAbort(int pftp);
     int ftpState(int pftp);
 
+    // Downloads, cookies and widgets
+    void _download(const QString &url, const QString &path, const QString &func_pointer,
+                   const QString &func_pointer_err, const QString &func_progress = QString());
+    QVariantList getAllCookies();
+    void setAllCookies(const QVariant &cookies);
+    int createWidgetIframe(const QString &file, int w = 100, int h = 100, bool isTransparent = false);
+    void switchWidget(int widgetId);
+    void _iframeLoaded(const QString &id, const QString &ptr);
+    void onIframeLoaded(bool ok);
+    void onIframeUrlChanged();
+
 private:
     XWebWindow *activeWindow() const;
     XWebView *view() const;
@@ -262,4 +274,7 @@ private:
     QMap<int, QFile *> m_openFiles;
     QMap<int, XProcess *> m_processes;
     int m_execCounter = 1;
+    // Downloads, cookies and widgets
+    XDownloader *downloader();
+    XDownloader *m_downloader = nullptr;
 };

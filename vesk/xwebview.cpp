@@ -22,6 +22,7 @@ XWebView::XWebView(QWidget *parent)
     XWebSettings::applyToPage(m_page);
     m_page->setPluginFactory(new XWebPluginFactory(this));
     connect(this, &QWebView::loadStarted, this, [this] { m_lastLoadStopped = false; });
+    setProperty("widgetLastId", 0);
 }
 
 XWebView::~XWebView()
@@ -65,4 +66,36 @@ bool XWebView::publishPluginObject(QObject *object, const QString &name)
         return false;
     binding->publishOnce(name, object);
     return true;
+}
+
+QWidget *XWebView::widget(int id) const
+{
+    return m_widgets.value(id);
+}
+
+void XWebView::setWidget(int id, QWidget *widget)
+{
+    m_widgets.insert(id, widget);
+}
+
+void XWebView::removeWidget(int id)
+{
+    m_widgets.remove(id);
+}
+
+int XWebView::nextWidgetId()
+{
+    const int id = property("widgetLastId").toInt() + 1;
+    setProperty("widgetLastId", id);
+    return id;
+}
+
+void XWebView::forward()
+{
+    const int id = property("widgetLastId").toInt();
+    QWidget *widget = qobject_cast<QWidget *>(property("widgetObj").value<QObject *>());
+    if (!widget)
+        return;
+    widget->setParent(this);
+    m_widgets.insert(id, widget);
 }

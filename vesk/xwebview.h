@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMap>
+#include <QPointer>
 #include <QWebView>
 
 #include <functional>
@@ -33,6 +35,19 @@ public:
     // How a plug-in object made for this view reaches the page: through the
     // page binding, into the current document only, if it is trusted.
     Q_INVOKABLE bool publishPluginObject(QObject *object, const QString &name);
+    // Embedded widgets by id. A destroyed widget names nothing: the entries are guarded.
+    QWidget *widget(int id) const;
+    void setWidget(int id, QWidget *widget);
+    void removeWidget(int id);
+    // The widget the page's "widget" operations act on.
+    int currentWidgetId() const { return m_currentWidgetId; }
+    void setCurrentWidgetId(int id) { m_currentWidgetId = id; }
+    // Hands out the next widget id, recorded in the property "widgetLastId".
+    int nextWidgetId();
+
+public Q_SLOTS:
+    // Takes over the widget a plug-in left in the property "widgetObj", under "widgetLastId".
+    void forward();
 
 protected:
     QWebView *createWindow(QWebPage::WebWindowType type) override;
@@ -45,4 +60,6 @@ private:
     WindowFactory m_windowFactory;
     bool m_localOnly = false;
     bool m_lastLoadStopped = false;
+    QMap<int, QPointer<QWidget>> m_widgets;
+    int m_currentWidgetId = 0;
 };

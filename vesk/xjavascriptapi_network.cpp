@@ -1,0 +1,30 @@
+#include "xjavascriptapi.h"
+
+#include "xcookiejar.h"
+#include "xcookierecord.h"
+#include "xdownloader.h"
+#include "xwebview.h"
+
+XDownloader *XJavaScriptAPI::downloader()
+{
+    // Made on first use: most pages never download.
+    if (!m_downloader)
+        m_downloader = new XDownloader(frame(), this);
+    return m_downloader;
+}
+
+void XJavaScriptAPI::_download(const QString &url, const QString &path, const QString &func_pointer,
+                               const QString &func_pointer_err, const QString &func_progress)
+{
+    downloader()->download(url, path, func_pointer, func_pointer_err, func_progress);
+}
+
+QVariantList XJavaScriptAPI::getAllCookies()
+{
+    return XCookieRecord::toRecords(view()->cookieJar()->allCookies());
+}
+
+void XJavaScriptAPI::setAllCookies(const QVariant &cookies)
+{
+    view()->cookieJar()->setAllCookies(XCookieRecord::fromRecords(cookies));
+}
