@@ -7,7 +7,7 @@
 class QSettings;
 
 // The few questions only the operating system can answer. The Linux side is the
-// one built and tested; the Windows side keeps the original conventions.
+// one built and tested; the Windows side keeps the Windows conventions.
 class XPlatform {
 public:
     // The application directory, relative to the working directory.
