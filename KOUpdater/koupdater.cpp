@@ -32,8 +32,7 @@ const char *KOUpdater::scriptObjectName() const
 
 void KOUpdater::hello()
 {
-    if (view())
-        view()->page()->mainFrame()->evaluateJavaScript(QStringLiteral("alert('xxx hello yyy');"));
+    evaluateInPage(QStringLiteral("alert('xxx hello yyy');"));
 }
 
 void KOUpdater::updateData(const QString &path_db, const QString &path, const QString &callback_updated)
@@ -54,9 +53,7 @@ void KOUpdater::finished()
     // finished() comes just before the thread has wound down.
     thread->wait();
     thread->deleteLater();
-    if (view())
-        view()->page()->mainFrame()->evaluateJavaScript(
-            callback + QLatin1Char('(') + XJsLiteral::fromVariant(resultObject(result)) + QStringLiteral(");"));
+    evaluateInPage(callback + QLatin1Char('(') + XJsLiteral::fromVariant(resultObject(result)) + QStringLiteral(");"));
 }
 
 QVariantMap KOUpdater::resultObject(const KOTagImportResult &result)

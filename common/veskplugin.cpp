@@ -15,6 +15,12 @@ const char *VESKPlugin::scriptObjectName() const
     return "lplug";
 }
 
+void VESKPlugin::evaluateInPage(const QString &script) const
+{
+    if (m_view)
+        QMetaObject::invokeMethod(m_view, "evaluateTrusted", Qt::DirectConnection, Q_ARG(QString, script));
+}
+
 void VESKPlugin::attachToView()
 {
     if (!m_view)

@@ -29,6 +29,12 @@ public:
 
     QWebView *view() const { return m_view; }
 
+protected:
+    // Evaluates script in the page's main frame, result dropped, but only while
+    // the document there is one the host trusts: a call back that arrives after the
+    // page has moved on to a remote document reaches nobody.
+    void evaluateInPage(const QString &script) const;
+
 Q_SIGNALS:
     // Emitted after setting the view's properties "widgetObj" and "widgetLastId",
     // to hand a native widget to the view.

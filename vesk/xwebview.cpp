@@ -68,6 +68,15 @@ bool XWebView::publishPluginObject(QObject *object, const QString &name)
     return true;
 }
 
+bool XWebView::evaluateTrusted(const QString &script)
+{
+    XPageBinding *binding = XPageBinding::of(this);
+    if (!binding || !binding->documentTrusted())
+        return false;
+    m_page->mainFrame()->evaluateJavaScript(script);
+    return true;
+}
+
 QWidget *XWebView::widget(int id) const
 {
     return m_widgets.value(id);

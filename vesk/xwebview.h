@@ -35,6 +35,8 @@ public:
     // How a plug-in object made for this view reaches the page: through the
     // page binding, into the current document only, if it is trusted.
     Q_INVOKABLE bool publishPluginObject(QObject *object, const QString &name);
+    // How a plug-in calls back: evaluated only while the binding trusts the document.
+    Q_INVOKABLE bool evaluateTrusted(const QString &script);
     // Embedded widgets by id. A destroyed widget names nothing: the entries are guarded.
     QWidget *widget(int id) const;
     void setWidget(int id, QWidget *widget);

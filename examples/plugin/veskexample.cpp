@@ -40,8 +40,7 @@ void VeskExample::greetLater(const QString &name, const QString &callback)
 {
     QTimer::singleShot(0, this, [this, name, callback] {
         // The callback name as the page gave it; the data always as a literal.
-        view()->page()->mainFrame()->evaluateJavaScript(callback + QLatin1Char('(')
-                                                        + XJsLiteral::fromString(greet(name)) + QStringLiteral(");"));
+        evaluateInPage(callback + QLatin1Char('(') + XJsLiteral::fromString(greet(name)) + QStringLiteral(");"));
     });
 }
 

@@ -25,6 +25,8 @@ private Q_SLOTS:
     void directCalls_data();
     void directCalls();
     void directCallLibraryLoadedOnce();
+    void callbacksReachOnlyTrustedDocuments();
+    void pluginHandsWidgetToView();
 
 private:
     static bool install(const QString &from, const QString &name);
@@ -237,6 +239,39 @@ void TestPlugins::directCallLibraryLoadedOnce()
     QVERIFY(QFile::copy(QStringLiteral(DIRECT_FIXTURE), QStringLiteral("libs/DirectFixture.so")));
     QTRY_COMPARE(recordedCalls().size(), 2);
     QCOMPARE(recordedCalls().last().toStringList(), QStringList {QStringLiteral("clicked")});
+}
+
+void TestPlugins::callbacksReachOnlyTrustedDocuments()
+{
+    VeskHarness h;
+    const QByteArray page = "<html><body><script>function cb(){ window.reached = true; }</script></body></html>";
+    h.writePage(QStringLiteral("init.html"), page);
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QVERIFY(w->view()->evaluateTrusted(QStringLiteral("cb()")));
+    QVERIFY(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.reached")).toBool());
+    // The view moves on to a remote document with the same function: a late call back reaches nobody.
+    w->view()->setHtml(QString::fromLatin1(page), QUrl(QStringLiteral("http://remote.invalid/")));
+    QTRY_COMPARE(w->mainFrame()->url().host(), QStringLiteral("remote.invalid"));
+    QVERIFY(!w->view()->evaluateTrusted(QStringLiteral("cb()")));
+    QVERIFY(!VeskHarness::eval(w->mainFrame(), QStringLiteral("window.reached")).toBool());
+}
+
+void TestPlugins::pluginHandsWidgetToView()
+{
+    VeskHarness h;
+    QVERIFY(install(WIDGET_FIXTURE, QStringLiteral("WidgetFixture.so")));
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QWebFrame *frame = w->mainFrame();
+    VeskHarness::eval(frame, QStringLiteral("app.loadPlugin('libs/WidgetFixture'); lwidget.handOver(7);"));
+    QWidget *handed = w->view()->widget(7);
+    QVERIFY(handed);
+    QCOMPARE(handed->objectName(), QStringLiteral("handed"));
+    QCOMPARE(handed->parentWidget(), w->view());
+    // The page places it like any widget of its own.
+    QCOMPARE(VeskHarness::eval(frame, QStringLiteral("app.switchWidget(7); widget.setSize(40, 30); widget.getWidth()"))
+                 .toInt(),
+             40);
 }
 
 QTEST_MAIN(TestPlugins)
