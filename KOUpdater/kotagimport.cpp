@@ -79,6 +79,11 @@ void KOTagImport::setProgressHandler(qint64 interval, std::function<void(qint64)
     m_progress = std::move(handler);
 }
 
+void KOTagImport::setCancelFlag(const std::atomic<bool> *cancelled)
+{
+    m_cancelled = cancelled;
+}
+
 KOTagImportResult KOTagImport::importDictionary(const QString &pathDb, const QString &path)
 {
     return KOTagImport(pathDb, path).run();
@@ -120,6 +125,7 @@ KOTagImportResult KOTagImport::run()
         } else {
             KOTagImportRun pass(db, text, &result);
             pass.setProgressHandler(m_progressInterval, m_progress);
+            pass.setCancelFlag(m_cancelled);
             pass.execute();
         }
         db.close();

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 // Brings the application's tables tag, tagtext and tagrelation into line with a
@@ -17,6 +18,8 @@ public:
     // before the write lock is taken, then every `interval` records, inside the
     // write transaction, with the number of records handled so far.
     void setProgressHandler(qint64 interval, std::function<void(qint64)> handler);
+    // Once the flag is set, the import stops at the next check and rolls back.
+    void setCancelFlag(const std::atomic<bool> *cancelled);
 
     KOTagImportResult run();
 
@@ -27,4 +30,5 @@ private:
     QString m_path;
     qint64 m_progressInterval = 0;
     std::function<void(qint64)> m_progress;
+    const std::atomic<bool> *m_cancelled = nullptr;
 };

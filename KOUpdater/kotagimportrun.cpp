@@ -221,6 +221,8 @@ bool KOTagImportRun::execute()
     if (m_progress)
         m_progress(0);
 
+    if (m_cancelled && m_cancelled->load())
+        return fail(QStringLiteral("import cancelled"));
     QElapsedTimer lockTimer;
     if (!control.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         m_result->status = KOTagImportResult::DatabaseUnavailable;
@@ -258,6 +260,8 @@ bool KOTagImportRun::execute()
             return false;
         pos = end + 1;
         ++handled;
+        if (m_cancelled && (handled & 4095) == 0 && m_cancelled->load(std::memory_order_relaxed))
+            return fail(QStringLiteral("import cancelled"));
         if (m_progress && m_progressInterval > 0 && handled % m_progressInterval == 0)
             m_progress(handled);
     }

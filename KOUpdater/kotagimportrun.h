@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <atomic>
 #include <functional>
 
 // One pass of the dictionary import over an open connection: reads the existing
@@ -20,6 +21,7 @@ public:
     KOTagImportRun(const QSqlDatabase &db, const QString &dictionary, KOTagImportResult *result);
 
     void setProgressHandler(qint64 interval, std::function<void(qint64)> handler);
+    void setCancelFlag(const std::atomic<bool> *cancelled) { m_cancelled = cancelled; }
 
     // Fills the result; on failure the transaction is rolled back.
     bool execute();
@@ -68,6 +70,7 @@ private:
     qint64 m_progressInterval = 0;
     std::function<void(qint64)> m_progress;
     bool m_inTransaction = false;
+    const std::atomic<bool> *m_cancelled = nullptr;
 
     KOTagRowCache m_tags;
     KOTagRowCache m_texts;

@@ -42,5 +42,7 @@ void KOUpdaterThread::run()
         m_result.error = QStringLiteral("import cancelled before it started");
         return;
     }
-    m_result = KOTagImport::importDictionary(m_pathDb, m_path);
+    KOTagImport import(m_pathDb, m_path);
+    import.setCancelFlag(&m_cancelled);
+    m_result = import.run();
 }

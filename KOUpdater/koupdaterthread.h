@@ -19,7 +19,8 @@ public:
 
     // Read once finished() has been emitted.
     KOTagImportResult result() const { return m_result; }
-    // An import still waiting for its turn does not start.
+    // An import still waiting for its turn does not start; a running one stops
+    // and rolls back.
     void cancel() { m_cancelled = true; }
 
     QWebView *view() const { return m_view; }

@@ -109,6 +109,7 @@ private Q_SLOTS:
     void relationFailuresTolerated();
     void failingStatementRollsBack_data();
     void failingStatementRollsBack();
+    void cancelledImportRollsBack();
     void matchesStatementByStatementImport_data();
     void matchesStatementByStatementImport();
     void sharedIdentifierAnswersAsTheStatement_data();
@@ -609,6 +610,32 @@ void TestKOTagImport::failingStatementRollsBack()
     QCOMPARE(int(result.status), int(KOTagImportResult::RolledBack));
     QVERIFY2(result.error.startsWith(table + QLatin1Char(':')), qPrintable(result.error));
     QVERIFY(result.summary().contains(QLatin1String("rolled back")));
+    TagTestDb db(m_db);
+    QCOMPARE(db.dump(), before);
+}
+
+void TestKOTagImport::cancelledImportRollsBack()
+{
+    QVERIFY(import(baseDictionary).ok());
+    QStringList before;
+    {
+        TagTestDb db(m_db);
+        before = db.dump();
+    }
+    QStringList records;
+    for (int i = 100; i < 20100; ++i)
+        records << QStringLiteral("k%1|0|0||0|0|0").arg(i);
+    std::atomic<bool> cancelled {false};
+    KOTagImport importer(m_db, dictionaryFile(records.join(QLatin1Char('^'))));
+    // Cancelled from inside the write transaction, as the page closing does it.
+    importer.setProgressHandler(1000, [&cancelled](qint64 handled) {
+        if (handled >= 5000)
+            cancelled = true;
+    });
+    importer.setCancelFlag(&cancelled);
+    const KOTagImportResult result = importer.run();
+    QCOMPARE(int(result.status), int(KOTagImportResult::RolledBack));
+    QCOMPARE(result.error, QStringLiteral("import cancelled"));
     TagTestDb db(m_db);
     QCOMPARE(db.dump(), before);
 }

@@ -161,11 +161,11 @@ void TestKOUpdater::pageClosedDuringImport()
     // The first import is writing (SQLite's rollback journal exists), the second waits its turn.
     QTRY_VERIFY(QFile::exists(db + QStringLiteral("-journal")));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("results.length")).toInt(), 0);
-    // The view and its updater go while the import runs: the updater waits for
-    // the running import, the waiting one never starts, and nobody is called.
+    // The view and its updater go while the import runs: the running import is
+    // told to stop and rolls back, the waiting one never starts, and nobody is called.
     w.reset();
     QVERIFY(!QFile::exists(db + QStringLiteral("-journal")));
-    QCOMPARE(TagTestDb(db).rows(QStringLiteral("tag"), QStringLiteral("RealID")).size(), 200000);
+    QCOMPARE(TagTestDb(db).rows(QStringLiteral("tag"), QStringLiteral("RealID")).size(), 0);
     QCoreApplication::processEvents();
 }
 
