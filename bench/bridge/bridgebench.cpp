@@ -1,14 +1,9 @@
 // app.call round trips per second against raw evaluateJavaScript of the same call.
 //   bridge-bench [ITERATIONS]
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "benchpage.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QWebFrame>
 
 #include <cstdio>
@@ -17,20 +12,11 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     const int n = argc > 1 ? atoi(argv[1]) : 20000;
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("app"));
-    QDir::setCurrent(dir.path());
-    QFile page(dir.filePath(QStringLiteral("app/init.html")));
-    page.open(QIODevice::WriteOnly);
-    page.write("<html><body><script>var total = 0; function f(i, s){ total += i + s.length; }</script></body></html>");
-    page.close();
-
-    XWebWindow window;
-    QSignalSpy loaded(window.view(), &QWebView::loadFinished);
-    window.load(QStringLiteral("/init.html"));
-    if (!loaded.wait(10000))
+    BenchPage page(
+        "<html><body><script>var total = 0; function f(i, s){ total += i + s.length; }</script></body></html>");
+    if (!page.isReady())
         return 1;
-    QWebFrame *frame = window.mainFrame();
+    QWebFrame *frame = page.frame();
 
     double best[2] = {1e9, 1e9};
     for (int round = 0; round < 5; ++round) {

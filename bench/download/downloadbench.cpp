@@ -1,18 +1,15 @@
 // download-bench URL TARGET: one _download through a page, as an application
 // makes it; prints seconds, MiB/s and the process's peak memory.
-#include "xwebsettings.h"
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "benchpage.h"
+#include "xjsliteral.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebFrame>
-#include <QWebView>
 
 #include <sys/resource.h>
 
@@ -27,35 +24,25 @@ int main(int argc, char **argv)
     }
     const QString url = QString::fromLocal8Bit(argv[1]);
     const QString target = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("app"));
-    QFile page(dir.path() + QStringLiteral("/app/init.html"));
-    if (!page.open(QIODevice::WriteOnly))
+    BenchPage page("<html><body><script>window.result = '';"
+                   "function ok(){ result = 'ok'; } function err(e){ result = e.error_text; }</script></body></html>");
+    if (!page.isReady())
         return 2;
-    page.write("<html><body><script>window.result = '';"
-               "function ok(){ result = 'ok'; } function err(e){ result = e.error_text; }</script></body></html>");
-    page.close();
-    QDir::setCurrent(dir.path());
-    XWebSettings::applyGlobal();
-
-    XWebWindow window;
-    QEventLoop loaded;
-    QObject::connect(window.view(), &QWebView::loadFinished, &loaded, &QEventLoop::quit);
-    window.load(QStringLiteral("/init.html"));
-    loaded.exec();
+    QWebFrame *frame = page.frame();
 
     QElapsedTimer clock;
     clock.start();
-    window.mainFrame()->evaluateJavaScript(QStringLiteral("app._download('%1', '%2', 'ok', 'err');").arg(url, target));
+    frame->evaluateJavaScript(QStringLiteral("app._download(%1, %2, 'ok', 'err');")
+                                  .arg(XJsLiteral::fromString(url), XJsLiteral::fromString(target)));
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!window.mainFrame()->evaluateJavaScript(QStringLiteral("result")).toString().isEmpty())
+        if (!frame->evaluateJavaScript(QStringLiteral("result")).toString().isEmpty())
             app.quit();
     });
     poll.start(20);
     app.exec();
     const double secs = clock.elapsed() / 1000.0;
-    const QString result = window.mainFrame()->evaluateJavaScript(QStringLiteral("result")).toString();
+    const QString result = frame->evaluateJavaScript(QStringLiteral("result")).toString();
     struct rusage usage { };
     getrusage(RUSAGE_SELF, &usage);
     const double mib = QFileInfo(target).size() / 1048576.0;

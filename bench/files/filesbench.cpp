@@ -1,16 +1,13 @@
 // copydir and rmdir through a page against cp -r and rm -rf of the same tree.
 //   files-bench [ROUNDS] [WORK_DIR]
 // The tree: 20,000 files in 2,000 folders, 64 MiB in all.
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "benchpage.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QWebFrame>
 
 #include <cstdio>
@@ -68,26 +65,16 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     const int rounds = argc > 1 ? atoi(argv[1]) : 3;
-    QTemporaryDir dir(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/files-bench-XXXXXX")
-                               : QDir::tempPath() + QStringLiteral("/files-bench-XXXXXX"));
-    QDir(dir.path()).mkpath(QStringLiteral("app"));
-    QDir::setCurrent(dir.path());
-    QFile page(dir.filePath(QStringLiteral("app/init.html")));
-    page.open(QIODevice::WriteOnly);
-    page.write("<html><body></body></html>");
-    page.close();
+    BenchPage dir("<html><body></body></html>", argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    if (!dir.isReady())
+        return 1;
     const QString src = dir.filePath(QStringLiteral("tree"));
     if (!makeTree(src)) {
         fprintf(stderr, "cannot make the tree under %s\n", qPrintable(dir.path()));
         return 1;
     }
 
-    XWebWindow window;
-    QSignalSpy loaded(window.view(), &QWebView::loadFinished);
-    window.load(QStringLiteral("/init.html"));
-    if (!loaded.wait(10000))
-        return 1;
-    QWebFrame *frame = window.mainFrame();
+    QWebFrame *frame = dir.frame();
     auto inPage = [frame](const QString &script) { return frame->evaluateJavaScript(script).toBool(); };
 
     const QString ours = dir.filePath(QStringLiteral("ours"));

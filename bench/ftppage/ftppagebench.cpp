@@ -3,16 +3,12 @@
 // timer was kept waiting.
 //   ftp-page-bench get|put PORT REMOTE LOCALFILE      (user "user", password "pass", 127.0.0.1)
 #include "xjsliteral.h"
-#include "xwebsettings.h"
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "benchpage.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWebFrame>
 
@@ -64,21 +60,10 @@ int main(int argc, char *argv[])
     const QString remote = QString::fromLocal8Bit(argv[3]);
     const QString local = QFileInfo(QString::fromLocal8Bit(argv[4])).absoluteFilePath();
 
-    XWebSettings::applyGlobal();
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("app"));
-    QDir::setCurrent(dir.path());
-    QFile page(dir.filePath(QStringLiteral("app/init.html")));
-    page.open(QIODevice::WriteOnly);
-    page.write(kPage);
-    page.close();
-
-    XWebWindow window;
-    QSignalSpy loaded(window.view(), &QWebView::loadFinished);
-    window.load(QStringLiteral("/init.html"));
-    if (!loaded.wait(10000))
+    BenchPage page(kPage);
+    if (!page.isReady())
         return 1;
-    QWebFrame *frame = window.mainFrame();
+    QWebFrame *frame = page.frame();
     frame->evaluateJavaScript(
         QStringLiteral("h = app._ftpConnect('127.0.0.1', %1); app._ftpLogin(h, 'user', 'pass', 'loggedIn', 'fail');")
             .arg(port));

@@ -2,16 +2,14 @@
 // lkoupdater.updateData, timed from the call to the callback, with the longest
 // gap between ticks of a 10 ms page timer while it runs.
 //   koupdater-page-bench PLUGIN DATABASE DICTIONARY
-#include "xwebsettings.h"
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "benchpage.h"
+#include "xjsliteral.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebFrame>
 
@@ -29,40 +27,26 @@ int main(int argc, char **argv)
     const QString database = QFileInfo(args.at(2)).absoluteFilePath();
     const QString dictionary = QFileInfo(args.at(3)).absoluteFilePath();
 
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("app"));
-    QDir(dir.path()).mkpath(QStringLiteral("libs"));
-    if (!QFile::copy(args.at(1), dir.path() + QStringLiteral("/libs/KOUpdater.so")))
+    BenchPage page("<html><body><script>"
+                   "var last = 0, maxGap = 0, ticks = 0, result = null;"
+                   "setInterval(function(){ var now = Date.now(); if (last) maxGap = Math.max(maxGap, now - last);"
+                   " last = now; ++ticks; }, 10);"
+                   "function start(db, dict){ last = 0; maxGap = 0; ticks = 0;"
+                   " lkoupdater.updateData(db, dict, 'done'); }"
+                   "function done(r){ result = r; }"
+                   "</script></body></html>");
+    if (!page.isReady() || !QDir().mkpath(QStringLiteral("libs"))
+        || !QFile::copy(args.at(1), QStringLiteral("libs/KOUpdater.so")))
         return 3;
-    QFile page(dir.path() + QStringLiteral("/app/init.html"));
-    if (!page.open(QIODevice::WriteOnly))
-        return 3;
-    page.write("<html><body><script>"
-               "app.loadPlugin('libs/KOUpdater.dll');"
-               "var last = 0, maxGap = 0, ticks = 0, result = null;"
-               "setInterval(function(){ var now = Date.now(); if (last) maxGap = Math.max(maxGap, now - last);"
-               " last = now; ++ticks; }, 10);"
-               "function start(db, dict){ last = 0; maxGap = 0; ticks = 0; lkoupdater.updateData(db, dict, 'done'); }"
-               "function done(r){ result = r; }"
-               "</script></body></html>");
-    page.close();
-    QDir::setCurrent(dir.path());
-
-    XWebSettings::applyGlobal();
-    XWebWindow window;
-    window.show();
-    QEventLoop loading;
-    QObject::connect(window.view(), &QWebView::loadFinished, &loading, &QEventLoop::quit);
-    QTimer::singleShot(10000, &loading, &QEventLoop::quit);
-    window.load(QStringLiteral("/init.html"));
-    loading.exec();
-    QWebFrame *frame = window.mainFrame();
+    QWebFrame *frame = page.frame();
+    frame->evaluateJavaScript(QStringLiteral("app.loadPlugin('libs/KOUpdater.dll');"));
     if (frame->evaluateJavaScript(QStringLiteral("typeof lkoupdater")).toString() != QLatin1String("object"))
         return 5;
 
     QElapsedTimer timer;
     timer.start();
-    frame->evaluateJavaScript(QStringLiteral("start('%1', '%2')").arg(database, dictionary));
+    frame->evaluateJavaScript(QStringLiteral("start(%1, %2)")
+                                  .arg(XJsLiteral::fromString(database), XJsLiteral::fromString(dictionary)));
     while (frame->evaluateJavaScript(QStringLiteral("result === null")).toBool())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     const double wall = timer.nsecsElapsed() / 1e9;

@@ -2,16 +2,13 @@
 // one transaction, against Python's sqlite3 doing the same in the same run.
 // Target: at most 2x Python's time for each.
 //   sqlite-bench [ROWS] [INSERTS]
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "benchpage.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QWebFrame>
 
 #include <cstdio>
@@ -45,20 +42,10 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     const int rows = argc > 1 ? atoi(argv[1]) : 100000;
     const int inserts = argc > 2 ? atoi(argv[2]) : 10000;
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("app"));
-    QDir::setCurrent(dir.path());
-    QFile page(dir.filePath(QStringLiteral("app/init.html")));
-    page.open(QIODevice::WriteOnly);
-    page.write("<html><body></body></html>");
-    page.close();
-
-    XWebWindow window;
-    QSignalSpy loaded(window.view(), &QWebView::loadFinished);
-    window.load(QStringLiteral("/init.html"));
-    if (!loaded.wait(10000))
+    BenchPage page("<html><body></body></html>");
+    if (!page.isReady())
         return 1;
-    QWebFrame *frame = window.mainFrame();
+    QWebFrame *frame = page.frame();
     frame->evaluateJavaScript(
         QStringLiteral("app.dbConnect('bench.db');"
                        "app.dbQuery('CREATE TABLE big (id INTEGER PRIMARY KEY, name TEXT, score REAL, note TEXT, "
@@ -102,7 +89,7 @@ int main(int argc, char *argv[])
 
     QProcess python;
     python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"), QString::fromUtf8(kPython), dir.filePath(QStringLiteral("bench.db")),
+                 {QStringLiteral("-c"), QString::fromUtf8(kPython), page.filePath(QStringLiteral("bench.db")),
                   QString::number(rows), QString::number(inserts)});
     if (!python.waitForFinished(300000) || python.exitCode() != 0) {
         fprintf(stderr, "python3 failed: %s\n", python.readAllStandardError().constData());
