@@ -25,10 +25,10 @@ int httpStatus(QNetworkReply *reply)
 
 } // namespace
 
-XDownloader::XDownloader(QWebFrame *mainFrame, QObject *parent)
+XDownloader::XDownloader(const Evaluator &evaluate, QObject *parent)
     : QObject(parent)
     , m_manager(new QNetworkAccessManager(this))
-    , m_mainFrame(mainFrame)
+    , m_evaluate(evaluate)
 {
     // A manager of its own: downloads carry none of the page's cookies.
     connect(m_manager, &QNetworkAccessManager::finished, this, &XDownloader::downloadFinished);
@@ -154,12 +154,12 @@ void XDownloader::downloadFinished(QNetworkReply *reply)
         return;
     }
     if (!d.funcOk.isEmpty())
-        evaluate(QStringLiteral("window.") + d.funcOk + QStringLiteral("();"));
+        m_evaluate(QStringLiteral("window.") + d.funcOk + QStringLiteral("();"));
 }
 
 void XDownloader::reportProgress(const Download &d)
 {
-    evaluate(QStringLiteral("window.%1(%2,%3);")
+    m_evaluate(QStringLiteral("window.%1(%2,%3);")
                  .arg(d.funcProgress, XJsLiteral::fromVariant(d.received), XJsLiteral::fromVariant(d.total)));
 }
 
@@ -170,12 +170,7 @@ void XDownloader::reportFailure(const QString &func, int httpStatus, const QStri
     QVariantMap error;
     error.insert(QStringLiteral("http_status"), httpStatus);
     error.insert(QStringLiteral("error_text"), text);
-    evaluate(QStringLiteral("window.") + func + QLatin1Char('(') + XJsLiteral::fromVariant(error)
+    m_evaluate(QStringLiteral("window.") + func + QLatin1Char('(') + XJsLiteral::fromVariant(error)
              + QStringLiteral(");"));
 }
 
-void XDownloader::evaluate(const QString &text)
-{
-    if (m_mainFrame)
-        m_mainFrame->evaluateJavaScript(text);
-}

@@ -3,13 +3,13 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 class QSaveFile;
-class QWebFrame;
 
 // Fetches URLs into local files for one page and calls the page back when each
 // download ends. Any number run at once, each finishing on its own.
@@ -17,7 +17,10 @@ class XDownloader : public QObject {
     Q_OBJECT
 
 public:
-    XDownloader(QWebFrame *mainFrame, QObject *parent = nullptr);
+    using Evaluator = std::function<void(const QString &)>;
+
+    // evaluate: how a callback reaches the page.
+    XDownloader(const Evaluator &evaluate, QObject *parent = nullptr);
     ~XDownloader() override;
 
     int runningCount() const { return m_downloads.size(); }
@@ -45,9 +48,7 @@ private:
     void readBody(QNetworkReply *reply);
     void reportProgress(const Download &d);
     void reportFailure(const QString &func, int httpStatus, const QString &text);
-    void evaluate(const QString &text);
-
     QNetworkAccessManager *m_manager = nullptr;
-    QPointer<QWebFrame> m_mainFrame;
+    Evaluator m_evaluate;
     QHash<QNetworkReply *, Download> m_downloads;
 };

@@ -19,6 +19,11 @@ QWebFrame *XJavaScriptAPI::frame() const
     return m_binding->frame();
 }
 
+void XJavaScriptAPI::callBack(const QString &script)
+{
+    m_binding->evaluateTrusted(script);
+}
+
 XWebWindow *XJavaScriptAPI::window() const
 {
     return m_binding->window();

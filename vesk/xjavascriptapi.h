@@ -34,6 +34,9 @@ public:
 
     XWebWindow *window() const;
     QWebFrame *frame() const;
+    // Every call back into the page goes here: evaluated only while the page's
+    // document is trusted.
+    void callBack(const QString &script);
     const XWindowStyle &style() const { return m_style; }
     QString openingTitle() const { return m_openingTitle; }
     int openingWidth() const { return m_openingWidth; }

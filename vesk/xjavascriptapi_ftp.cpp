@@ -12,10 +12,7 @@ XFTP *XJavaScriptAPI::ftp(int pftp) const
 
 void XJavaScriptAPI::ftpEvaluate(const QString &script)
 {
-    // What a connection reports belongs to the page that asked, not to a
-    // document the view has moved on to that may not use the native objects.
-    if (m_binding->documentTrusted())
-        frame()->evaluateJavaScript(script);
+    callBack(script);
 }
 
 int XJavaScriptAPI::_ftpConnect(const QString &server, int port, const QString &callback_state)

@@ -9,7 +9,7 @@ XDownloader *XJavaScriptAPI::downloader()
 {
     // Made on first use: most pages never download.
     if (!m_downloader)
-        m_downloader = new XDownloader(frame(), this);
+        m_downloader = new XDownloader([this](const QString &script) { callBack(script); }, this);
     return m_downloader;
 }
 

@@ -50,7 +50,7 @@ void XJavaScriptAPI::onIframeLoaded(bool ok)
         return;
     const QString callback = sent->property("ptr").toString();
     if (!callback.isEmpty())
-        frame()->evaluateJavaScript(callback + QLatin1Char('(') + XJsLiteral::fromVariant(ok) + QLatin1Char(')'));
+        callBack(callback + QLatin1Char('(') + XJsLiteral::fromVariant(ok) + QLatin1Char(')'));
 
     const auto children = frame()->childFrames();
     for (QWebFrame *child : children) {

@@ -73,6 +73,14 @@ bool XPageBinding::documentTrusted() const
     return XTrustPolicy::isTrustedOrigin(origin.scheme(), origin.host(), origin.port());
 }
 
+bool XPageBinding::evaluateTrusted(const QString &script)
+{
+    if (!documentTrusted())
+        return false;
+    frame()->evaluateJavaScript(script);
+    return true;
+}
+
 void XPageBinding::publishAlways(const QString &name, QObject *object)
 {
     m_always.insert(name, object);

@@ -52,6 +52,11 @@ public:
     // Whether the document now shown may use the native objects.
     bool documentTrusted() const;
 
+    // How native code calls back into the page: evaluated in the frame, result
+    // dropped, only while the document is trusted. Work that ends after the page
+    // has moved on to a remote document reaches nobody.
+    bool evaluateTrusted(const QString &script);
+
     // Published as name into this document and every later trusted one.
     void publishAlways(const QString &name, QObject *object);
     // Published as name into this document only, if it is trusted.

@@ -61,15 +61,15 @@ QString XProcess::takeOutput()
 
 void XProcess::_execFinished(int, QProcess::ExitStatus)
 {
-    m_api->js(callbackText(m_onFinish, takeOutput()));
+    m_api->callBack(callbackText(m_onFinish, takeOutput()));
 }
 
 void XProcess::_execProcess()
 {
-    m_api->js(callbackText(m_onProcess, takeOutput()));
+    m_api->callBack(callbackText(m_onProcess, takeOutput()));
 }
 
 void XProcess::_execError(QProcess::ProcessError)
 {
-    m_api->js(m_onError + QStringLiteral("();"));
+    m_api->callBack(m_onError + QStringLiteral("();"));
 }

@@ -71,10 +71,7 @@ bool XWebView::publishPluginObject(QObject *object, const QString &name)
 bool XWebView::evaluateTrusted(const QString &script)
 {
     XPageBinding *binding = XPageBinding::of(this);
-    if (!binding || !binding->documentTrusted())
-        return false;
-    m_page->mainFrame()->evaluateJavaScript(script);
-    return true;
+    return binding && binding->evaluateTrusted(script);
 }
 
 QWidget *XWebView::widget(int id) const

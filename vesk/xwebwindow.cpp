@@ -181,7 +181,7 @@ void XWebWindow::menuTriggered(const QByteArray &name)
 {
     // The menu was built by a trusted page; a later untrusted one gets no calls.
     if (m_binding->documentTrusted())
-        api()->js(QString::fromUtf8(name) + QStringLiteral("();"));
+        api()->callBack(QString::fromUtf8(name) + QStringLiteral("();"));
 }
 
 void XWebWindow::enableTaskbarProgress()

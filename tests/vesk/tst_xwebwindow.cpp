@@ -8,6 +8,7 @@
 #include "xwebwindow.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QTcpServer>
 #include <QWebFrame>
 #include <QtTest>
@@ -35,6 +36,7 @@ private Q_SLOTS:
     void firstRealDocumentIsJudgedAgain_data();
     void firstRealDocumentIsJudgedAgain();
     void closeContractSurvivesStoppedLoad();
+    void callBacksStopAtUntrustedDocuments();
 };
 
 void TestXWebWindow::cleanup()
@@ -285,6 +287,29 @@ void TestXWebWindow::closeContractSurvivesStoppedLoad()
     // The page that loaded before still decides.
     QVERIFY(!w->close());
     QVERIFY(w->isVisible());
+}
+
+void TestXWebWindow::callBacksStopAtUntrustedDocuments()
+{
+    VeskHarness h;
+    const QByteArray page = "<html><body><script>window.got = [];"
+                            "function cb(out){ window.got.push(out); }</script></body></html>";
+    h.writePage(QStringLiteral("init.html"), page);
+    std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
+    QFile gate(h.path() + QStringLiteral("/gate"));
+    // The program waits for the gate, so it ends after the page has changed.
+    VeskHarness::eval(w->mainFrame(), QStringLiteral("app._exec('sh -c \"while [ ! -e gate ]; do sleep 0.05; done; "
+                                                     "echo secret\"', 'cb', 'cb')"));
+    auto *program = w->api()->findChild<QProcess *>();
+    QVERIFY(program);
+    QSignalSpy ended(program, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    w->view()->setHtml(QString::fromLatin1(page), QUrl(QStringLiteral("http://remote.invalid/")));
+    QTRY_COMPARE(w->mainFrame()->url().host(), QStringLiteral("remote.invalid"));
+    QVERIFY(gate.open(QIODevice::WriteOnly));
+    gate.close();
+    // The program's end and output reach nobody in the remote document.
+    QVERIFY(ended.wait());
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.got.length")).toInt(), 0);
 }
 
 QTEST_MAIN(TestXWebWindow)
