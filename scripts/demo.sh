@@ -3,19 +3,26 @@
 # display it saves a screenshot of the main window instead and prints its path.
 # --ftp: also starts a local FTP server (pyftpdlib, 127.0.0.1, user "user",
 # password "pass") on a free port with a sample folder, for the FTP panel.
+# --uploader: also starts the upload service stand-in (client "demo", key
+# "demo-key", password "secret") for the Uploader panel, with a throw-away
+# data folder holding the earnings catalog.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VESK_BUILD_DIR:-$root/build}"
 with_ftp=0
+with_uploader=0
 args=()
 for a in "$@"; do
-  if [ "$a" = --ftp ]; then with_ftp=1; else args+=("$a"); fi
+  if [ "$a" = --ftp ]; then with_ftp=1; elif [ "$a" = --uploader ]; then with_uploader=1; else args+=("$a"); fi
 done
 set -- "${args[@]+"${args[@]}"}"
 bash "$root/scripts/build.sh"
 demo="$build/examples/demo"
 echo "var FTP_DEMO = null;" > "$demo/app/ftp-server.js"
+echo "var UPLOADER_DEMO = null;" > "$demo/app/uploader-server.js"
 
+up_pid=
+up_dir=
 ftp_pid=
 ftp_dir=
 http_pid=
@@ -28,6 +35,10 @@ cleanup() {
   [ -n "$http_pid" ] && kill "$http_pid" 2>/dev/null || true
   [ -n "$http_dir" ] && rm -rf "$http_dir"
   rm -f "$demo/app/demo-server.js"
+  exec 4>&- 2>/dev/null || true
+  [ -n "$up_pid" ] && kill "$up_pid" 2>/dev/null || true
+  [ -n "$up_dir" ] && rm -rf "$up_dir"
+  echo "var UPLOADER_DEMO = null;" > "$demo/app/uploader-server.js"
 }
 trap cleanup EXIT
 
@@ -48,6 +59,28 @@ if [ $with_ftp = 1 ]; then
   [ -n "$port" ] || { echo "FTP server did not start (python3-pyftpdlib needed)" >&2; exit 1; }
   echo "var FTP_DEMO = {host: '127.0.0.1', port: $port, user: 'user', password: 'pass'};" > "$demo/app/ftp-server.js"
   echo "Local FTP server on 127.0.0.1:$port (user/pass), sample folder $ftp_dir/home"
+fi
+
+if [ $with_uploader = 1 ]; then
+  up_dir=$(mktemp -d /tmp/vesk-demo-uploader.XXXXXX)
+  mkdir -p "$up_dir/out" "$up_dir/share/vesk/data"
+  cat > "$up_dir/config.json" <<EOF2
+{"out": "$up_dir/out", "earnings": {"today": "2024-05-02", "currency": "EUR", "value": 1234.5, "rate": 0.5,
+ "data": "2024-04-30:3.25:1|2024-05-01:12.5:3|2024-05-02:0.75:1"}}
+EOF2
+  mkfifo "$up_dir/ctl"
+  /usr/bin/python3 "$root/tests/KorvalenUploader/uploader_standin.py" "$up_dir/config.json" \
+    < "$up_dir/ctl" > "$up_dir/log" &
+  up_pid=$!
+  exec 4> "$up_dir/ctl"
+  for _ in $(seq 100); do [ -s "$up_dir/log" ] && break; sleep 0.1; done
+  up_port=$(head -n1 "$up_dir/log")
+  [ -n "$up_port" ] || { echo "upload stand-in did not start" >&2; exit 1; }
+  export VESK_UPLOADER_ENDPOINT="http://127.0.0.1:$up_port/"
+  # The plug-in keeps its catalog under the data folder; the demo's is thrown away.
+  export XDG_DATA_HOME="$up_dir/share"
+  echo "var UPLOADER_DEMO = {catalog: '$up_dir/share/vesk/data/catalog.dat'};" > "$demo/app/uploader-server.js"
+  echo "Upload stand-in on $VESK_UPLOADER_ENDPOINT (demo/demo-key/secret), uploads land in $up_dir/out"
 fi
 
 # A small local HTTP server for the "Network and widgets" panel; the page falls
