@@ -2,13 +2,11 @@
 
 #include "xclient.h"
 
-#include <QWebFrame>
-#include <QWebPage>
 #include <QWebView>
 
 KorvalenUploader::KorvalenUploader(QWebView *view)
     : VESKPlugin(view)
-    , m_client(new XClient(view ? view->page()->mainFrame() : nullptr, this))
+    , m_client(new XClient([this](const QString &script) { evaluateInPage(script); }, this))
 {
 }
 
@@ -19,8 +17,7 @@ const char *KorvalenUploader::scriptObjectName() const
 
 void KorvalenUploader::hello()
 {
-    if (view())
-        view()->page()->mainFrame()->evaluateJavaScript(QStringLiteral("alert('Korvalen uploader works');"));
+    evaluateInPage(QStringLiteral("alert('Korvalen uploader works');"));
 }
 
 void KorvalenUploader::_login(const QString &client_id, const QString &client_key, const QString &password,

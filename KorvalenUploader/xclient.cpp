@@ -17,7 +17,6 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
-#include <QWebFrame>
 
 #ifndef VESK_UPLOADER_ENDPOINT_DEFAULT
 #define VESK_UPLOADER_ENDPOINT_DEFAULT ""
@@ -28,9 +27,9 @@ const char *const AddPhoto = "addPhoto";
 const char *const AddRelease = "addRelease";
 } // namespace
 
-XClient::XClient(QWebFrame *frame, QObject *parent)
+XClient::XClient(const Evaluator &evaluate, QObject *parent)
     : QObject(parent)
-    , m_frame(frame)
+    , m_evaluate(evaluate)
     , m_endpoint(configuredEndpoint())
 {
     if (!m_endpoint.isEmpty())
@@ -54,9 +53,8 @@ void XClient::setCredentials(const QString &clientId, const QString &clientKey, 
 
 void XClient::callBack(const QString &callback, const QString &arguments)
 {
-    if (m_frame && !callback.isEmpty())
-        m_frame->evaluateJavaScript(QStringLiteral("window.") + callback + QLatin1Char('(') + arguments
-                                    + QStringLiteral(");"));
+    if (m_evaluate && !callback.isEmpty())
+        m_evaluate(QStringLiteral("window.") + callback + QLatin1Char('(') + arguments + QStringLiteral(");"));
 }
 
 void XClient::fail(const QString &callback, const QString &type, const QString &code, const QString &text)

@@ -5,15 +5,15 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSharedPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 class MaiaXmlRpcClient;
 class QNetworkReply;
-class QWebFrame;
 class XSession;
 
 // The conversation with the stock-photo service behind "lkorvalen": sign-in,
@@ -36,7 +36,9 @@ public:
         NotSignedIn = 128,
     };
 
-    XClient(QWebFrame *frame, QObject *parent = nullptr);
+    // evaluate: how a callback reaches the page.
+    using Evaluator = std::function<void(const QString &)>;
+    XClient(const Evaluator &evaluate, QObject *parent = nullptr);
     ~XClient() override;
 
     // VESK_UPLOADER_ENDPOINT from the environment, else the one built in.
@@ -100,7 +102,7 @@ private:
     void fail(const QString &callback, const QString &type, const QString &code, const QString &text);
     void failLater(const QString &callback, const QString &type, const QString &code, const QString &text);
 
-    QPointer<QWebFrame> m_frame;
+    Evaluator m_evaluate;
     QString m_endpoint;
     MaiaXmlRpcClient *m_rpc = nullptr;
     QString m_clientId;

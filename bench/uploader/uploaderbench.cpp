@@ -45,7 +45,8 @@ int main(int argc, char **argv)
     page.mainFrame()->setHtml(
         QStringLiteral("<script>var state = 'busy'; function ok(){ state = 'ok'; }"
                        "function err(e){ state = JSON.stringify(e); } function prog(){}</script>"));
-    XClient client(page.mainFrame());
+    QWebFrame *frame = page.mainFrame();
+    XClient client([frame](const QString &script) { frame->evaluateJavaScript(script); });
     client.setCredentials(QStringLiteral("demo"), QStringLiteral("demo-key"), QStringLiteral("secret"));
     client.login(QStringLiteral("ok"), QStringLiteral("err"));
     QString state = waitForEnd(page.mainFrame());
