@@ -17,7 +17,6 @@ class TestVeskJs : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
     void promises_data();
@@ -32,11 +31,6 @@ private:
     std::unique_ptr<VeskHarness> m_harness;
     std::unique_ptr<XWebWindow> m_window;
 };
-
-void TestVeskJs::initTestCase()
-{
-    Q_INIT_RESOURCE(vesk);
-}
 
 void TestVeskJs::init()
 {
