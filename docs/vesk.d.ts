@@ -271,6 +271,40 @@ declare namespace VeskApi {
     finished(): void;
   }
 
+  /** What the uploader's error callbacks get. */
+  interface UploaderError { error_type: string; error_code: string; error_text: string; }
+
+  /** `lkorvalen`, after `app.loadPlugin('libs/KorvalenUploader')`. Results arrive through the callbacks. */
+  interface KorvalenUploader {
+    /** Shows the alert "Korvalen uploader works". */
+    hello(): void;
+    /** Keeps the id and key and the MD5 of the password, then signs in. error() gets no argument on a refused login. */
+    _login(clientId: string, clientKey: string, password: string, ok: CallbackName, error: CallbackName): void;
+    _uploadFile(file: string, meta: Value, ok: CallbackName, error: CallbackName, progress: CallbackName): void;
+    _checkReleases(releases: string, ok: CallbackName, error: CallbackName): void;
+    _uploadRelease(file: string, type: string, name: string, description: string, date: string, ok: CallbackName,
+                   error: CallbackName, progress: CallbackName): void;
+    _attachReleases(idPhoto: string, releases: string, ok: CallbackName, error: CallbackName): void;
+    _getEarnings(dateFrom: string, dateTo: string, ok: CallbackName, error: CallbackName): void;
+    /** Does nothing: calls in flight run to their end. */
+    abort(): void;
+    /** Does nothing. */
+    close(): void;
+  }
+
+  interface UploadOptions { onProgress?: (...progress: any[]) => void; }
+
+  /** vesk.uploader: the uploader's operations as promises rejecting with UploaderError. */
+  interface Uploader {
+    login(clientId: string, clientKey: string, password: string): Promise<any>;
+    uploadFile(file: string, meta: Value, options?: UploadOptions): Promise<any>;
+    checkReleases(releases: string): Promise<any>;
+    uploadRelease(file: string, type: string, name: string, description: string, date: string,
+                  options?: UploadOptions): Promise<any>;
+    attachReleases(idPhoto: string, releases: string): Promise<any>;
+    getEarnings(dateFrom: string, dateTo: string): Promise<any>;
+  }
+
   // vesk.js
 
   interface ExecResult { id: number; output: string; }
@@ -321,6 +355,7 @@ declare namespace VeskApi {
     updater: {
       importDictionary(pathDb: string, path: string): Promise<ImportResult>;
     };
+    uploader: Uploader;
     operation<T>(start: (op: Operation<T>) => object | void): Promise<T>;
     callback(fn: (...args: any[]) => void): CallbackName;
     release(name: CallbackName): void;
@@ -332,4 +367,6 @@ declare var app: VeskApi.App;
 declare var widget: VeskApi.Widget;
 /** Present after `app.loadPlugin('libs/KOUpdater')`. */
 declare var lkoupdater: VeskApi.KOUpdater;
+/** Present after `app.loadPlugin('libs/KorvalenUploader')`. */
+declare var lkorvalen: VeskApi.KorvalenUploader;
 declare var vesk: VeskApi.VeskJs;

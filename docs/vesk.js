@@ -290,4 +290,52 @@
     }
   };
   vesk._plugin = plugin;
+
+  // Uploader ---------------------------------------------------------------------
+
+  // Rejections carry the uploader's error object ({error_type, error_code, error_text});
+  // a refused login calls its error callback with nothing, which becomes an object too.
+  function uploaderCall(start) {
+    return plugin('lkorvalen', 'libs/KorvalenUploader').then(function (uploader) {
+      return operation(function (op) {
+        var ok = op.name(function (result) { op.resolve(result); });
+        var error = op.name(function (e) {
+          op.reject(e || { error_type: 'login', error_code: '', error_text: 'The service refused the login' });
+        });
+        start(uploader, ok, error, op);
+      });
+    });
+  }
+  function progressName(op, options) {
+    var onProgress = opt(options, 'onProgress');
+    return onProgress ? op.name(onProgress) : '';
+  }
+
+  vesk.uploader = {
+    login: function (clientId, clientKey, password) {
+      return uploaderCall(function (u, ok, error) {
+        u._login(String(clientId), String(clientKey), String(password), ok, error);
+      });
+    },
+    uploadFile: function (file, meta, options) {
+      return uploaderCall(function (u, ok, error, op) {
+        u._uploadFile(String(file), meta === undefined ? null : meta, ok, error, progressName(op, options));
+      });
+    },
+    checkReleases: function (releases) {
+      return uploaderCall(function (u, ok, error) { u._checkReleases(String(releases), ok, error); });
+    },
+    uploadRelease: function (file, type, name, description, date, options) {
+      return uploaderCall(function (u, ok, error, op) {
+        u._uploadRelease(String(file), String(type), String(name), String(description), String(date), ok, error,
+                         progressName(op, options));
+      });
+    },
+    attachReleases: function (idPhoto, releases) {
+      return uploaderCall(function (u, ok, error) { u._attachReleases(String(idPhoto), String(releases), ok, error); });
+    },
+    getEarnings: function (dateFrom, dateTo) {
+      return uploaderCall(function (u, ok, error) { u._getEarnings(String(dateFrom), String(dateTo), ok, error); });
+    }
+  };
 })(this);

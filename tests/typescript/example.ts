@@ -157,6 +157,28 @@ function plugins(): void {
   lkoupdater.hello();
   lkoupdater.updateData('data/catalog.db', 'data/keywords.txt', 'imported');
   lkoupdater.finished();
+  app.loadPlugin('libs/KorvalenUploader');
+  lkorvalen.hello();
+  lkorvalen._login('id', 'key', 'secret', 'loggedIn', 'failed');
+  lkorvalen._uploadFile('photo.jpg', { title: 'Sea', keywords: ['sea', 'sun'] }, 'ok', 'failed', 'progress');
+  lkorvalen._checkReleases('1,2', 'ok', 'failed');
+  lkorvalen._uploadRelease('release.pdf', 'model', 'Anna', 'Model release', '2024-05-01', 'ok', 'failed', 'progress');
+  lkorvalen._attachReleases('17', '1,2', 'ok', 'failed');
+  lkorvalen._getEarnings('2024-01-01', '2024-12-31', 'ok', 'failed');
+  lkorvalen.abort();
+  lkorvalen.close();
+}
+
+function uploads(): Promise<void> {
+  const up = vesk.uploader;
+  return up.login('id', 'key', 'secret')
+    .then(() => up.uploadFile('photo.jpg', { title: 'Sea' }, { onProgress: (...p: any[]) => console.log(p) }))
+    .then(() => up.checkReleases('1,2'))
+    .then(() => up.uploadRelease('r.pdf', 'model', 'Anna', 'Model release', '2024-05-01', { onProgress: () => 0 }))
+    .then(() => up.attachReleases('17', '1,2'))
+    .then(() => up.getEarnings('2024-01-01', '2024-12-31'))
+    .then(earnings => console.log(earnings), (e: VeskApi.UploaderError) => console.log(e.error_type, e.error_code,
+                                                                                       e.error_text));
 }
 
 function promises(): Promise<void> {
@@ -198,3 +220,4 @@ systemAndNetwork();
 ftpLowLevel();
 plugins();
 promises();
+uploads();

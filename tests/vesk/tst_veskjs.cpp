@@ -40,6 +40,15 @@ void TestVeskJs::init()
 <script>var vesk = { _exit: function () { return false; } };</script>
 <script src="qrc:/vesk.js"></script>
 <script>
+// Stands in for the uploader plug-in: calls back by name as the plug-in does.
+var lkorvalen = {
+  _login: (id, key, password, ok, error) => setTimeout(() => password === 'right' ? window[ok]() : window[error](), 0),
+  _uploadFile: (file, meta, ok, error, progress) => setTimeout(() => {
+    if (progress) window[progress](50, 100);
+    file ? window[ok]({ id: meta.n })
+         : window[error]({ error_type: 'xmlrpc', error_code: '-32300', error_text: 'no network' });
+  }, 0)
+};
 var outcome = null;
 function settle(p) {
   outcome = null;
@@ -107,6 +116,18 @@ void TestVeskJs::promises_data()
                                     << R"(err \{"error_text":"No plug-in loaded from libs/Nothing"\})";
     QTest::newRow("updater-rejects-with-result") << "vesk.updater.importDictionary('no/such.db', 'no/such.txt')"
                                                  << R"x(err \{.*"status":"un(available|readable)".*\})x";
+    QTest::newRow("uploader-login") << "vesk.uploader.login('id', 'key', 'right')"
+                                    << "ok undefined";
+    QTest::newRow("uploader-login-refused")
+        << "vesk.uploader.login('id', 'key', 'wrong')"
+        << R"(err \{"error_type":"login","error_code":"","error_text":"The service refused the login"\})";
+    QTest::newRow("uploader-progress-and-result")
+        << "(() => { var seen = []; return vesk.uploader.uploadFile('a.jpg', {n: 7}, {onProgress: (a, b) => "
+           "seen.push(a + '/' + b)}).then(r => [r.id, seen]); })()"
+        << R"(ok \[7,\["50/100"\]\])";
+    QTest::newRow("uploader-rejects-with-error-object")
+        << "vesk.uploader.uploadFile('', {n: 1})"
+        << R"(err \{"error_type":"xmlrpc","error_code":"-32300","error_text":"no network"\})";
     QTest::newRow("page-exit-kept") << "Promise.resolve(vesk._exit())"
                                     << "ok false";
 }
