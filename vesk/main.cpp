@@ -42,6 +42,8 @@ int main(int argc, char *argv[])
     int code = 0;
     {
         Vesk vesk(QStringLiteral("/init.html"));
+        if (options.watch())
+            vesk.watchApplication();
         if (!options.screenshot().isEmpty()) {
             const QString file = options.screenshot();
             XWebWindow *window = vesk.mainWindow();

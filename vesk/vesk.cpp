@@ -1,5 +1,6 @@
 #include "vesk.h"
 
+#include "xappwatcher.h"
 #include "xpagepath.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
@@ -64,4 +65,27 @@ void Vesk::setSetting(const QString &key, const QVariant &value)
 {
     if (m_settings)
         m_settings->setValue(key, value);
+}
+
+void Vesk::watchApplication(int debounceMs)
+{
+    if (m_watcher)
+        return;
+    m_watcher = new XAppWatcher(m_mainWindow->applicationDirectory(), debounceMs, this);
+    connect(m_watcher, &XAppWatcher::changed, this, [] {
+        fputs("vesk: app/ changed, reloading\n", stderr);
+        reloadAllPages();
+    });
+}
+
+void Vesk::reloadAllPages()
+{
+    // Child windows and popups are windows of their own: each reloads its page.
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget *widget : widgets) {
+        if (auto *window = qobject_cast<XWebWindow *>(widget))
+            window->view()->reload();
+        else if (auto *view = qobject_cast<XWebView *>(widget); view && view->isWindow())
+            view->reload();
+    }
 }

@@ -4,6 +4,7 @@
 #include <QVariant>
 
 class QSettings;
+class XAppWatcher;
 class XWebWindow;
 
 // The application object: owns the main window and the settings store. One per
@@ -23,7 +24,13 @@ public:
     QVariant setting(const QString &key, const QVariant &defaultValue) const;
     void setSetting(const QString &key, const QVariant &value);
 
+    // Development aid: reload every window's page when a file under app/ changes.
+    void watchApplication(int debounceMs = 300);
+    // Reloads the pages of every window and popup.
+    static void reloadAllPages();
+
 private:
     XWebWindow *m_mainWindow = nullptr;
     QSettings *m_settings = nullptr;
+    XAppWatcher *m_watcher = nullptr;
 };

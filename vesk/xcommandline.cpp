@@ -28,7 +28,9 @@ bool XCommandLine::parse(const QStringList &arguments)
         QStringLiteral("trust-origin"),
         QStringLiteral("Give the native API to pages from ORIGIN (scheme://host[:port]); repeatable."),
         QStringLiteral("ORIGIN"));
-    parser.addOptions({workdir, inspector, screenshot, trust});
+    const QCommandLineOption watch(QStringLiteral("watch"),
+                                   QStringLiteral("Reload the pages of every window when a file under app/ changes."));
+    parser.addOptions({workdir, inspector, screenshot, trust, watch});
 
     m_help = parser.helpText();
     if (!parser.parse(arguments)) {
@@ -43,6 +45,7 @@ bool XCommandLine::parse(const QStringList &arguments)
     m_versionRequested = parser.isSet(version);
     m_workdir = parser.value(workdir);
     m_inspector = parser.isSet(inspector);
+    m_watch = parser.isSet(watch);
     if (parser.isSet(screenshot))
         m_screenshot = QDir::current().absoluteFilePath(parser.value(screenshot));
     for (const QString &origin : parser.values(trust)) {

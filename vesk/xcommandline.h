@@ -3,7 +3,7 @@
 #include <QStringList>
 
 // The program's command line: vesk [--workdir DIR] [--inspector]
-// [--screenshot FILE] [--trust-origin ORIGIN]... [--help] [--version]
+// [--screenshot FILE] [--trust-origin ORIGIN]... [--watch] [--help] [--version]
 class XCommandLine {
 public:
     bool parse(const QStringList &arguments);
@@ -18,6 +18,7 @@ public:
     // Absolute, resolved against the directory vesk was started from.
     QString screenshot() const { return m_screenshot; }
     QStringList trustedOrigins() const { return m_trustedOrigins; }
+    bool watch() const { return m_watch; }
 
 private:
     QString m_error;
@@ -28,4 +29,5 @@ private:
     bool m_inspector = false;
     QString m_screenshot;
     QStringList m_trustedOrigins;
+    bool m_watch = false;
 };

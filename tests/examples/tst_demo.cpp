@@ -101,6 +101,13 @@ void TestDemo::demoWorks()
     QTRY_COMPARE(eval(QStringLiteral("document.getElementById('filesOut').textContent")).toString(),
                  QStringLiteral("a \\ b\n"));
 
+    // The download panel runs on vesk.js: its promise reports the saved file.
+    eval(QStringLiteral("startDownload()"));
+    QTRY_VERIFY(eval(QStringLiteral("document.getElementById('dlInfo').textContent"))
+                    .toString()
+                    .endsWith(QStringLiteral(": saved as downloaded.bin")));
+    QTRY_COMPARE(eval(QStringLiteral("vesk.liveCallbacks().length")).toInt(), 0);
+
     // "Ask before closing" unticked: the page lets its window go.
     eval(QStringLiteral("document.getElementById('askClose').checked = false;"));
     QVERIFY(w->close());

@@ -15,6 +15,8 @@
 VeskHarness::VeskHarness()
     : m_previousDir(QDir::currentPath())
 {
+    // qrc:/vesk.js and the other built-in pages, as main() makes them available.
+    Q_INIT_RESOURCE(vesk);
     XWebSettings::applyGlobal();
     QDir(m_dir.path()).mkpath(QStringLiteral("app"));
     QDir::setCurrent(m_dir.path());

@@ -28,16 +28,19 @@ function filesWriteRead() {
             'md5 ' + app.fileMd5hex(path));
 }
 
-var filesRunning = 0;
+// The program runs through vesk.js: a promise, with the output streaming in on the way.
+var filesRunning = null;
 function filesOutput(text) { document.getElementById('filesOut').textContent += text; }
-function filesDone(text) { filesOutput(text); log('program ' + filesRunning + ' ended'); filesRunning = 0; }
-function filesFailed() { filesOutput('\n(could not start or ended abnormally)\n'); filesRunning = 0; }
 function filesRun() {
   filesShow('filesOut', '');
-  filesRunning = app._exec(value('filesCommand'), 'filesDone', 'filesOutput', 'filesFailed');
-  log('started program ' + filesRunning + ': ' + value('filesCommand'));
+  var run = vesk.exec(value('filesCommand'), { onOutput: filesOutput });
+  filesRunning = run;
+  log('started program ' + run.id + ': ' + value('filesCommand'));
+  run.then(function (r) { log('program ' + r.id + ' ended, ' + r.output.length + ' characters'); },
+           function () { filesOutput('\n(could not start or ended abnormally)\n'); })
+     .then(function () { if (filesRunning === run) filesRunning = null; });
 }
-function filesKill() { if (filesRunning) app.killExec(filesRunning); }
+function filesKill() { if (filesRunning) filesRunning.kill(); }
 
 function filesHashes() {
   var t = value('filesHashText');

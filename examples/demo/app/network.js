@@ -11,20 +11,19 @@ function downloadSource() {
   return location.href.replace(/[^\/]*$/, 'demo.js');
 }
 
+// With vesk.js: one promise instead of three callback names.
 function startDownload() {
   var bar = document.getElementById('dlBar');
+  var info = document.getElementById('dlInfo');
   bar.value = 0;
-  document.getElementById('dlInfo').textContent = 'downloading ' + downloadSource();
-  app._download(downloadSource(), 'downloaded.bin', 'downloadDone', 'downloadFailed', 'downloadStep');
-}
-function downloadStep(got, total) {
-  var bar = document.getElementById('dlBar');
-  bar.value = total > 0 ? got / total : 0.5;
-  document.getElementById('dlInfo').textContent = got + (total >= 0 ? ' of ' + total : '') + ' bytes';
-}
-function downloadDone() { document.getElementById('dlInfo').textContent += ': saved as downloaded.bin'; }
-function downloadFailed(e) {
-  document.getElementById('dlInfo').textContent = 'failed: ' + e.http_status + ' ' + e.error_text;
+  info.textContent = 'downloading ' + downloadSource();
+  return vesk.download(downloadSource(), 'downloaded.bin', {
+    onProgress: function (got, total) {
+      bar.value = total > 0 ? got / total : 0.5;
+      info.textContent = got + (total >= 0 ? ' of ' + total : '') + ' bytes';
+    }
+  }).then(function () { info.textContent += ': saved as downloaded.bin'; },
+          function (e) { info.textContent = 'failed: ' + e.http_status + ' ' + e.error_text; });
 }
 
 function showCookies(list) {

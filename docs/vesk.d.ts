@@ -1,0 +1,372 @@
+// Type declarations for vesk pages: `app`, `widget`, the plug-in objects `lkoupdater`
+// and `lkorvalen`, and vesk.js (`vesk`). Reference: docs/api.md, docs/vesk-js.md.
+// Use: /// <reference path="vesk.d.ts" /> with "target": "ES2015" (Qt WebKit 5.212 has
+// no async/await: TypeScript compiles them to generators only from ES2015 up).
+
+declare namespace VeskApi {
+  /** A value that crosses to native code: no `undefined`, no `NaN`. */
+  type Value = string | number | boolean | null | Value[] | { [key: string]: Value };
+  /** The name of a global function (or any expression giving one), called when work ends. */
+  type CallbackName = string;
+
+  interface DirContent { files: string[]; dirs: string[]; }
+
+  interface FtpEntryInfo {
+    permissions: number; owner: string; group: string; size: number;
+    is_dir: boolean; is_file: boolean; is_symlink: boolean;
+    /** Spelt so. */
+    is_writeble: boolean; is_readable: boolean; is_executable: boolean;
+  }
+  interface FtpError { error_code: number; error_text: string; }
+  interface DownloadError { http_status: number; error_text: string; }
+
+  interface CookieRecord {
+    domain: string; path: string; name: string;
+    value64?: string; value?: string;
+    http_only: '0' | '1' | string; secure: '0' | '1' | string;
+    session?: '0' | '1' | string;
+    expiration: string | number;
+  }
+
+  /** FTP states: 0 Unconnected, 1 Host Lookup, 2 Connecting, 3 Connected, 4 Login, 5 Closing. */
+  type FtpState = 0 | 1 | 2 | 3 | 4 | 5;
+
+  /** The API object of a window (`app`). Window operations act on the active window. */
+  interface App {
+    // Calling page functions
+    call(name: string, ...args: Value[]): void;
+    callWindow(window: string, name: string, ...args: Value[]): any;
+    getWindow(window: string): App;
+    callParentWindow(name: string, ...args: Value[]): any;
+    getParentWindow(): App;
+    _call(list: Value[], skip?: number): any;
+
+    // Windows
+    newTopWindow(url: string, name?: string): number;
+    setActiveWindow(id: number): number;
+    setWindowTitle(title: string): void;
+    getWindowTitle(): string;
+    setWindowSize(width: number, height: number): void;
+    setWindowWidth(width: number): void;
+    setWindowHeight(height: number): void;
+    getWindowWidth(): number;
+    getWindowHeight(): number;
+    setWindowPosition(x: number, y: number): void;
+    getWindowPositionX(): number;
+    getWindowPositionY(): number;
+    centerWindowPosition(vertically: boolean, horizontally: boolean): void;
+    centerWindowPositionAccordingParent(vertically: boolean, horizontally: boolean): void;
+    setWindowMaximized(maximized: boolean): void;
+    setWindowMinimized(minimized: boolean): void;
+    isWindowMaximized(): boolean;
+    isWindowMinimized(): boolean;
+    isWindowModal(): boolean;
+    setWindowModal(modal: boolean): void;
+    showWindow(): void;
+    hideWindow(): void;
+    closeWindow(): void;
+    setWindowIcon(file: string): void;
+    reload(): void;
+    render(): void;
+    js(text: string): void;
+    alert(text: string | string[]): void;
+    /** Ends the program with `code` (0) once the current script returns. */
+    exit(code?: number): void;
+    /** Does nothing; kept for old pages. */
+    load(file: string): void;
+
+    // Window style
+    setWindowTypeWindow(): void;
+    setWindowTypeDialog(): void;
+    setWindowTypePopup(): void;
+    setWindowTypeTool(): void;
+    setWindowTypeSplashScreen(): void;
+    setWindowHintShowCaption(title: boolean, min?: boolean, max?: boolean, close?: boolean, help?: boolean): void;
+    setWindowHintFrameless(frameless: boolean): void;
+    setWindowHintOnTop(onTop: boolean): void;
+
+    // Pages, frames and popups
+    setLocalOnly(): void;
+    selectInputFile(selector: string, file?: string, iframe?: string): void;
+    iframeAutoloadImages(name: string, enabled: boolean): void;
+    iframeFakeTop(name: string): void;
+    _setOpeningWindowProperties(title: string, width: number, height: number): void;
+
+    // Menus
+    addMenu(name: string, text: string, icon?: string): void;
+    switchMenu(name?: string): void;
+    _addMenuAction(name: string, text: string, onClick?: CallbackName, icon?: string, shortcut?: string): void;
+    addMenuSeparator(name: string): void;
+    removeMenuAction(name: string): void;
+    hideMenuAction(name: string): void;
+    showMenuAction(name: string): void;
+    disableMenuAction(name: string): void;
+    enableMenuAction(name: string): void;
+    disableMenu(): void;
+    enableMenu(): void;
+    clearMenu(): void;
+
+    // Dialogs
+    prompt(text: string, title?: string, defaultValue?: string,
+           type?: 'int' | 'double' | 'textarea' | 'password' | string): string;
+    info(text: string, title?: string): void;
+    confirm(text: string, title?: string, yes?: string, no?: string): boolean;
+
+    // Registry, settings, SQLite
+    regSet(path: string, key: string, value: Value): void;
+    regGet(path: string, key: string, defaultValue?: Value): any;
+    regIsSet(path: string, key: string): boolean;
+    regDelete(path: string, key: string): void;
+    regAllKeys(path: string): string[];
+    regKeys(path: string): string[];
+    regGroups(path: string): string[];
+    /** `null` for a missing key without default. */
+    getSettings(key: string, defaultValue?: Value): any;
+    setSettings(key: string, value: Value): void;
+    dbConnect(file: string, id?: string): void;
+    dbQuery(sql: string, id?: string, params?: Value[] | { [name: string]: Value }): Array<{ [column: string]: any }>;
+    /** The new row id; `null` when nothing was inserted; 0 for an unknown id. */
+    dbInsert(sql: string, id?: string, params?: Value[] | { [name: string]: Value }): number | null;
+    dbClose(id?: string): void;
+
+    // Plug-ins
+    loadPlugin(path: string): void;
+
+    // FTP
+    /** A handle (1, 2, …), 0 for an empty server or a port outside 1–65535. */
+    _ftpConnect(server: string, port?: number, stateCallback?: CallbackName): number;
+    _ftpLogin(h: number, user: string, password: string, ok?: CallbackName, error?: CallbackName): void;
+    _ftpList(h: number, ok?: CallbackName, error?: CallbackName, entry?: CallbackName): void;
+    _ftpCd(h: number, dir: string, ok?: CallbackName, error?: CallbackName): void;
+    _ftpMkdir(h: number, dir: string, ok?: CallbackName, error?: CallbackName): void;
+    _ftpRmdir(h: number, dir: string, ok?: CallbackName, error?: CallbackName): void;
+    _ftpRemove(h: number, file: string, ok?: CallbackName, error?: CallbackName): void;
+    _ftpRename(h: number, from: string, to: string, ok?: CallbackName, error?: CallbackName): void;
+    _ftpPut(h: number, localFile: string, remoteName: string, ok?: CallbackName, error?: CallbackName,
+            progress?: CallbackName): void;
+    _ftpGet(h: number, remoteName: string, localFile: string, ok?: CallbackName, error?: CallbackName,
+            progress?: CallbackName): void;
+    _ftpClose(h: number, ok?: CallbackName, error?: CallbackName): void;
+    ftpAbort(h: number): void;
+    /** The state number, -1 for an unknown handle. */
+    ftpState(h: number): FtpState | -1;
+
+    // Files and folders
+    openFile(title: string, filter: string, dir?: string): string;
+    openFiles(title: string, filter: string, dir?: string): string[];
+    openNewFile(title: string, filter: string, dir?: string): string;
+    openDir(title: string, dir?: string): string;
+    getDirTemp(): string;
+    getDirHome(): string;
+    getDirCurrent(): string;
+    getDirDocuments(): string;
+    getDirAppData(): string;
+    getDirDesktop(): string;
+    getDirDownload(): string;
+    getDirFonts(): string;
+    getDirMovies(): string;
+    getDirMusic(): string;
+    getDirPictures(): string;
+    setAppName(name: string): void;
+    exploreDir(path: string): void;
+    fileread(path: string): string;
+    filewrite(path: string, text: string): void;
+    fileappend(path: string, text: string): void;
+    mkfile(path: string): boolean;
+    copy(src: string, dst: string): boolean;
+    rename(src: string, dst: string): boolean;
+    unlink(path: string): boolean;
+    mkdir(path: string, recursive?: boolean): boolean;
+    fileExists(path: string): boolean;
+    dirExists(path: string): boolean;
+    filesize(path: string): number;
+    filectime(path: string): number;
+    fileatime(path: string): number;
+    dirContent(path: string): DirContent;
+    tempFile(suffix: string): string;
+    rmdir(path: string): boolean;
+    copydir(src: string, dst: string): boolean;
+    /** A file id, 0 on failure. */
+    fopen(path: string, mode: 'r' | 'w' | 'a' | 'rb' | 'wb' | 'ab'): number;
+    fclose(id: number): void;
+    fread(id: number, n: number): string;
+    fgets(id: number, n: number): string;
+    fwrite(id: number, text: string): void;
+    fwriteln(id: number, text: string): void;
+
+    // Programs
+    /** Starts `command` and returns its exec id. onFinish(text), onProcess(text), onError(). */
+    _exec(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
+          onError?: CallbackName): number;
+    execOEMCP(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
+              onError?: CallbackName): number;
+    killExec(id: number): void;
+    /** Always 0. */
+    wsystem(command: string): number;
+    system(command: string): void;
+
+    // System utilities
+    getClipboard(): string;
+    setClipboard(text: string): void;
+    getScreenWidth(): number;
+    getScreenHeight(): number;
+    getSystemLocale(): string;
+    getOEMCP(): number;
+    md5(text: string): string;
+    sha1(text: string): string;
+    md5hex(text: string): string;
+    sha1hex(text: string): string;
+    fileMd5hex(path: string): string;
+    freespace(disk: string): number;
+    totalspace(disk: string): number;
+    time(): number;
+    mktime(h: number, m: number, s: number, month: number, day: number, year: number): number;
+    date(format: string, seconds?: number): string;
+    openBrowser(url: string): void;
+    openUrl(url: string): boolean;
+    getMacAddress(): string;
+    enableTaskbarProgress(): void;
+    setTaskbarProgressType(type: number): void;
+    setTaskbarProgressValue(fraction: number): void;
+
+    // Downloads, cookies, widgets
+    /** ok(), err({http_status, error_text}), progress(bytesReceived, bytesTotal). */
+    _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName): void;
+    getAllCookies(): CookieRecord[];
+    setAllCookies(records: Partial<CookieRecord>[]): void;
+    createWidgetIframe(file: string, width?: number, height?: number, transparent?: boolean): number;
+    switchWidget(id: number): void;
+    /** callback(ok: boolean) when the child frame `name` has loaded. */
+    _iframeLoaded(name: string, callback: CallbackName): void;
+  }
+
+  /** Places the widget chosen by `app.switchWidget`. */
+  interface Widget {
+    show(): void;
+    hide(): void;
+    setWidth(w: number): void;
+    setHeight(h: number): void;
+    setSize(w: number, h: number): void;
+    getWidth(): number;
+    getHeight(): number;
+    getX(): number;
+    getY(): number;
+    setX(x: number): void;
+    setY(y: number): void;
+    setPosition(x: number, y: number): void;
+    remove(): void;
+  }
+
+  interface ImportResult {
+    status: 'ok' | 'rolled back' | 'unreadable' | 'unavailable';
+    records: number; inserted: number; updated: number; confirmed: number; deleted: number;
+    skipped: number; seconds: number; error_text: string;
+  }
+
+  /** `lkoupdater`, after `app.loadPlugin('libs/KOUpdater')`. */
+  interface KOUpdater {
+    hello(): void;
+    /** callback(result: ImportResult) once the import is over. */
+    updateData(pathDb: string, path: string, callback: CallbackName): void;
+    finished(): void;
+  }
+
+  /** What the uploader's error callbacks get. */
+  interface UploaderError { error_type: string; error_code: string; error_text: string; }
+
+  /** `lkorvalen`, after `app.loadPlugin('libs/KorvalenUploader')`. Results arrive through the callbacks. */
+  interface KorvalenUploader {
+    /** Shows the alert "Korvalen uploader works". */
+    hello(): void;
+    /** Keeps the id and key and the MD5 of the password, then signs in. error() gets no argument on a refused login. */
+    _login(clientId: string, clientKey: string, password: string, ok: CallbackName, error: CallbackName): void;
+    _uploadFile(file: string, meta: Value, ok: CallbackName, error: CallbackName, progress: CallbackName): void;
+    _checkReleases(releases: string, ok: CallbackName, error: CallbackName): void;
+    _uploadRelease(file: string, type: string, name: string, description: string, date: string, ok: CallbackName,
+                   error: CallbackName, progress: CallbackName): void;
+    _attachReleases(idPhoto: string, releases: string, ok: CallbackName, error: CallbackName): void;
+    _getEarnings(dateFrom: string, dateTo: string, ok: CallbackName, error: CallbackName): void;
+    /** Does nothing: calls in flight run to their end. */
+    abort(): void;
+    /** Does nothing. */
+    close(): void;
+  }
+
+  interface UploadOptions { onProgress?: (...progress: any[]) => void; }
+
+  /** vesk.uploader: the uploader's operations as promises rejecting with UploaderError. */
+  interface Uploader {
+    login(clientId: string, clientKey: string, password: string): Promise<any>;
+    uploadFile(file: string, meta: Value, options?: UploadOptions): Promise<any>;
+    checkReleases(releases: string): Promise<any>;
+    uploadRelease(file: string, type: string, name: string, description: string, date: string,
+                  options?: UploadOptions): Promise<any>;
+    attachReleases(idPhoto: string, releases: string): Promise<any>;
+    getEarnings(dateFrom: string, dateTo: string): Promise<any>;
+  }
+
+  // vesk.js
+
+  interface ExecResult { id: number; output: string; }
+  interface ExecError { id: number; output: string; error_text: string; }
+  interface ExecPromise extends Promise<ExecResult> { id: number; kill(): void; }
+  interface ExecOptions { onOutput?: (text: string) => void; oem?: boolean; }
+  interface ProgressOptions { onProgress?: (done: number, total: number) => void; }
+  interface FtpListEntry { name: string; info: FtpEntryInfo; }
+
+  interface FtpConnection {
+    readonly handle: number;
+    login(user: string, password: string): Promise<void>;
+    list(options?: { onEntry?: (name: string, info: FtpEntryInfo) => void }): Promise<FtpListEntry[]>;
+    cd(dir: string): Promise<void>;
+    mkdir(dir: string): Promise<void>;
+    rmdir(dir: string): Promise<void>;
+    remove(file: string): Promise<void>;
+    rename(from: string, to: string): Promise<void>;
+    put(localFile: string, remoteName: string, options?: ProgressOptions): Promise<void>;
+    get(remoteName: string, localFile: string, options?: ProgressOptions): Promise<void>;
+    close(): Promise<void>;
+    abort(): void;
+    state(): FtpState | -1;
+    dispose(): void;
+  }
+
+  interface Operation<T> {
+    name(fn: (...args: any[]) => void): CallbackName;
+    resolve(value?: T): void;
+    reject(error: any): void;
+    settled(): boolean;
+  }
+
+  /** The global `vesk` of vesk.js; `_exit` is the close question. */
+  interface VeskJs {
+    readonly version: string;
+    _exit?: () => boolean | void;
+    onClose(ask: () => boolean | void): void;
+    exec(command: string, options?: ExecOptions): ExecPromise;
+    download(url: string, path: string, options?: ProgressOptions): Promise<void>;
+    ftp(server: string, port?: number, options?: { onState?: (state: FtpState, name: string) => void }): FtpConnection;
+    iframeLoaded(name: string): Promise<boolean>;
+    menuAction(name: string, text: string, onClick: () => void, icon?: string, shortcut?: string): void;
+    plugins: {
+      load(path: string, objectName?: string): Promise<any>;
+    };
+    /** Rejects with the ImportResult when its status is not 'ok'. */
+    updater: {
+      importDictionary(pathDb: string, path: string): Promise<ImportResult>;
+    };
+    uploader: Uploader;
+    operation<T>(start: (op: Operation<T>) => object | void): Promise<T>;
+    callback(fn: (...args: any[]) => void): CallbackName;
+    release(name: CallbackName): void;
+    liveCallbacks(): string[];
+  }
+}
+
+declare var app: VeskApi.App;
+declare var widget: VeskApi.Widget;
+/** Present after `app.loadPlugin('libs/KOUpdater')`. */
+declare var lkoupdater: VeskApi.KOUpdater;
+/** Present after `app.loadPlugin('libs/KorvalenUploader')`. */
+declare var lkorvalen: VeskApi.KorvalenUploader;
+declare var vesk: VeskApi.VeskJs;

@@ -1,0 +1,341 @@
+/* vesk.js: promises and events over the callback-name operations of `app`.
+ * Load it with <script src="qrc:/vesk.js"></script> (built into vesk) or from a copy
+ * in your application. Plain JavaScript that Qt WebKit 5.212 runs as it is. */
+(function (global) {
+  'use strict';
+
+  // A page may already have a `vesk` object for the close question (_exit): keep it.
+  var vesk = global.vesk && typeof global.vesk === 'object' ? global.vesk : {};
+  global.vesk = vesk;
+  vesk.version = '1.0';
+
+  var counter = 0;
+  var prefix = '__vesk_cb_' + Math.floor(Math.random() * 1e9).toString(36) + '_';
+
+  // Callback names: a unique global per function, removed again by release().
+  function callback(fn) {
+    var name = prefix + (++counter);
+    global[name] = function () {
+      return fn.apply(null, arguments);
+    };
+    return name;
+  }
+  function release(names) {
+    for (var i = 0; i < names.length; ++i)
+      if (names[i]) delete global[names[i]];
+  }
+  function liveCallbacks() {
+    return Object.keys(global).filter(function (k) { return k.indexOf('__vesk_cb_') === 0; });
+  }
+  vesk.callback = callback;
+  vesk.release = function (name) { release([name]); };
+  vesk.liveCallbacks = liveCallbacks;
+
+  // One operation: callbacks named for it, all released together when it settles.
+  function operation(start) {
+    var names = [];
+    var settled = false;
+    var resolveFn, rejectFn;
+    var promise = new Promise(function (resolve, reject) { resolveFn = resolve; rejectFn = reject; });
+    function settle(ok, value) {
+      if (settled) return;
+      settled = true;
+      release(names);
+      (ok ? resolveFn : rejectFn)(value);
+    }
+    var op = {
+      name: function (fn) { var n = callback(fn); names.push(n); return n; },
+      resolve: function (v) { settle(true, v); },
+      reject: function (e) { settle(false, e); },
+      settled: function () { return settled; }
+    };
+    var extra = start(op);
+    if (extra) Object.keys(extra).forEach(function (k) { promise[k] = extra[k]; });
+    return promise;
+  }
+  vesk.operation = operation;
+
+  function opt(options, key) {
+    return options && typeof options[key] === 'function' ? options[key] : null;
+  }
+
+  // Programs -----------------------------------------------------------------
+
+  vesk.exec = function (command, options) {
+    return operation(function (op) {
+      var output = '';
+      var failed = false;
+      var onOutput = opt(options, 'onOutput');
+      function piece(text) {
+        output += text;
+        if (onOutput && text) onOutput(text);
+      }
+      var onFinish = op.name(function (text) {
+        piece(text);
+        if (!failed) op.resolve({ id: id, output: output });
+      });
+      var onProcess = onOutput ? op.name(piece) : '';
+      var onError = op.name(function () {
+        failed = true;
+        // A crash or kill also reports the end right after: take its output first.
+        setTimeout(function () {
+          op.reject({ id: id, output: output, error_text: 'The program could not start, crashed or was killed' });
+        }, 0);
+      });
+      var run = options && options.oem ? app.execOEMCP : app._exec;
+      var id = run.call(app, String(command), onFinish, onProcess, onError);
+      return { id: id, kill: function () { app.killExec(id); } };
+    });
+  };
+
+  // Downloads -----------------------------------------------------------------
+
+  vesk.download = function (url, path, options) {
+    return operation(function (op) {
+      var onProgress = opt(options, 'onProgress');
+      app._download(String(url), String(path),
+                    op.name(function () { op.resolve(); }),
+                    op.name(function (e) { op.reject(e); }),
+                    onProgress ? op.name(onProgress) : '');
+    });
+  };
+
+  // Frames and menus -----------------------------------------------------------
+
+  vesk.iframeLoaded = function (name) {
+    return operation(function (op) {
+      app._iframeLoaded(String(name), op.name(function (ok) { op.resolve(ok); }));
+    });
+  };
+
+  // Menu entries call their function for as long as the name holds them.
+  var menuCallbacks = {};
+  vesk.menuAction = function (name, text, onClick, icon, shortcut) {
+    if (menuCallbacks[name]) release([menuCallbacks[name]]);
+    var cb = typeof onClick === 'function' ? callback(onClick) : '';
+    menuCallbacks[name] = cb;
+    app._addMenuAction(name, text, cb, icon || '', shortcut || '');
+  };
+
+  // Asks fn before the window closes; false keeps it open.
+  vesk.onClose = function (fn) {
+    vesk._exit = fn;
+  };
+
+  // FTP ------------------------------------------------------------------------
+
+  var localFailure = /\nCannot (read|write) the local file /;
+
+  function FtpConnection(server, port, options) {
+    var self = this;
+    this.pending = [];
+    this.onState = opt(options, 'onState');
+    this.started = false;
+    this.ended = false;
+    this.stateCallback = callback(function (n, name) { self._state(n, name); });
+    this.handle = app._ftpConnect(String(server), port === undefined ? 21 : port, this.stateCallback);
+    if (!this.handle) release([this.stateCallback]);
+  }
+
+  FtpConnection.prototype._state = function (n, name) {
+    var self = this;
+    if (n !== 0) this.started = true;
+    else if (this.started) this.ended = true;
+    if (this.onState) this.onState(n, name);
+    // A connection that drops takes its queued commands with it, without their callbacks.
+    if (n === 0)
+      setTimeout(function () {
+        if (app.ftpState(self.handle) === 0)
+          self._dropFrom(0, { error_code: 4, error_text: 'Not connected' });
+      }, 0);
+  };
+
+  FtpConnection.prototype._dropFrom = function (index, error) {
+    var dropped = this.pending.splice(index);
+    dropped.forEach(function (op) { op.reject(error); });
+  };
+
+  // Queues one command: fn(ok, error, extraName) calls the app operation.
+  FtpConnection.prototype._queue = function (fn, extras) {
+    var self = this;
+    if (!this.handle)
+      return Promise.reject({ error_code: 4, error_text: 'Not connected: give a server and a port from 1 to 65535' });
+    // A connection that has ended takes no more commands (the engine would drop them silently).
+    if (this.ended) return Promise.reject({ error_code: 4, error_text: 'Not connected' });
+    return operation(function (op) {
+      var entries = [];
+      var ok = op.name(function () {
+        self._remove(op);
+        op.resolve(extras && extras.list ? entries : undefined);
+      });
+      var error = op.name(function (e) {
+        var at = self.pending.indexOf(op);
+        self._remove(op);
+        // The engine drops what was queued behind a failed command; the local file checks do not.
+        if (at >= 0 && !localFailure.test(e.error_text))
+          self._dropFrom(at, { error_code: e.error_code, error_text: 'Not run: an earlier command failed:\n' + e.error_text });
+        op.reject(e);
+      });
+      var extra = '';
+      if (extras && extras.list)
+        extra = op.name(function (name, info) {
+          entries.push({ name: name, info: info });
+          if (extras.onEntry) extras.onEntry(name, info);
+        });
+      else if (extras && extras.onProgress)
+        extra = op.name(extras.onProgress);
+      self.pending.push(op);
+      fn(ok, error, extra);
+    });
+  };
+
+  FtpConnection.prototype._remove = function (op) {
+    var at = this.pending.indexOf(op);
+    if (at >= 0) this.pending.splice(at, 1);
+  };
+
+  FtpConnection.prototype.login = function (user, password) {
+    var h = this.handle;
+    return this._queue(function (ok, err) { app._ftpLogin(h, String(user), String(password), ok, err); });
+  };
+  FtpConnection.prototype.list = function (options) {
+    var h = this.handle;
+    return this._queue(function (ok, err, entry) { app._ftpList(h, ok, err, entry); },
+                       { list: true, onEntry: opt(options, 'onEntry') });
+  };
+  ['cd', 'mkdir', 'rmdir', 'remove'].forEach(function (verb) {
+    var slot = '_ftp' + verb.charAt(0).toUpperCase() + verb.slice(1);
+    FtpConnection.prototype[verb] = function (name) {
+      var h = this.handle;
+      return this._queue(function (ok, err) { app[slot](h, String(name), ok, err); });
+    };
+  });
+  FtpConnection.prototype.rename = function (from, to) {
+    var h = this.handle;
+    return this._queue(function (ok, err) { app._ftpRename(h, String(from), String(to), ok, err); });
+  };
+  FtpConnection.prototype.put = function (localFile, remoteName, options) {
+    var h = this.handle;
+    return this._queue(function (ok, err, progress) { app._ftpPut(h, String(localFile), String(remoteName), ok, err, progress); },
+                       { onProgress: opt(options, 'onProgress') });
+  };
+  FtpConnection.prototype.get = function (remoteName, localFile, options) {
+    var h = this.handle;
+    return this._queue(function (ok, err, progress) { app._ftpGet(h, String(remoteName), String(localFile), ok, err, progress); },
+                       { onProgress: opt(options, 'onProgress') });
+  };
+  FtpConnection.prototype.close = function () {
+    var h = this.handle;
+    return this._queue(function (ok, err) { app._ftpClose(h, ok, err); });
+  };
+  // The running command fails with "Operation aborted"; the ones behind it are dropped.
+  FtpConnection.prototype.abort = function () {
+    if (!this.handle) return;
+    this._dropFrom(1, { error_code: 1, error_text: 'Not run: the connection was aborted' });
+    app.ftpAbort(this.handle);
+  };
+  FtpConnection.prototype.state = function () {
+    return app.ftpState(this.handle);
+  };
+  // The state callback stays until this is called: a connection reports for as long as it lives.
+  FtpConnection.prototype.dispose = function () {
+    release([this.stateCallback]);
+    this.onState = null;
+  };
+
+  vesk.FtpConnection = FtpConnection;
+  vesk.ftp = function (server, port, options) {
+    return new FtpConnection(server, port, options);
+  };
+
+  // Plug-ins --------------------------------------------------------------------
+
+  var knownPlugins = { KOUpdater: 'lkoupdater', KorvalenUploader: 'lkorvalen', VeskExample: 'lexample' };
+
+  vesk.plugins = {
+    // Resolves with the plug-in's object; rejects when nothing appeared.
+    load: function (path, objectName) {
+      path = String(path);
+      var base = path.replace(/^.*[\/\\]/, '').replace(/\.(dll|so)$/i, '');
+      var name = objectName || knownPlugins[base];
+      var before = name ? null : Object.getOwnPropertyNames(global);
+      app.loadPlugin(path);
+      if (!name) {
+        var seen = {};
+        before.forEach(function (k) { seen[k] = true; });
+        name = Object.getOwnPropertyNames(global).filter(function (k) { return !seen[k]; })[0];
+      }
+      var object = name ? global[name] : undefined;
+      if (object && typeof object === 'object') return Promise.resolve(object);
+      return Promise.reject({ error_text: 'No plug-in loaded from ' + path });
+    }
+  };
+
+  function plugin(name, library) {
+    if (global[name] && typeof global[name] === 'object') return Promise.resolve(global[name]);
+    return vesk.plugins.load(library, name);
+  }
+
+  vesk.updater = {
+    // Resolves with the import's result when its status is 'ok', rejects with it otherwise.
+    importDictionary: function (pathDb, path) {
+      return plugin('lkoupdater', 'libs/KOUpdater').then(function (updater) {
+        return operation(function (op) {
+          updater.updateData(String(pathDb), String(path), op.name(function (result) {
+            if (result && result.status === 'ok') op.resolve(result);
+            else op.reject(result || { status: 'unavailable', error_text: 'The import did not report' });
+          }));
+        });
+      });
+    }
+  };
+  vesk._plugin = plugin;
+
+  // Uploader ---------------------------------------------------------------------
+
+  // Rejections carry the uploader's error object ({error_type, error_code, error_text});
+  // a refused login calls its error callback with nothing, which becomes an object too.
+  function uploaderCall(start) {
+    return plugin('lkorvalen', 'libs/KorvalenUploader').then(function (uploader) {
+      return operation(function (op) {
+        var ok = op.name(function (result) { op.resolve(result); });
+        var error = op.name(function (e) {
+          op.reject(e || { error_type: 'login', error_code: '', error_text: 'The service refused the login' });
+        });
+        start(uploader, ok, error, op);
+      });
+    });
+  }
+  function progressName(op, options) {
+    var onProgress = opt(options, 'onProgress');
+    return onProgress ? op.name(onProgress) : '';
+  }
+
+  vesk.uploader = {
+    login: function (clientId, clientKey, password) {
+      return uploaderCall(function (u, ok, error) {
+        u._login(String(clientId), String(clientKey), String(password), ok, error);
+      });
+    },
+    uploadFile: function (file, meta, options) {
+      return uploaderCall(function (u, ok, error, op) {
+        u._uploadFile(String(file), meta === undefined ? null : meta, ok, error, progressName(op, options));
+      });
+    },
+    checkReleases: function (releases) {
+      return uploaderCall(function (u, ok, error) { u._checkReleases(String(releases), ok, error); });
+    },
+    uploadRelease: function (file, type, name, description, date, options) {
+      return uploaderCall(function (u, ok, error, op) {
+        u._uploadRelease(String(file), String(type), String(name), String(description), String(date), ok, error,
+                         progressName(op, options));
+      });
+    },
+    attachReleases: function (idPhoto, releases) {
+      return uploaderCall(function (u, ok, error) { u._attachReleases(String(idPhoto), String(releases), ok, error); });
+    },
+    getEarnings: function (dateFrom, dateTo) {
+      return uploaderCall(function (u, ok, error) { u._getEarnings(String(dateFrom), String(dateTo), ok, error); });
+    }
+  };
+})(this);
