@@ -3,9 +3,11 @@
 #include "kotagimport.h"
 
 #include <QFileInfo>
-#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -14,14 +16,14 @@ namespace {
 QMutex *databaseLock(const QString &pathDb)
 {
     static QMutex tableLock;
-    static QHash<QString, QMutex *> locks;
+    static std::map<QString, std::unique_ptr<QMutex>> locks;
     const QFileInfo info(pathDb);
     const QString key = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
     QMutexLocker locker(&tableLock);
-    QMutex *&lock = locks[key];
+    std::unique_ptr<QMutex> &lock = locks[key];
     if (!lock)
-        lock = new QMutex;
-    return lock;
+        lock = std::make_unique<QMutex>();
+    return lock.get();
 }
 
 } // namespace
