@@ -272,19 +272,29 @@ declare namespace VeskApi {
   }
 
   /** What the uploader's error callbacks get. */
-  interface UploaderError { error_type: string; error_code: string; error_text: string; }
+  /** error_type 'xmlrpc' (a fault code such as -32300), 'app' (the service's status, or 122 to 128) or 'db'. */
+  interface UploaderError { error_type: 'xmlrpc' | 'app' | 'db'; error_code: string | number; error_text: string; }
+  /** One restriction set; missing values take the defaults (docs/uploader.md). */
+  interface UploaderRestrictions {
+    exts: string[]; max_size: number; max_mpx: number; min_mpx: number;
+    min_w: number; min_h: number; max_r: number; q: number;
+  }
+  interface UploaderSets { photo: UploaderRestrictions; release: UploaderRestrictions; }
+  interface PhotoMeta { title?: string; desc?: string; keywords?: string[]; }
 
   /** `lkorvalen`, after `app.loadPlugin('libs/KorvalenUploader')`. Results arrive through the callbacks. */
   interface KorvalenUploader {
     /** Shows the alert "Korvalen uploader works". */
     hello(): void;
-    /** Keeps the id and key and the MD5 of the password, then signs in. error() gets no argument on a refused login. */
+    /** Signs in: ok(sets: UploaderSets), error(e: UploaderError). */
     _login(clientId: string, clientKey: string, password: string, ok: CallbackName, error: CallbackName): void;
-    _uploadFile(file: string, meta: Value, ok: CallbackName, error: CallbackName, progress: CallbackName): void;
+    /** Four parts: progress(n, 4) after each, then ok(responseText: string). */
+    _uploadFile(file: string, meta: PhotoMeta, ok: CallbackName, error: CallbackName, progress: CallbackName): void;
     _checkReleases(releases: string, ok: CallbackName, error: CallbackName): void;
     _uploadRelease(file: string, type: string, name: string, description: string, date: string, ok: CallbackName,
                    error: CallbackName, progress: CallbackName): void;
     _attachReleases(idPhoto: string, releases: string, ok: CallbackName, error: CallbackName): void;
+    /** ok() without arguments once the catalog is updated. */
     _getEarnings(dateFrom: string, dateTo: string, ok: CallbackName, error: CallbackName): void;
     /** Does nothing: calls in flight run to their end. */
     abort(): void;
@@ -292,17 +302,18 @@ declare namespace VeskApi {
     close(): void;
   }
 
-  interface UploadOptions { onProgress?: (...progress: any[]) => void; }
+  interface UploadOptions { onProgress?: (part: number, parts: number) => void; }
 
   /** vesk.uploader: the uploader's operations as promises rejecting with UploaderError. */
   interface Uploader {
-    login(clientId: string, clientKey: string, password: string): Promise<any>;
-    uploadFile(file: string, meta: Value, options?: UploadOptions): Promise<any>;
-    checkReleases(releases: string): Promise<any>;
+    login(clientId: string, clientKey: string, password: string): Promise<UploaderSets>;
+    uploadFile(file: string, meta: PhotoMeta, options?: UploadOptions): Promise<string>;
+    /** The answer's output list as it came. */
+    checkReleases(releases: string): Promise<any[]>;
     uploadRelease(file: string, type: string, name: string, description: string, date: string,
-                  options?: UploadOptions): Promise<any>;
+                  options?: UploadOptions): Promise<string>;
     attachReleases(idPhoto: string, releases: string): Promise<any>;
-    getEarnings(dateFrom: string, dateTo: string): Promise<any>;
+    getEarnings(dateFrom: string, dateTo: string): Promise<void>;
   }
 
   // vesk.js

@@ -294,7 +294,7 @@
   // Uploader ---------------------------------------------------------------------
 
   // Rejections carry the uploader's error object ({error_type, error_code, error_text});
-  // a refused login calls its error callback with nothing, which becomes an object too.
+  // an error callback that brings none still rejects with an object.
   function uploaderCall(start) {
     return plugin('lkorvalen', 'libs/KorvalenUploader').then(function (uploader) {
       return operation(function (op) {

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void releases();
     void earnings_data();
     void earnings();
+    void promisesOverThePlugin();
 
 private:
     struct Page {
@@ -455,6 +456,28 @@ void TestKorvalenUploader::earnings()
         QCOMPARE(stock + QLatin1Char('|') + rows.join(QLatin1Char(',')), expected);
     else
         QCOMPARE(rows.size(), expected.toInt());
+}
+
+void TestKorvalenUploader::promisesOverThePlugin()
+{
+    auto p = open({});
+    QFile script(QStringLiteral(":/vesk.js"));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    p->eval(QString::fromUtf8(script.readAll()));
+    jpeg(QStringLiteral("small.jpg"), 2400, 1800);
+    p->eval(QStringLiteral(
+        "window.out = null; var steps = [];"
+        "vesk.uploader.login('demo', 'demo-key', 'secret')"
+        ".then(sets => { steps.push(typeof sets.photo.q + ',' + typeof sets.release.max_size);"
+        "  return vesk.uploader.uploadFile('small.jpg', {title: 't', desc: '', keywords: []},"
+        "    {onProgress: (n, total) => steps.push(n + '/' + total)}); })"
+        ".then(text => { steps.push(typeof text); return vesk.uploader.login('demo', 'demo-key', 'wrong'); })"
+        ".catch(e => { steps.push(e.error_type + ' ' + e.error_code); out = steps.join(' '); });"));
+    QTRY_VERIFY_WITH_TIMEOUT(!p->eval(QStringLiteral("out")).isNull(), 20000);
+    QCOMPARE(p->eval(QStringLiteral("out")).toString(),
+             QStringLiteral("number,number 1/4 2/4 3/4 4/4 string app 401"));
+    // Every callback name the promises made is gone again.
+    QCOMPARE(p->eval(QStringLiteral("vesk.liveCallbacks().length")).toInt(), 0);
 }
 
 QTEST_MAIN(TestKorvalenUploader)

@@ -172,8 +172,9 @@ function plugins(): void {
 function uploads(): Promise<void> {
   const up = vesk.uploader;
   return up.login('id', 'key', 'secret')
-    .then(() => up.uploadFile('photo.jpg', { title: 'Sea' }, { onProgress: (...p: any[]) => console.log(p) }))
-    .then(() => up.checkReleases('1,2'))
+    .then(sets => up.uploadFile('photo.jpg', { title: 'Sea ' + sets.photo.max_mpx },
+                                { onProgress: (n, total) => console.log(n / total) }))
+    .then(text => up.checkReleases(text.length > 0 ? '1,2' : ''))
     .then(() => up.uploadRelease('r.pdf', 'model', 'Anna', 'Model release', '2024-05-01', { onProgress: () => 0 }))
     .then(() => up.attachReleases('17', '1,2'))
     .then(() => up.getEarnings('2024-01-01', '2024-12-31'))
