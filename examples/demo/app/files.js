@@ -52,9 +52,10 @@ function filesPaste() { document.getElementById('filesHashText').value = app.get
 function filesSystem() {
   function mib(n) { return n < 0 ? 'unknown' : (n / 1048576).toFixed(0) + ' MiB'; }
   var docs = app.getDirDocuments();
+  var volume = app.dirExists(docs) ? docs : '.';
   filesShow('filesSystem',
             'documents  ' + docs + '\n' +
-            'free       ' + mib(app.freespace(docs || '/')) + ' of ' + mib(app.totalspace(docs || '/')) + '\n' +
+            'free       ' + mib(app.freespace(volume)) + ' of ' + mib(app.totalspace(volume)) + '\n' +
             'now        ' + app.date("dddd d MMMM yyyy, hh:mm:ss") + '\n' +
             '2040-01-01 ' + app.date('yyyy-MM-dd hh:mm', app.mktime(12, 0, 0, 1, 1, 2040)) + ' (after 2038)\n' +
             'screen     ' + app.getScreenWidth() + ' × ' + app.getScreenHeight() + ', locale ' +
