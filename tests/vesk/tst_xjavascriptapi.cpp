@@ -211,8 +211,12 @@ void TestXJavaScriptAPI::newTopWindowAndActiveWindow()
     QVERIFY(!blank->isVisible());
     eval(QStringLiteral("app.showWindow()"));
     QVERIFY(blank->isVisible());
+    QPointer<XWebWindow> closed = blank;
     eval(QStringLiteral("app.closeWindow()"));
     QVERIFY(!blank->isVisible());
+    // A closed window is deleted; its id then names no window.
+    QTRY_VERIFY(closed.isNull());
+    QCOMPARE(eval(QStringLiteral("app.getWindowTitle() + app.getWindowWidth()")).toString(), QStringLiteral("0"));
 }
 
 void TestXJavaScriptAPI::unknownActiveWindow()
