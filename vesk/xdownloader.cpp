@@ -122,6 +122,9 @@ void XDownloader::downloadProgress(QNetworkReply *reply, qint64 received, qint64
 void XDownloader::downloadFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
+    // What is still buffered belongs to the file too.
+    if (reply->error() == QNetworkReply::NoError)
+        readBody(reply);
     const auto it = m_downloads.find(reply);
     if (it == m_downloads.end())
         return;
@@ -129,8 +132,6 @@ void XDownloader::downloadFinished(QNetworkReply *reply)
     m_downloads.erase(it);
     QScopedPointer<QSaveFile> file(d.file);
 
-    if (reply->error() == QNetworkReply::NoError)
-        readBody(reply);
     if (!d.funcProgress.isEmpty())
         reportProgress(d);
 
