@@ -5,8 +5,15 @@ function(vesk_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   add_test(NAME ${name} COMMAND ${name})
+  vesk_test_environment(${name} ${T_ENV})
+endfunction()
+
+# vesk_test_environment(NAME [VAR=value ...])
+# What every test runs with: headless, the source folder, and in a sanitizer
+# build the sanitizers' options, also for the programs a test starts.
+function(vesk_test_environment name)
   get_property(sanitizer_env GLOBAL PROPERTY VESK_SANITIZER_ENV)
-  set(env QT_QPA_PLATFORM=offscreen VESK_SOURCE_DIR=${PROJECT_SOURCE_DIR} ${sanitizer_env} ${T_ENV})
+  set(env QT_QPA_PLATFORM=offscreen VESK_SOURCE_DIR=${PROJECT_SOURCE_DIR} ${sanitizer_env} ${ARGN})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
 endfunction()
 

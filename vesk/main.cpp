@@ -28,6 +28,8 @@ int main(int argc, char *argv[])
     }
     if (options.helpRequested() || options.versionRequested()) {
         fputs(qPrintable(options.helpRequested() ? options.helpText() : options.versionText()), stdout);
+        // Written out now, whatever runs at exit.
+        fflush(stdout);
         return 0;
     }
     if (!options.workdir().isEmpty() && !QDir::setCurrent(options.workdir())) {
