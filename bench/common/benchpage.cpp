@@ -11,7 +11,8 @@
 #include <QWebFrame>
 
 BenchPage::BenchPage(const QByteArray &html, const QString &parentDir)
-    : m_dir((parentDir.isEmpty() ? QDir::tempPath() : parentDir) + QStringLiteral("/vesk-bench-XXXXXX"))
+    : m_dir(QDir(parentDir.isEmpty() ? QDir::tempPath() : parentDir).absolutePath()
+            + QStringLiteral("/vesk-bench-XXXXXX"))
 {
     if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath(QStringLiteral("app")))
         return;

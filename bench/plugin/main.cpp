@@ -26,6 +26,7 @@ int main(int argc, char **argv)
     }
     const QString database = QFileInfo(args.at(2)).absoluteFilePath();
     const QString dictionary = QFileInfo(args.at(3)).absoluteFilePath();
+    const QString plugin = QFileInfo(args.at(1)).absoluteFilePath();
 
     BenchPage page("<html><body><script>"
                    "var last = 0, maxGap = 0, ticks = 0, result = null;"
@@ -36,7 +37,7 @@ int main(int argc, char **argv)
                    "function done(r){ result = r; }"
                    "</script></body></html>");
     if (!page.isReady() || !QDir().mkpath(QStringLiteral("libs"))
-        || !QFile::copy(args.at(1), QStringLiteral("libs/KOUpdater.so")))
+        || !QFile::copy(plugin, QStringLiteral("libs/KOUpdater.so")))
         return 3;
     QWebFrame *frame = page.frame();
     frame->evaluateJavaScript(QStringLiteral("app.loadPlugin('libs/KOUpdater.dll');"));
