@@ -1,9 +1,9 @@
+#include "pyftpserver.h"
 #include "veskharness.h"
 #include "xwebwindow.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QWebFrame>
 #include <QtTest>
 
@@ -65,17 +65,9 @@ void TestDemo::demoWorks()
     QFile sample(home.path() + QStringLiteral("/photos/it's.txt"));
     QVERIFY(sample.open(QIODevice::WriteOnly) && sample.write("sample") == 6);
     sample.close();
-    QProcess server;
-    server.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(DEMO_SOURCE_DIR "/../../tests/vesk/qftp/qftp/ftpserver.py"),
-                  QStringLiteral("127.0.0.1"), home.path()});
-    QVERIFY2(server.waitForStarted() && server.waitForReadyRead(10000), "python3-pyftpdlib is needed");
-    const QByteArray port = server.readAllStandardOutput().mid(5).trimmed();
-    auto stop = qScopeGuard([&server]() {
-        server.closeWriteChannel();
-        if (!server.waitForFinished(5000))
-            server.kill();
-    });
+    PyFtpServer server;
+    QVERIFY2(server.start(home.path()), qPrintable(server.error()));
+    const QByteArray port = QByteArray::number(server.port());
     eval(QStringLiteral("ftpField('Port').value = %1; ftpConnect();").arg(QString::fromLatin1(port)));
     QTRY_VERIFY_WITH_TIMEOUT(eval(QStringLiteral("ftpField('List').textContent")).toString().contains("photos"), 10000);
     eval(QStringLiteral("ftpCd('photos');"));

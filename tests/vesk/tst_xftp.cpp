@@ -1,3 +1,4 @@
+#include "pyftpserver.h"
 #include "scriptedftpserver.h"
 #include "veskharness.h"
 #include "xftp.h"
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QWebFrame>
 #include <QtTest>
@@ -34,7 +34,6 @@ private:
     QStringList log();
     bool waitForLog(const QString &line, int timeoutMs = 20000);
     int connectAndLogin(quint16 port, const QString &user = QStringLiteral("user"));
-    bool startPyftpd(QString *why);
     QString home(const QString &name) const { return m_home.path() + QLatin1Char('/') + name; }
     QString local(const QString &name) const { return m_harness->path() + QLatin1Char('/') + name; }
     static QByteArray read(const QString &path);
@@ -43,8 +42,7 @@ private:
     std::unique_ptr<VeskHarness> m_harness;
     std::unique_ptr<XWebWindow> m_window;
     QTemporaryDir m_home;
-    QProcess m_pyftpd;
-    quint16 m_pyftpdPort = 0;
+    PyFtpServer m_pyftpd;
 
 private Q_SLOTS:
     void init();
@@ -72,13 +70,7 @@ void TestXFtp::cleanup()
 {
     m_window.reset();
     m_harness.reset();
-    if (m_pyftpd.state() != QProcess::NotRunning) {
-        m_pyftpd.closeWriteChannel();
-        if (!m_pyftpd.waitForFinished(5000)) {
-            m_pyftpd.kill();
-            m_pyftpd.waitForFinished(5000);
-        }
-    }
+    m_pyftpd.stop();
 }
 
 QStringList TestXFtp::log()
@@ -121,25 +113,6 @@ int TestXFtp::connectAndLogin(quint16 port, const QString &user)
         return 0;
     eval(QStringLiteral("log = [];"));
     return h;
-}
-
-bool TestXFtp::startPyftpd(QString *why)
-{
-    const QString script = qEnvironmentVariable("QFTP_TEST_SERVER");
-    m_pyftpd.start(QStringLiteral("/usr/bin/python3"), {script, QStringLiteral("127.0.0.1"), m_home.path()});
-    QByteArray line;
-    while (m_pyftpd.waitForStarted(10000) && !line.contains('\n') && m_pyftpd.state() == QProcess::Running) {
-        m_pyftpd.waitForReadyRead(10000);
-        line += m_pyftpd.readAllStandardOutput();
-    }
-    if (!line.startsWith("PORT ")) {
-        *why = QStringLiteral("No FTP server for the test: python3 and python3-pyftpdlib are needed "
-                              "(scripts/install-deps.sh). Got: %1 %2")
-                   .arg(QString::fromLocal8Bit(line), QString::fromLocal8Bit(m_pyftpd.readAllStandardError()));
-        return false;
-    }
-    m_pyftpdPort = quint16(line.mid(5).trimmed().toUInt());
-    return true;
 }
 
 void TestXFtp::handlesAndStates()
@@ -253,8 +226,7 @@ void TestXFtp::listingAwkwardNames()
 
 void TestXFtp::uploadAndDownload()
 {
-    QString why;
-    QVERIFY2(startPyftpd(&why), qPrintable(why));
+    QVERIFY2(m_pyftpd.start(m_home.path()), qPrintable(m_pyftpd.error()));
     QByteArray data(3 * 1024 * 1024 + 17, Qt::Uninitialized);
     QRandomGenerator gen(7);
     for (char &c : data)
@@ -262,7 +234,7 @@ void TestXFtp::uploadAndDownload()
     write(local(QStringLiteral("up.bin")), data);
     write(home(QStringLiteral("small.txt")), QByteArray("small\r\n\x00\xff", 9));
 
-    const int h = connectAndLogin(m_pyftpdPort);
+    const int h = connectAndLogin(m_pyftpd.port());
     QVERIFY(h > 0);
     eval(QStringLiteral("app._ftpPut(%1, '%2', 'up.bin', 'ok', 'err', 'prog')").arg(h).arg(local("up.bin")));
     QVERIFY(waitForLog(QStringLiteral("ok")));
