@@ -1,6 +1,9 @@
 #include "loopbackhttpserver.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QSslSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
@@ -20,6 +23,34 @@ void LoopbackHttpServer::setTls(const QSslCertificate &certificate, const QSslKe
     m_certificate = certificate;
     m_key = key;
     m_tls = true;
+}
+
+bool LoopbackHttpServer::makeIdentity(QSslCertificate *certificate, QSslKey *key, QString *why)
+{
+    QTemporaryDir dir;
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                   dir.filePath("key.pem"), "-out", dir.filePath("cert.pem"), "-days", "2", "-subj", "/CN=127.0.0.1",
+                   "-addext", "subjectAltName=IP:127.0.0.1"});
+    if (!dir.isValid() || !openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
+        *why = QStringLiteral("openssl could not make a test certificate: %1")
+                   .arg(QString::fromLocal8Bit(openssl.readAllStandardError()));
+        return false;
+    }
+    QFile certFile(dir.filePath("cert.pem"));
+    QFile keyFile(dir.filePath("key.pem"));
+    if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("openssl wrote no certificate");
+        return false;
+    }
+    *certificate = QSslCertificate(&certFile, QSsl::Pem);
+    *key = QSslKey(&keyFile, QSsl::Ec, QSsl::Pem);
+    if (certificate->isNull() || key->isNull()) {
+        *why = QStringLiteral("the test certificate cannot be read");
+        return false;
+    }
+    return true;
 }
 
 QString LoopbackHttpServer::baseUrl() const

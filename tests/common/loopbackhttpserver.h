@@ -35,6 +35,9 @@ public:
     bool listenLoopback();
     // Serve TLS with this certificate and key on every connection.
     void setTls(const QSslCertificate &certificate, const QSslKey &key);
+    // A fresh self-signed identity for 127.0.0.1 (made by the openssl command);
+    // false with the reason when it cannot be made.
+    static bool makeIdentity(QSslCertificate *certificate, QSslKey *key, QString *why);
     void setHandler(Handler handler) { m_handler = std::move(handler); }
 
     // The XML-RPC endpoint.

@@ -1,3 +1,4 @@
+#include "loopbackhttpserver.h"
 #include "veskharness.h"
 #include "xwebwindow.h"
 
@@ -6,15 +7,14 @@
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
-#include <QTcpServer>
 #include <QTimer>
 #include <QWebFrame>
 #include <QtTest>
 
 #include <memory>
 
-// Answers each path with a scripted raw response: cut short, trickled, or over TLS.
-class ScriptedHttpServer : public QTcpServer {
+// Raw answers per path on the shared loopback server: whole, cut short, or trickled.
+class ScriptedHttpServer {
 public:
     struct Answer {
         QByteArray raw;
@@ -22,68 +22,42 @@ public:
         int trickle = 0;
     };
 
-    explicit ScriptedHttpServer(bool tls = false)
-        : m_tls(tls)
+    ScriptedHttpServer()
     {
-        listen(QHostAddress::LocalHost);
+        m_http.setHandler([this](LoopbackHttpServer *, int index) { serve(index); });
     }
-    QString url(const QString &path) const
-    {
-        return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_tls ? "https" : "http").arg(serverPort()).arg(path);
-    }
+    QString url(const QString &path) const { return m_http.url(path); }
     void answer(const QString &path, const Answer &a) { m_answers.insert(path.toLatin1(), a); }
-    void setIdentity(const QSslCertificate &cert, const QSslKey &key)
-    {
-        m_cert = cert;
-        m_key = key;
-    }
-
-protected:
-    void incomingConnection(qintptr fd) override
-    {
-        auto *socket = new QSslSocket(this);
-        socket->setSocketDescriptor(fd);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        if (m_tls) {
-            socket->setLocalCertificate(m_cert);
-            socket->setPrivateKey(m_key);
-            socket->startServerEncryption();
-        }
-    }
+    void setIdentity(const QSslCertificate &cert, const QSslKey &key) { m_http.setTls(cert, key); }
 
 private:
-    void serve(QSslSocket *socket)
+    void serve(int index)
     {
-        QByteArray buf = socket->property("buf").toByteArray() + socket->readAll();
-        socket->setProperty("buf", buf);
-        if (!buf.contains("\r\n\r\n") || socket->property("served").toBool())
+        const LoopbackHttpServer::Request &request = m_http.requests().at(index);
+        QPointer<QTcpSocket> socket = request.socket;
+        const Answer a = m_answers.value(request.path, Answer {"HTTP/1.0 404 Not Found\r\n\r\n"});
+        if (!socket)
             return;
-        socket->setProperty("served", true);
-        const Answer a = m_answers.value(buf.split(' ').value(1), Answer {"HTTP/1.0 404 Not Found\r\n\r\n"});
         if (a.trickle <= 0) {
             socket->write(a.cutAfter < 0 ? a.raw : a.raw.left(a.cutAfter));
             socket->disconnectFromHost();
             return;
         }
         auto *timer = new QTimer(socket);
-        auto *sent = new int(0);
-        connect(timer, &QTimer::timeout, socket, [socket, timer, sent, a] {
+        auto sent = std::make_shared<int>(0);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent, a] {
             socket->write(a.raw.mid(*sent, a.trickle));
             *sent += a.trickle;
             if (*sent >= a.raw.size()) {
                 timer->stop();
-                delete sent;
                 socket->disconnectFromHost();
             }
         });
         timer->start(10);
     }
 
-    bool m_tls;
+    LoopbackHttpServer m_http;
     QMap<QByteArray, Answer> m_answers;
-    QSslCertificate m_cert;
-    QSslKey m_key;
 };
 
 namespace {
@@ -145,23 +119,14 @@ private Q_SLOTS:
 void TestXDownloader::initTestCase()
 {
     // A self-signed identity the process trusts, for the https rows.
-    QTemporaryDir dir;
-    QProcess openssl;
-    openssl.setWorkingDirectory(dir.path());
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                   "subjectAltName=IP:127.0.0.1", "-keyout", "key.pem", "-out", "cert.pem"});
-    QVERIFY(openssl.waitForFinished(60000));
-    QFile certFile(dir.filePath("cert.pem"));
-    QFile keyFile(dir.filePath("key.pem"));
-    QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
-    const QSslCertificate cert(&certFile, QSsl::Pem);
-    const QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
-    QVERIFY(!cert.isNull() && !key.isNull());
+    QSslCertificate cert;
+    QSslKey key;
+    QString why;
+    QVERIFY2(LoopbackHttpServer::makeIdentity(&cert, &key, &why), qPrintable(why));
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.addCaCertificate(cert);
     QSslConfiguration::setDefaultConfiguration(config);
-    m_tlsServer.reset(new ScriptedHttpServer(true));
+    m_tlsServer.reset(new ScriptedHttpServer);
     m_tlsServer->setIdentity(cert, key);
 }
 
