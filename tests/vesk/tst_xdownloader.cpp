@@ -3,7 +3,6 @@
 #include "xwebwindow.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
