@@ -371,6 +371,12 @@ declare namespace VeskApi {
     callback(fn: (...args: any[]) => void): CallbackName;
     release(name: CallbackName): void;
     liveCallbacks(): string[];
+    /** Date to its ISO text, typed arrays and ArrayBuffers to plain arrays, at any depth. */
+    toNative(value: any): Value;
+    /** As app.call, app.callWindow and app.callParentWindow, with arguments through toNative. */
+    call(name: string, ...args: any[]): any;
+    callWindow(window: string, name: string, ...args: any[]): any;
+    callParentWindow(name: string, ...args: any[]): any;
   }
 }
 

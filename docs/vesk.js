@@ -55,6 +55,36 @@
   }
   vesk.operation = operation;
 
+  // What the bridge would turn into null or {}: Date becomes its ISO text, typed
+  // arrays and ArrayBuffers plain arrays, at any depth.
+  function toNative(value, depth) {
+    depth = depth || 0;
+    if (value === null || typeof value !== 'object' || depth > 200) return value;
+    if (value instanceof Date) return isNaN(value.getTime()) ? null : value.toISOString();
+    if (typeof ArrayBuffer !== 'undefined') {
+      if (value instanceof ArrayBuffer) return Array.prototype.slice.call(new Uint8Array(value));
+      if (ArrayBuffer.isView && ArrayBuffer.isView(value) && !(value instanceof DataView))
+        return Array.prototype.slice.call(value);
+    }
+    if (Array.isArray(value)) return value.map(function (v) { return toNative(v, depth + 1); });
+    var out = {};
+    Object.keys(value).forEach(function (k) { out[k] = toNative(value[k], depth + 1); });
+    return out;
+  }
+  vesk.toNative = function (value) { return toNative(value, 0); };
+  function nativeArgs(args, from) {
+    return Array.prototype.slice.call(args, from).map(function (v) { return toNative(v, 0); });
+  }
+  vesk.call = function (name) {
+    return app._call([String(name)].concat(nativeArgs(arguments, 1)), 0);
+  };
+  vesk.callWindow = function (window, name) {
+    return app.callWindow.apply(app, [String(window), String(name)].concat(nativeArgs(arguments, 2)));
+  };
+  vesk.callParentWindow = function (name) {
+    return app.callParentWindow.apply(app, [String(name)].concat(nativeArgs(arguments, 1)));
+  };
+
   function opt(options, key) {
     return options && typeof options[key] === 'function' ? options[key] : null;
   }

@@ -207,6 +207,7 @@ void XJavaScriptAPI::centerWindowPositionAccordingParent(bool vertically, bool h
 void XJavaScriptAPI::setLocalOnly()
 {
     view()->wireLocalOnly();
+    view()->xpage()->setLocalOnly();
 }
 
 void XJavaScriptAPI::iframeFakeTop(const QString &id)

@@ -41,9 +41,15 @@ bool XLibraryTable::call(const QStringList &segments)
     QLibrary *lib = library(segments.first());
     if (!lib)
         return false;
-    auto function = reinterpret_cast<DirectFunction>(lib->resolve(segments.at(1).toLatin1().constData()));
-    if (!function)
+    const QString name = segments.at(1);
+    // getPlugin has another signature; calling it here would crash.
+    if (name.isEmpty() || name == QLatin1String("getPlugin"))
         return false;
+    void *symbol = reinterpret_cast<void *>(lib->resolve(name.toLatin1().constData()));
+    // The loader also finds what the library's dependencies define (abort, say).
+    if (!XPlatform::isFunctionOf(symbol, lib->fileName()))
+        return false;
+    auto function = reinterpret_cast<DirectFunction>(symbol);
     QVariantList arguments;
     for (int i = 2; i < segments.size(); ++i)
         arguments << segments.at(i);

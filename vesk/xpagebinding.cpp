@@ -4,14 +4,12 @@
 #include "xgeometry.h"
 #include "xjavascriptapi.h"
 #include "xjsliteral.h"
-#include "xtrustpolicy.h"
 #include "xwebpage.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
 #include "xwidgetapi.h"
 
 #include <QWebFrame>
-#include <QWebSecurityOrigin>
 
 XPageBinding::XPageBinding(XWebView *view, XWebWindow *window, Role role, const QString &ownName)
     : QObject(view)
@@ -21,6 +19,10 @@ XPageBinding::XPageBinding(XWebView *view, XWebWindow *window, Role role, const 
     , m_ownName(ownName)
 {
     connect(m_view, &QWebView::linkClicked, this, [this](const QUrl &url) { followLink(url); });
+    // A popup's opener is a trusted page the engine lets it script, so it may
+    // not show local files that are not the application's.
+    m_view->xpage()->setForeignFilesInMainFrame(m_role != PopupPage);
+    m_view->xpage()->setBlankMainFrameTrust(m_role != BarePage, m_role == PopupPage);
     if (m_role == BarePage)
         return;
 
@@ -64,20 +66,28 @@ bool XPageBinding::documentTrusted() const
 {
     if (m_role == BarePage)
         return false;
-    QWebFrame *f = frame();
-    // A window's first, empty document is made by native code, not by a page.
-    if (m_role == WindowPage && f->url().isEmpty())
-        return true;
-    // The origin, not the URL: an about:blank carries the origin of whoever made it.
-    const QWebSecurityOrigin origin = f->securityOrigin();
-    return XTrustPolicy::isTrustedOrigin(origin.scheme(), origin.host(), origin.port());
+    return m_view->xpage()->isDocumentTrusted(frame());
 }
 
-bool XPageBinding::evaluateTrusted(const QString &script)
+bool XPageBinding::evaluateTrusted(const QString &script, QVariant *result)
 {
     if (!documentTrusted())
         return false;
-    frame()->evaluateJavaScript(script);
+    const QVariant value = frame()->evaluateJavaScript(script);
+    if (result)
+        *result = value;
+    return true;
+}
+
+bool XPageBinding::allFramesTrusted(QWebFrame *frame) const
+{
+    if (!m_view->xpage()->isDocumentTrusted(frame))
+        return false;
+    const auto children = frame->childFrames();
+    for (QWebFrame *child : children) {
+        if (!allFramesTrusted(child))
+            return false;
+    }
     return true;
 }
 
@@ -161,8 +171,10 @@ QWebView *XPageBinding::createPopup(QWebPage::WebWindowType type)
     popup->setAttribute(Qt::WA_DeleteOnClose);
     if (type == QWebPage::WebModalDialog)
         popup->setWindowModality(Qt::ApplicationModal);
-    // A remote frame of a local page can open popups too: they get nothing.
-    new XPageBinding(popup, m_window, documentTrusted() ? PopupPage : BarePage, QStringLiteral("app"));
+    // The engine does not say which frame opens the popup: while any frame holds
+    // a document the application does not trust, the popup gets nothing.
+    const bool trusted = documentTrusted() && allFramesTrusted(frame());
+    new XPageBinding(popup, m_window, trusted ? PopupPage : BarePage, QStringLiteral("app"));
     connect(popup->page(), &QWebPage::windowCloseRequested, popup, &QWidget::close);
 
     if (m_api->openingWidth() > 0) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QVariant>
 #include <QWebPage>
 
 #include "xapplink.h"
@@ -54,8 +55,9 @@ public:
 
     // How native code calls back into the page: evaluated in the frame, result
     // dropped, only while the document is trusted. Work that ends after the page
-    // has moved on to a remote document reaches nobody.
-    bool evaluateTrusted(const QString &script);
+    // has moved on to a remote document reaches nobody. The script's value is
+    // put in result when one is asked for.
+    bool evaluateTrusted(const QString &script, QVariant *result = nullptr);
 
     // Published as name into this document and every later trusted one.
     void publishAlways(const QString &name, QObject *object);
@@ -68,6 +70,7 @@ public:
 
 private:
     void documentCleared();
+    bool allFramesTrusted(QWebFrame *frame) const;
     void publish(const QString &name, QObject *object);
     void evaluate(const QStringList &texts);
     void withdrawAll();

@@ -16,6 +16,8 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <dlfcn.h>
+#include <link.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -212,5 +214,32 @@ bool XPlatform::copyFile(const QString &from, const QString &to)
     if (!ok)
         ::unlink(target.constData());
     return ok;
+#endif
+}
+
+bool XPlatform::isFunctionOf(const void *symbol, const QString &libraryFile)
+{
+    if (!symbol)
+        return false;
+#ifdef Q_OS_WIN
+    // GetProcAddress looks only at the module's own exports.
+    Q_UNUSED(libraryFile);
+    return true;
+#else
+    Dl_info info;
+    void *extra = nullptr;
+    if (!dladdr1(symbol, &info, &extra, RTLD_DL_SYMENT) || !info.dli_fname || !extra)
+        return false;
+    const auto *entry = static_cast<const ElfW(Sym) *>(extra);
+    // Data has addresses too; only code may be called.
+    const int type = ELF64_ST_TYPE(entry->st_info);
+    if (type != STT_FUNC && type != STT_GNU_IFUNC)
+        return false;
+    // The loader names an object as it was opened; the file may be gone since.
+    const QString owner = QFile::decodeName(info.dli_fname);
+    if (owner == libraryFile)
+        return true;
+    const QString canonical = QFileInfo(owner).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(libraryFile).canonicalFilePath();
 #endif
 }

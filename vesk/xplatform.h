@@ -49,4 +49,8 @@ public:
 
     // Recreates the link at from as a link at to, with the same target text.
     static bool copyLink(const QString &from, const QString &to);
+
+    // Whether symbol is a function that the library file itself defines, not
+    // one of its dependencies (the system loader looks through both) nor data.
+    static bool isFunctionOf(const void *symbol, const QString &libraryFile);
 };

@@ -1,5 +1,8 @@
 #include "xtrustpolicy.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 QStringList &trustedList()
 {
@@ -7,14 +10,71 @@ QStringList &trustedList()
     return list;
 }
 
-bool isLocalOrigin(const QString &scheme, const QString &host)
+QString &applicationDir()
+{
+    static QString dir = QStringLiteral("app");
+    return dir;
+}
+
+bool isLocalHost(const QString &host)
+{
+    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+void XTrustPolicy::setApplicationDirectory(const QString &dir)
+{
+    applicationDir() = dir;
+}
+
+QString XTrustPolicy::applicationDirectory()
+{
+    return applicationDir();
+}
+
+bool XTrustPolicy::isInsideApplication(const QString &localPath)
+{
+    const QString root = QFileInfo(applicationDir()).canonicalFilePath();
+    const QString path = QFileInfo(localPath).canonicalFilePath();
+    if (root.isEmpty() || path.isEmpty())
+        return false;
+    return path == root || path.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
+}
+
+bool XTrustPolicy::isForeignFile(const QUrl &url)
+{
+    if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
+        return false;
+    return !isLocalHost(url.host()) || !isInsideApplication(url.toLocalFile());
+}
+
+bool XTrustPolicy::isBlank(const QUrl &url)
+{
+    return url.isEmpty() || url.toString() == QLatin1String("about:blank");
+}
+
+bool XTrustPolicy::isLocalOrigin(const QString &scheme, const QString &host)
 {
     const QString s = scheme.toLower();
     if (s != QLatin1String("file") && s != QLatin1String("qrc"))
         return false;
-    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+    return isLocalHost(host);
 }
-} // namespace
+
+bool XTrustPolicy::isTrustedDocument(const QUrl &url, const QString &scheme, const QString &host, int port)
+{
+    if (!isTrustedOrigin(scheme, host, port))
+        return false;
+    if (!isLocalOrigin(scheme, host))
+        return true;
+    // Every local file shares one origin in the engine, so the URL decides.
+    const QString s = url.scheme().toLower();
+    if (s == QLatin1String("qrc"))
+        return true;
+    if (s == QLatin1String("file"))
+        return !isForeignFile(url);
+    return false;
+}
 
 void XTrustPolicy::setTrustedOrigins(const QStringList &origins)
 {

@@ -2,6 +2,7 @@
 
 #include "xtrustpolicy.h"
 
+#include <QNetworkRequest>
 #include <QWebFrame>
 #include <QWebSecurityOrigin>
 
@@ -22,16 +23,70 @@ void XWebPage::setPresetFile(const QString &file)
     m_presetFile = file;
 }
 
+bool XWebPage::isDocumentTrusted(QWebFrame *frame) const
+{
+    if (!frame)
+        return false;
+    const QUrl url = frame->url();
+    // A main frame's first document, before anything was loaded into it.
+    if (url.isEmpty() && !frame->parentFrame())
+        return m_emptyMainTrusted;
+    const QWebSecurityOrigin origin = frame->securityOrigin();
+    if (XTrustPolicy::isBlank(url) && XTrustPolicy::isLocalOrigin(origin.scheme(), origin.host())) {
+        if (QWebFrame *parent = frame->parentFrame())
+            return isDocumentTrusted(parent);
+        return url.isEmpty() ? m_emptyMainTrusted : m_blankMainTrusted;
+    }
+    return XTrustPolicy::isTrustedDocument(url, origin.scheme(), origin.host(), origin.port());
+}
+
+bool XWebPage::isFrameChainTrusted(QWebFrame *frame) const
+{
+    if (!frame)
+        return false;
+    for (QWebFrame *f = frame; f; f = f->parentFrame()) {
+        if (!isDocumentTrusted(f))
+            return false;
+    }
+    return true;
+}
+
+void XWebPage::setBlankMainFrameTrust(bool empty, bool aboutBlank)
+{
+    m_emptyMainTrusted = empty;
+    m_blankMainTrusted = aboutBlank;
+}
+
+void XWebPage::setForeignFilesInMainFrame(bool allowed)
+{
+    m_foreignFilesInMainFrame = allowed;
+}
+
+void XWebPage::setLocalOnly()
+{
+    m_localOnly = true;
+}
+
+bool XWebPage::acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest &request, NavigationType type)
+{
+    const QUrl url = request.url();
+    // A null frame is a load into a new window, which is judged by its own page.
+    if (frame) {
+        // The main frame's loads are stopped by the view, which keeps the old document.
+        if (m_localOnly && frame != mainFrame() && url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0
+            && !XTrustPolicy::isBlank(url))
+            return false;
+        if (XTrustPolicy::isForeignFile(url) && (frame != mainFrame() || !m_foreignFilesInMainFrame))
+            return false;
+    }
+    return QWebPage::acceptNavigationRequest(frame, request, type);
+}
+
 QString XWebPage::presetFileFor(QWebFrame *frame) const
 {
     if (m_presetFile.isEmpty())
         return QString();
-    for (QWebFrame *f = frame ? frame : mainFrame(); f; f = f->parentFrame()) {
-        const QWebSecurityOrigin origin = f->securityOrigin();
-        if (!XTrustPolicy::isTrustedOrigin(origin.scheme(), origin.host(), origin.port()))
-            return QString();
-    }
-    return m_presetFile;
+    return isFrameChainTrusted(frame ? frame : mainFrame()) ? m_presetFile : QString();
 }
 
 QString XWebPage::chooseFile(QWebFrame *frame, const QString &oldFile)

@@ -12,6 +12,24 @@ public:
     // "url:line: message" with control characters made harmless.
     static QString consoleLine(const QString &sourceID, int lineNumber, const QString &message);
 
+    // Whether the frame's document may use native objects. A blank document with
+    // a local origin was made by whoever the engine says; a subframe's is judged
+    // by its parent, a main frame's by what the page's owner set below.
+    bool isDocumentTrusted(QWebFrame *frame) const;
+    // The frame and every frame above it.
+    bool isFrameChainTrusted(QWebFrame *frame) const;
+    // How to judge the main frame's blank documents: the first, empty one (made
+    // by native code or by a trusted opener) and a later about:blank.
+    void setBlankMainFrameTrust(bool empty, bool aboutBlank);
+
+    // Local files outside the application directory share the engine's local
+    // origin with the application's pages, so they may not load where they
+    // could reach a trusted document: never in a subframe, and in the main
+    // frame only when this is allowed (a window of its own, not a popup).
+    void setForeignFilesInMainFrame(bool allowed);
+    // From now on every frame loads only file: URLs.
+    void setLocalOnly();
+
     // The file every later file chooser of this page returns, until changed.
     void setPresetFile(const QString &file);
     QString presetFile() const { return m_presetFile; }
@@ -20,6 +38,7 @@ public:
     QString presetFileFor(QWebFrame *frame) const;
 
 protected:
+    bool acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest &request, NavigationType type) override;
     QString chooseFile(QWebFrame *frame, const QString &oldFile) override;
     QString userAgentForUrl(const QUrl &url) const override;
     // Page authors see their console output and script errors on stderr.
@@ -27,4 +46,8 @@ protected:
 
 private:
     QString m_presetFile;
+    bool m_emptyMainTrusted = false;
+    bool m_blankMainTrusted = false;
+    bool m_foreignFilesInMainFrame = true;
+    bool m_localOnly = false;
 };

@@ -1,6 +1,36 @@
 #include "xwebpluginfactory.h"
 
+#include "xwebpage.h"
 #include "xwebview.h"
+#include "xwidgetembed.h"
+
+#include <QWebElement>
+#include <QWebFrame>
+
+namespace {
+
+bool sameId(const QString &text, int id)
+{
+    bool ok = false;
+    return text.trimmed().toInt(&ok) == id && ok;
+}
+
+bool asksFor(const QWebElement &element, int id)
+{
+    if (element.attribute(QStringLiteral("type")).trimmed().compare(QLatin1String("vesk/widget"), Qt::CaseInsensitive))
+        return false;
+    if (sameId(element.attribute(QStringLiteral("widgetid")), id))
+        return true;
+    const QWebElementCollection params = element.findAll(QStringLiteral("param"));
+    for (const QWebElement &param : params) {
+        if (param.attribute(QStringLiteral("name")) == QLatin1String("widgetid")
+            && sameId(param.attribute(QStringLiteral("value")), id))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 XWebPluginFactory::XWebPluginFactory(XWebView *view)
     : QWebPluginFactory(view)
@@ -44,9 +74,34 @@ QObject *XWebPluginFactory::create(const QString &mimeType, const QUrl &, const 
     QWidget *widget = m_view->widget(id);
     if (!widget)
         return nullptr;
+    bool found = false;
+    if (!onlyTrustedAsk(m_view->page()->mainFrame(), id, &found) || !found)
+        return nullptr;
     if (width > 0)
         widget->setFixedWidth(width);
     if (height > 0)
         widget->setFixedHeight(height);
-    return widget;
+    return new XWidgetEmbed(widget);
+}
+
+bool XWebPluginFactory::onlyTrustedAsk(QWebFrame *frame, int id, bool *found) const
+{
+    // The engine does not say which frame asks for a plug-in, so the widget is
+    // given only when every element that asks for it lies in a frame that the
+    // application trusts, with every frame above it.
+    bool asks = false;
+    const QWebElementCollection elements = frame->findAllElements(QStringLiteral("object, embed"));
+    for (const QWebElement &element : elements)
+        asks = asks || asksFor(element, id);
+    if (asks) {
+        if (!m_view->xpage()->isFrameChainTrusted(frame))
+            return false;
+        *found = true;
+    }
+    const auto children = frame->childFrames();
+    for (QWebFrame *child : children) {
+        if (!onlyTrustedAsk(child, id, found))
+            return false;
+    }
+    return true;
 }

@@ -2,9 +2,11 @@
 
 #include <QWebPluginFactory>
 
+class QWebFrame;
 class XWebView;
 
-// Resolves embedded objects of type "vesk/widget" to the view's widgets.
+// Resolves embedded objects of type "vesk/widget" to the view's widgets, for
+// trusted documents only; the engine gets a stand-in, not the widget.
 class XWebPluginFactory : public QWebPluginFactory {
     Q_OBJECT
 
@@ -16,5 +18,7 @@ public:
                     const QStringList &argumentValues) const override;
 
 private:
+    bool onlyTrustedAsk(QWebFrame *frame, int id, bool *found) const;
+
     XWebView *m_view;
 };

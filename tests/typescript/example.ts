@@ -190,6 +190,8 @@ function promises(): Promise<void> {
   vesk.menuAction('about', 'About', () => app.info('vesk'), '', 'F1');
   const name = vesk.callback((x: number) => console.log(x));
   vesk.release(name);
+  console.log(vesk.toNative({ when: new Date() }), vesk.call('f', new Date()), vesk.callParentWindow('f'),
+              vesk.callWindow('w', 'f', new Uint8Array(2)));
   const later = vesk.operation<string>(op => {
     app._exec('date', op.name(op.resolve), '', op.name(op.reject));
     return { started: op.settled() };

@@ -194,6 +194,10 @@ void TestPlugins::directCalls_data()
         << QStringList {"app://call/@DirectFixture/record//x?y=1"} << QVariantList {call({"", "x"})};
     QTest::newRow("function-not-exported") << QStringList {"app://call/@DirectFixture/nothing/a"} << QVariantList();
     QTest::newRow("no-function") << QStringList {"app://call/@DirectFixture"} << QVariantList();
+    // The loader finds these through the library's dependencies or as data.
+    QTest::newRow("dependency-function") << QStringList {"app://call/@DirectFixture/abort"} << QVariantList();
+    QTest::newRow("dependency-data") << QStringList {"app://call/@DirectFixture/environ"} << QVariantList();
+    QTest::newRow("plug-in-entry") << QStringList {"app://call/@DirectFixture/getPlugin"} << QVariantList();
     QTest::newRow("library-missing") << QStringList {"app://call/@Missing/record/a"} << QVariantList();
     QTest::newRow("in-order") << QStringList {"app://call/@DirectFixture/record/1",
                                               "app://call/@DirectFixture/record/2"}

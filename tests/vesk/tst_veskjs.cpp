@@ -109,6 +109,11 @@ void TestVeskJs::promises_data()
                                                         << R"(err \{"error_text":".+","http_status":0\})";
     QTest::newRow("download-into-missing-folder") << "vesk.download(location.href, 'no/such/folder/x.bin')"
                                                   << R"(err \{"error_text":".+","http_status":0\})";
+    QTest::newRow("call-converts-dates-and-typed-arrays")
+        << "Promise.resolve(vesk.call('JSON.stringify', {d: new Date(0), b: new Uint8Array([1, 2]),"
+           " n: [{t: new Date(1000)}], f: new Float32Array([0.5]).buffer.byteLength}))"
+        << R"(ok "\{\\"b\\":\[1,2\],\\"d\\":\\"1970-01-01T00:00:00.000Z\\",\\"f\\":4,)"
+           R"(\\"n\\":\[\{\\"t\\":\\"1970-01-01T00:00:01.000Z\\"\}\]\}")";
     QTest::newRow("plugin-loads")
         << "vesk.plugins.load('libs/VeskExample.dll').then(p => [typeof p.greet, p === lexample])"
         << R"(ok \["function",true\])";

@@ -2,6 +2,7 @@
 #include "xwebpluginfactory.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
+#include "xwidgetembed.h"
 
 #include <QPointer>
 #include <QWebFrame>
@@ -137,15 +138,22 @@ void TestXWidgetAPI::factory()
     QFETCH(QStringList, values);
     QFETCH(bool, created);
     QFETCH(QSize, size);
-    eval("app.createWidgetIframe('app/w.html'); app.createWidgetIframe('app/w.html');");
+    // An element of the page asks for widget 2, out of the layout so the engine
+    // itself makes nothing for it.
+    eval("app.createWidgetIframe('app/w.html'); app.createWidgetIframe('app/w.html');"
+         "document.getElementById('slot').innerHTML = '<div style=\"display:none\"><object type=\"vesk/widget\">"
+         "<param name=\"widgetid\" value=\"2\"></object></div>';");
     auto *factory = qobject_cast<XWebPluginFactory *>(m_window->view()->page()->pluginFactory());
     QVERIFY(factory);
     QCOMPARE(factory->plugins().value(0).name, QStringLiteral("VESK widget"));
-    QObject *made = factory->create(mime, QUrl(), names, values);
+    std::unique_ptr<QObject> made(factory->create(mime, QUrl(), names, values));
     QCOMPARE(made != nullptr, created);
     if (created) {
-        QCOMPARE(made, m_window->view()->widget(2));
-        QCOMPARE(static_cast<QWidget *>(made)->size(), size);
+        // The engine gets a stand-in that shows the widget, never the widget.
+        auto *embed = dynamic_cast<XWidgetEmbed *>(made.get());
+        QVERIFY(embed);
+        QCOMPARE(embed->content(), m_window->view()->widget(2));
+        QCOMPARE(embed->content()->size(), size);
     }
 }
 
@@ -161,10 +169,32 @@ void TestXWidgetAPI::embedding()
     QCOMPARE(w->height(), 100);
     QTRY_VERIFY(w->isVisible());
     QCOMPARE(m_window->view()->widget(1)->isVisible(), false);
-    // Removing an embedded widget leaves the page working.
-    eval("app.switchWidget(2); widget.remove(); document.getElementById('slot').innerHTML = '';");
+    // The element's script object is a stand-in: it neither deletes, hides,
+    // moves nor pictures the widget.
+    QCOMPARE(eval("var o = document.getElementById('o'), r = [];"
+                  "['deleteLater', 'hide', 'close', 'grab'].forEach(function(m){"
+                  "  try { r.push(String(o[m]())); } catch (e) { r.push('x'); } });"
+                  "try { o.geometry = {x: 0, y: 0, width: 1, height: 1}; } catch (e) {}"
+                  "r.length").toInt(), 4);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(w->width(), 300);
+    QTRY_VERIFY(w->isVisible());
+    // Removing an embedded widget takes it out of the element; the next
+    // document finds no dangling widget.
+    eval("app.switchWidget(2); widget.remove();");
     QTRY_VERIFY(!m_window->view()->widget(2));
+    m_window->load(QStringLiteral("init.html"));
+    QVERIFY(VeskHarness::waitForLoad(m_window->view()));
     QCOMPARE(eval("1 + 1").toInt(), 2);
+    // A widget whose element went with its document is the view's again.
+    QWidget *first = m_window->view()->widget(1);
+    eval("document.getElementById('slot').innerHTML = '<object type=\"vesk/widget\">"
+         "<param name=\"widgetid\" value=\"1\"></object>'; document.body.offsetHeight;");
+    QTRY_VERIFY(first->isVisible());
+    m_window->load(QStringLiteral("init.html"));
+    QVERIFY(VeskHarness::waitForLoad(m_window->view()));
+    QTRY_VERIFY(!first->isVisible());
+    QCOMPARE(m_window->view()->widget(1), first);
 }
 
 void TestXWidgetAPI::forward()
