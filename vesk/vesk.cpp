@@ -1,13 +1,14 @@
 #include "vesk.h"
 
 #include "xappwatcher.h"
+#include "xjavascriptapi.h"
 #include "xpagepath.h"
+#include "xsettingsstore.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <cstdio>
 
@@ -23,8 +24,9 @@ Vesk::Vesk(const QString &startPage)
 {
     // Not a child of the main window: pages of other windows still read and
     // write settings after the main window has gone.
-    m_settings = new QSettings(QStringLiteral("config.ini"), QSettings::IniFormat, this);
+    XSettingsStore::open(QStringLiteral("config.ini"));
     s_current = this;
+    XJavaScriptAPI::serveBindings();
     m_mainWindow = new XWebWindow;
 
     const QString path =
@@ -50,21 +52,19 @@ Vesk::~Vesk()
         if (!window->parent() && (qobject_cast<XWebWindow *>(window) || qobject_cast<XWebView *>(window)))
             delete window;
     }
-    delete m_settings;
-    m_settings = nullptr;
+    XSettingsStore::close();
     if (s_current == this)
         s_current = nullptr;
 }
 
 QVariant Vesk::setting(const QString &key, const QVariant &defaultValue) const
 {
-    return m_settings ? m_settings->value(key, defaultValue) : defaultValue;
+    return XSettingsStore::value(key, defaultValue);
 }
 
 void Vesk::setSetting(const QString &key, const QVariant &value)
 {
-    if (m_settings)
-        m_settings->setValue(key, value);
+    XSettingsStore::setValue(key, value);
 }
 
 void Vesk::watchApplication(int debounceMs)

@@ -3,12 +3,11 @@
 #include <QObject>
 #include <QVariant>
 
-class QSettings;
 class XAppWatcher;
 class XWebWindow;
 
-// The application object: owns the main window and the settings store. One per
-// process; windows reach the settings through current().
+// The application object: owns the main window and opens the settings store.
+// One per process.
 class Vesk : public QObject {
     Q_OBJECT
 
@@ -31,6 +30,5 @@ public:
 
 private:
     XWebWindow *m_mainWindow = nullptr;
-    QSettings *m_settings = nullptr;
     XAppWatcher *m_watcher = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "xpagebinding.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
+#include "xwidgetapi.h"
 
 #include <QMessageBox>
 #include <QWebFrame>
@@ -11,7 +12,25 @@ XJavaScriptAPI::XJavaScriptAPI(XPageBinding *binding)
     : QObject(binding)
     , m_binding(binding)
 {
-    m_windows.insert(0, binding->window());
+    m_windows.insert(0, qobject_cast<XWebWindow *>(binding->window()));
+    binding->setAlertAction([this](const QStringList &arguments) { alert(arguments); });
+}
+
+void XJavaScriptAPI::serveBindings()
+{
+    XPageBinding::setObjectMaker([](XPageBinding *binding) {
+        binding->setObjects(new XJavaScriptAPI(binding), new XWidgetAPI(binding->view(), binding));
+    });
+}
+
+XJavaScriptAPI *XJavaScriptAPI::of(const XPageBinding *binding)
+{
+    return binding ? qobject_cast<XJavaScriptAPI *>(binding->apiObject()) : nullptr;
+}
+
+XJavaScriptAPI *XJavaScriptAPI::of(const XWebWindow *window)
+{
+    return window ? of(window->binding()) : nullptr;
 }
 
 QWebFrame *XJavaScriptAPI::frame() const
@@ -26,7 +45,7 @@ void XJavaScriptAPI::callBack(const QString &script)
 
 XWebWindow *XJavaScriptAPI::window() const
 {
-    return m_binding->window();
+    return qobject_cast<XWebWindow *>(m_binding->window());
 }
 
 QWidget *XJavaScriptAPI::owner() const

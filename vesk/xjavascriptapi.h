@@ -32,15 +32,18 @@ public:
     // its frame, its view and the window it acts on.
     explicit XJavaScriptAPI(XPageBinding *binding);
 
+    // From now on every new page binding gets an API object and a widget object.
+    static void serveBindings();
+    // The API object of a window's page, or of the page a binding serves.
+    static XJavaScriptAPI *of(const XPageBinding *binding);
+    static XJavaScriptAPI *of(const XWebWindow *window);
+
     XWebWindow *window() const;
     QWebFrame *frame() const;
     // Every call back into the page goes here: evaluated only while the page's
     // document is trusted.
     void callBack(const QString &script);
     const XWindowStyle &style() const { return m_style; }
-    QString openingTitle() const { return m_openingTitle; }
-    int openingWidth() const { return m_openingWidth; }
-    int openingHeight() const { return m_openingHeight; }
 
 public Q_SLOTS:
     // Window table and windows
@@ -255,9 +258,6 @@ private:
     XWindowStyle m_style;
     QMap<QString, QPointer<XWebWindow>> m_namedWindows;
     bool m_wasMaximized = false;
-    QString m_openingTitle;
-    int m_openingWidth = 0;
-    int m_openingHeight = 0;
     QMap<int, QPointer<XWebWindow>> m_windows;
     int m_windowCounter = 0;
     int m_activeWindowId = 0;

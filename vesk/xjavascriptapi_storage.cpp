@@ -1,7 +1,7 @@
 #include "xjavascriptapi.h"
 
-#include "vesk.h"
 #include "xregistry.h"
+#include "xsettingsstore.h"
 
 void XJavaScriptAPI::regSet(const QString &path, const QString &key, const QVariant &value)
 {
@@ -43,14 +43,12 @@ QVariant XJavaScriptAPI::getSettings(const QString &key, const QVariant &default
     // A window made without the application object has no settings file.
     // An absent key without a default is an invalid value, which the engine
     // hands to the page as null.
-    Vesk *vesk = Vesk::current();
-    return vesk ? vesk->setting(key, defaultValue) : defaultValue;
+    return XSettingsStore::value(key, defaultValue);
 }
 
 void XJavaScriptAPI::setSettings(const QString &key, const QVariant &value)
 {
-    if (Vesk *vesk = Vesk::current())
-        vesk->setSetting(key, value);
+    XSettingsStore::setValue(key, value);
 }
 
 void XJavaScriptAPI::dbConnect(const QString &filename, const QString &id)

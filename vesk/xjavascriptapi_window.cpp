@@ -31,7 +31,7 @@ int XJavaScriptAPI::newTopWindow(const QString &url, const QString &name)
     if (!name.isEmpty()) {
         m_namedWindows.insert(name, window);
         // callWindow and getWindow find it from this page's later documents too.
-        m_binding->publishAlways(window->objectName(), window->api());
+        m_binding->publishAlways(window->objectName(), window->binding()->apiObject());
     }
     if (!url.isEmpty())
         window->load(url);
@@ -237,9 +237,7 @@ void XJavaScriptAPI::reload()
 
 void XJavaScriptAPI::_setOpeningWindowProperties(const QString &title, int width, int height)
 {
-    m_openingTitle = title;
-    m_openingWidth = width;
-    m_openingHeight = height;
+    m_binding->setOpeningProperties(title, width, height);
 }
 
 void XJavaScriptAPI::selectInputFile(const QString &query, const QString &file, const QString &iframe)

@@ -2,16 +2,26 @@
 
 #include "xbridgescript.h"
 #include "xgeometry.h"
-#include "xjavascriptapi.h"
 #include "xjsliteral.h"
 #include "xwebpage.h"
 #include "xwebview.h"
-#include "xwebwindow.h"
-#include "xwidgetapi.h"
 
 #include <QWebFrame>
 
-XPageBinding::XPageBinding(XWebView *view, XWebWindow *window, Role role, const QString &ownName)
+namespace {
+XPageBinding::ObjectMaker &objectMaker()
+{
+    static XPageBinding::ObjectMaker maker;
+    return maker;
+}
+} // namespace
+
+void XPageBinding::setObjectMaker(const ObjectMaker &maker)
+{
+    objectMaker() = maker;
+}
+
+XPageBinding::XPageBinding(XWebView *view, QWidget *window, Role role, const QString &ownName)
     : QObject(view)
     , m_view(view)
     , m_window(window)
@@ -23,15 +33,22 @@ XPageBinding::XPageBinding(XWebView *view, XWebWindow *window, Role role, const 
     // not show local files that are not the application's.
     m_view->xpage()->setForeignFilesInMainFrame(m_role != PopupPage);
     m_view->xpage()->setBlankMainFrameTrust(m_role != BarePage, m_role == PopupPage);
+    // Plug-ins reach the page only through the binding's doors.
+    m_view->setPageDoors([this](QObject *object, const QString &name) {
+        if (!object || name.isEmpty() || !documentTrusted())
+            return false;
+        publishOnce(name, object);
+        return true;
+    }, [this](const QString &script) { return evaluateTrusted(script); });
     if (m_role == BarePage)
         return;
 
-    m_api = new XJavaScriptAPI(this);
-    m_widgetApi = new XWidgetAPI(m_view, this);
+    if (objectMaker())
+        objectMaker()(this);
     m_view->setWindowFactory([this](QWebPage::WebWindowType type) { return createPopup(type); });
     connect(frame(), &QWebFrame::javaScriptWindowObjectCleared, this, &XPageBinding::documentCleared);
 
-    if (m_role == WindowPage) {
+    if (m_role == WindowPage && m_api) {
         // A new window's empty document is the application's: the page that made
         // the window may script it before anything is loaded.
         publish(QStringLiteral("app"), m_api);
@@ -50,9 +67,26 @@ QWebFrame *XPageBinding::frame() const
     return m_view->page()->mainFrame();
 }
 
-XWebWindow *XPageBinding::window() const
+void XPageBinding::setObjects(QObject *api, QObject *widgetApi)
+{
+    m_api = api;
+    m_widgetApi = widgetApi;
+    if (api)
+        api->setParent(this);
+    if (widgetApi)
+        widgetApi->setParent(this);
+}
+
+QWidget *XPageBinding::window() const
 {
     return m_window;
+}
+
+void XPageBinding::setOpeningProperties(const QString &title, int width, int height)
+{
+    m_openingTitle = title;
+    m_openingWidth = width;
+    m_openingHeight = height;
 }
 
 QWidget *XPageBinding::ownerWidget() const
@@ -133,9 +167,12 @@ void XPageBinding::documentCleared()
         withdrawAll();
         return;
     }
-    const bool childWindow = m_role == WindowPage && m_window && m_window->parentWindow();
-    publish(m_ownName, m_api);
-    publish(QStringLiteral("widget"), m_widgetApi);
+    // A child window's page finds its object under the window's name.
+    const bool childWindow = m_role == WindowPage && m_ownName != QLatin1String("app");
+    if (m_api)
+        publish(m_ownName, m_api);
+    if (m_widgetApi)
+        publish(QStringLiteral("widget"), m_widgetApi);
     if (!m_loadingIndicatorSet) {
         m_loadingIndicatorSet = true;
         evaluate(XBridgeScript::loadingIndicator());
@@ -157,11 +194,11 @@ XAppLink XPageBinding::followLink(const QUrl &url)
     // A remote document never reaches native code, not even through links.
     if (!m_api || !documentTrusted())
         return XAppLink();
-    if (link.verb() == XAppLink::Alert)
-        m_api->alert(link.arguments());
+    if (link.verb() == XAppLink::Alert && m_alertAction)
+        m_alertAction(link.arguments());
     // Library calls belong to a window's own page; popups have no library table.
-    if (link.verb() == XAppLink::Call && m_role == WindowPage && m_window)
-        m_window->libraries().call(link.arguments());
+    if (link.verb() == XAppLink::Call && m_role == WindowPage && m_callAction)
+        m_callAction(link.arguments());
     return link;
 }
 
@@ -177,9 +214,9 @@ QWebView *XPageBinding::createPopup(QWebPage::WebWindowType type)
     new XPageBinding(popup, m_window, trusted ? PopupPage : BarePage, QStringLiteral("app"));
     connect(popup->page(), &QWebPage::windowCloseRequested, popup, &QWidget::close);
 
-    if (m_api->openingWidth() > 0) {
-        popup->setWindowTitle(m_api->openingTitle());
-        popup->resize(m_api->openingWidth(), m_api->openingHeight());
+    if (m_openingWidth > 0) {
+        popup->setWindowTitle(m_openingTitle);
+        popup->resize(m_openingWidth, m_openingHeight);
         // Centre over the opener's window; the opener itself stays where it is.
         const QRect area = m_view->window()->frameGeometry();
         popup->move(XGeometry::centred(area, popup->frameGeometry(), true, true));

@@ -1,7 +1,5 @@
 #include "xwebview.h"
 
-#include "xpagebinding.h"
-
 #include "xcookiejar.h"
 #include "xwebpage.h"
 #include "xwebpluginfactory.h"
@@ -59,19 +57,20 @@ QWebView *XWebView::createWindow(QWebPage::WebWindowType type)
     return m_windowFactory ? m_windowFactory(type) : nullptr;
 }
 
+void XWebView::setPageDoors(const PublishDoor &publish, const EvaluateDoor &evaluate)
+{
+    m_publishDoor = publish;
+    m_evaluateDoor = evaluate;
+}
+
 bool XWebView::publishPluginObject(QObject *object, const QString &name)
 {
-    XPageBinding *binding = XPageBinding::of(this);
-    if (!binding || !object || name.isEmpty() || !binding->documentTrusted())
-        return false;
-    binding->publishOnce(name, object);
-    return true;
+    return m_publishDoor && m_publishDoor(object, name);
 }
 
 bool XWebView::evaluateTrusted(const QString &script)
 {
-    XPageBinding *binding = XPageBinding::of(this);
-    return binding && binding->evaluateTrusted(script);
+    return m_evaluateDoor && m_evaluateDoor(script);
 }
 
 QWidget *XWebView::widget(int id) const

@@ -32,10 +32,16 @@ public:
     // the previous document in place.
     bool lastLoadStopped() const { return m_lastLoadStopped; }
 
-    // How a plug-in object made for this view reaches the page: through the
-    // page binding, into the current document only, if it is trusted.
+    // The page binding's doors, installed by the binding: how plug-ins, which
+    // see only QObject, publish into the page and call back into it.
+    using PublishDoor = std::function<bool(QObject *object, const QString &name)>;
+    using EvaluateDoor = std::function<bool(const QString &script)>;
+    void setPageDoors(const PublishDoor &publish, const EvaluateDoor &evaluate);
+
+    // How a plug-in object made for this view reaches the page: into the
+    // current document only, if it is trusted.
     Q_INVOKABLE bool publishPluginObject(QObject *object, const QString &name);
-    // How a plug-in calls back: evaluated only while the binding trusts the document.
+    // How a plug-in calls back: evaluated only while the document is trusted.
     Q_INVOKABLE bool evaluateTrusted(const QString &script);
     // Embedded widgets by id. A destroyed widget names nothing: the entries are guarded.
     QWidget *widget(int id) const;
@@ -60,6 +66,8 @@ private:
     XWebPage *m_page = nullptr;
     XCookieJar *m_cookieJar = nullptr;
     WindowFactory m_windowFactory;
+    PublishDoor m_publishDoor;
+    EvaluateDoor m_evaluateDoor;
     bool m_localOnly = false;
     bool m_lastLoadStopped = false;
     QMap<int, QPointer<QWidget>> m_widgets;

@@ -2,7 +2,7 @@
 
 #include "xaction.h"
 #include "xbridgescript.h"
-#include "xjavascriptapi.h"
+#include "xjsliteral.h"
 #include "xpagebinding.h"
 #include "xpagepath.h"
 #include "xplatform.h"
@@ -39,9 +39,10 @@ XWebWindow::XWebWindow(XWebWindow *parentWindow, Modality modality)
     // A child window finds itself under its own name, and "app" points there.
     m_binding =
         new XPageBinding(m_view, this, XPageBinding::WindowPage, parentWindow ? objectName() : QStringLiteral("app"));
+    m_binding->setCallAction([this](const QStringList &arguments) { m_libraries.call(arguments); });
     if (parentWindow) {
-        parentWindow->binding()->publishOnce(objectName(), api());
-        m_binding->publishOnce(XBridgeScript::parentObjectName(), parentWindow->api());
+        parentWindow->binding()->publishOnce(objectName(), m_binding->apiObject());
+        m_binding->publishOnce(XBridgeScript::parentObjectName(), parentWindow->binding()->apiObject());
     }
 }
 
@@ -54,16 +55,6 @@ XWebWindow::~XWebWindow()
 QWebFrame *XWebWindow::mainFrame() const
 {
     return m_view->page()->mainFrame();
-}
-
-XJavaScriptAPI *XWebWindow::api() const
-{
-    return m_binding->api();
-}
-
-XWidgetAPI *XWebWindow::widgetApi() const
-{
-    return m_binding->widgetApi();
 }
 
 XWebWindow *XWebWindow::parentWindow() const
@@ -87,12 +78,6 @@ void XWebWindow::showMissingApplication(const QString &path)
         "<code>--workdir</code>.</p></body></html>");
     setWindowTitle(QStringLiteral("vesk"));
     m_view->setHtml(html.arg(path.toHtmlEscaped()), QUrl(QStringLiteral("qrc:/")));
-}
-
-void XWebWindow::linkClicked(const QUrl &url)
-{
-    // The binding acts on every verb, call links into m_libraries included.
-    m_binding->followLink(url);
 }
 
 void XWebWindow::closeEvent(QCloseEvent *event)
@@ -180,8 +165,7 @@ void XWebWindow::clearMenuBar()
 void XWebWindow::menuTriggered(const QByteArray &name)
 {
     // The menu was built by a trusted page; a later untrusted one gets no calls.
-    if (m_binding->documentTrusted())
-        api()->callBack(QString::fromUtf8(name) + QStringLiteral("();"));
+    m_binding->evaluateTrusted(QString::fromUtf8(name) + QStringLiteral("();"));
 }
 
 void XWebWindow::enableTaskbarProgress()

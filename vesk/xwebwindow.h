@@ -9,10 +9,8 @@
 class QAction;
 class QMenu;
 class QWebFrame;
-class XJavaScriptAPI;
 class XPageBinding;
 class XWebView;
-class XWidgetAPI;
 
 // A native top-level window showing one page. The page's API objects belong to
 // the window's page binding.
@@ -34,8 +32,6 @@ public:
     XWebView *view() const { return m_view; }
     QWebFrame *mainFrame() const;
     XPageBinding *binding() const { return m_binding; }
-    XJavaScriptAPI *api() const;
-    XWidgetAPI *widgetApi() const;
     XWebWindow *parentWindow() const;
     QString applicationDirectory() const { return m_applicationDirectory; }
     QString baseDirectory() const { return m_baseDirectory; }
@@ -69,7 +65,6 @@ public:
     int taskbarProgressTotal() const { return m_taskbarTotal; }
 
 public Q_SLOTS:
-    void linkClicked(const QUrl &url);
     // Calls the page function an entry names.
     void menuTriggered(const QByteArray &name);
 

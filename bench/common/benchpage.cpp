@@ -1,5 +1,6 @@
 #include "benchpage.h"
 
+#include "xjavascriptapi.h"
 #include "xwebsettings.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
@@ -23,6 +24,7 @@ BenchPage::BenchPage(const QByteArray &html, const QString &parentDir)
     QDir::setCurrent(m_dir.path());
 
     XWebSettings::applyGlobal();
+    XJavaScriptAPI::serveBindings();
     m_window = std::make_unique<XWebWindow>();
     m_window->show();
     QEventLoop loading;

@@ -1,4 +1,5 @@
 #include "veskharness.h"
+#include "xpagebinding.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
 
@@ -213,7 +214,7 @@ void TestPlugins::directCalls()
     h.writePage(QStringLiteral("init.html"), "<html><body>p</body></html>");
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     for (const QString &link : links)
-        w->linkClicked(QUrl(link));
+        w->binding()->followLink(QUrl(link));
     QCOMPARE(recordedCalls(), calls);
     // Nothing was loaded into the page.
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("document.body.textContent")).toString(),
@@ -230,10 +231,10 @@ void TestPlugins::directCallLibraryLoadedOnce()
     const QUrl link(QStringLiteral("app://call/@DirectFixture/record/a"));
 
     // A failed load is not remembered: the next link tries again.
-    w->linkClicked(link);
+    w->binding()->followLink(link);
     QVERIFY(!w->libraries().isLoaded(QStringLiteral("@DirectFixture")));
     QVERIFY(install(DIRECT_FIXTURE, QStringLiteral("DirectFixture.so")));
-    w->linkClicked(link);
+    w->binding()->followLink(link);
     QVERIFY(w->libraries().isLoaded(QStringLiteral("@DirectFixture")));
     QCOMPARE(recordedCalls().size(), 1);
 

@@ -264,9 +264,9 @@ void TestXJavaScriptAPI::centringOverParent()
     m_window->setGeometry(100, 50, 600, 400);
     child.resize(200, 100);
     child.move(0, 0);
-    child.api()->centerWindowPositionAccordingParent(true, false);
+    XJavaScriptAPI::of(&child)->centerWindowPositionAccordingParent(true, false);
     QCOMPARE(child.pos(), QPoint(0, m_window->y() + (m_window->height() - 100) / 2));
-    child.api()->centerWindowPositionAccordingParent(true, true);
+    XJavaScriptAPI::of(&child)->centerWindowPositionAccordingParent(true, true);
     QCOMPARE(child.pos(), QPoint(m_window->x() + (m_window->width() - 200) / 2, m_window->y() + 150));
     // The child finds its parent's API object, and the parent the child's.
     QCOMPARE(

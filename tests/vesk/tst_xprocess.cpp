@@ -117,7 +117,7 @@ void TestXProcess::killExecAndWindowClose()
     // Closing a window kills what its page started, and nothing calls back into the page.
     std::unique_ptr<XWebWindow> second(m_harness->openWindow(QStringLiteral("/init.html")));
     VeskHarness::eval(second->mainFrame(), QStringLiteral("app._exec('sleep 30', 'onDone', 'onOut', 'onFail')"));
-    const auto processes = second->api()->findChildren<XProcess *>();
+    const auto processes = XJavaScriptAPI::of(second.get())->findChildren<XProcess *>();
     QCOMPARE(processes.size(), 1);
     QTRY_COMPARE(processes.first()->state(), QProcess::Running);
     const qint64 pid = processes.first()->processId();

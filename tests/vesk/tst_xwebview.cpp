@@ -69,8 +69,8 @@ void TestXWebView::popupHasItsOwnApp()
         VeskHarness::waitForLoad(popup);
     QTRY_COMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("window.seen")).toString(),
                  QStringLiteral("objectobject"));
-    QVERIFY(XPageBinding::of(popup)->api());
-    QVERIFY(XPageBinding::of(popup)->api() != w->api());
+    QVERIFY(XPageBinding::of(popup)->apiObject());
+    QVERIFY(XPageBinding::of(popup)->apiObject() != w->binding()->apiObject());
     // The popup's app calls into the popup's own page.
     QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("app._call(['whoami'])")).toString(),
              QStringLiteral("popup"));
@@ -95,7 +95,7 @@ void TestXWebView::popupClosesAndIsDeleted()
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     QPointer<XWebView> popup = openPopup(w.get(), QStringLiteral("window.open('popup.html')"));
     QVERIFY(popup);
-    QPointer<XJavaScriptAPI> api = XPageBinding::of(popup)->api();
+    QPointer<XJavaScriptAPI> api = XJavaScriptAPI::of(XPageBinding::of(popup));
     QPointer<XWebPage> page = popup->xpage();
     if (byScript)
         VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("window.close()"));
@@ -164,7 +164,7 @@ void TestXWebView::popupOfRemoteDocumentHasNoApp()
     std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/remote.html")))));
     QPointer<XWebView> popup = openPopup(w.get(), QStringLiteral("window.open('about:blank')"));
     QVERIFY(popup);
-    QVERIFY(!XPageBinding::of(popup)->api());
+    QVERIFY(!XPageBinding::of(popup)->apiObject());
     QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString(),
              QStringLiteral("undefined"));
     delete popup;
@@ -302,7 +302,7 @@ void TestXWebView::localOnlyStopsRemoteLoads()
     VeskHarness::eval(w->mainFrame(), QStringLiteral("var vesk={_exit:function(){return false;}};"));
 
     QSignalSpy started(w->view(), &QWebView::loadStarted);
-    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
+    w->binding()->followLink(QUrl(server.url(QStringLiteral("/remote.html"))));
     QTRY_VERIFY(!started.isEmpty());
     QVERIFY(w->view()->lastLoadStopped());
     QCoreApplication::processEvents();
@@ -334,7 +334,7 @@ void TestXWebView::presetFileAnswersFileChooser()
     QCOMPARE(page->presetFileFor(w->mainFrame()), chosen);
     // ...but never a remote frame, nor a remote document that takes over the page.
     QCOMPARE(page->presetFileFor(w->mainFrame()->childFrames().first()), QString());
-    w->linkClicked(QUrl(server.url(QStringLiteral("/frame.html"))));
+    w->binding()->followLink(QUrl(server.url(QStringLiteral("/frame.html"))));
     QVERIFY(VeskHarness::waitForLoad(w->view()));
     QCOMPARE(page->presetFileFor(w->mainFrame()), QString());
 }

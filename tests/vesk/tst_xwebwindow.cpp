@@ -97,7 +97,7 @@ void TestXWebWindow::alertLink()
     h.writePage(QStringLiteral("init.html"), "<html><body><a id='l' href='" + href.toUtf8() + "'>x</a></body></html>");
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     h.answerDialogs();
-    w->linkClicked(QUrl(href));
+    w->binding()->followLink(QUrl(href));
     QCOMPARE(h.dialogTexts(), expected);
     QCOMPARE(w->mainFrame()->url().fileName(), QStringLiteral("init.html"));
 }
@@ -140,7 +140,7 @@ void TestXWebWindow::remoteDocumentGetsNoApi()
     h.writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app")).toString(), QStringLiteral("object"));
-    w->linkClicked(QUrl(server.url(QStringLiteral("/remote.html"))));
+    w->binding()->followLink(QUrl(server.url(QStringLiteral("/remote.html"))));
     QVERIFY(VeskHarness::waitForLoad(w->view()));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("window.seen")).toString(),
              QStringLiteral("undefined,undefined"));
@@ -174,7 +174,7 @@ void TestXWebWindow::remoteDocumentCannotUseAppLinks()
     server.setPage(QStringLiteral("/remote.html"), "<html><body><a href='app://alert/pwned'>x</a></body></html>");
     std::unique_ptr<XWebWindow> w(h.openRemote(QUrl(server.url(QStringLiteral("/remote.html")))));
     h.answerDialogs();
-    w->linkClicked(QUrl(QStringLiteral("app://alert/pwned")));
+    w->binding()->followLink(QUrl(QStringLiteral("app://alert/pwned")));
     QCOMPARE(h.dialogTexts(), QStringList());
 }
 
@@ -300,7 +300,7 @@ void TestXWebWindow::callBacksStopAtUntrustedDocuments()
     // The program waits for the gate, so it ends after the page has changed.
     VeskHarness::eval(w->mainFrame(), QStringLiteral("app._exec('sh -c \"while [ ! -e gate ]; do sleep 0.05; done; "
                                                      "echo secret\"', 'cb', 'cb')"));
-    auto *program = w->api()->findChild<QProcess *>();
+    auto *program = XJavaScriptAPI::of(w.get())->findChild<QProcess *>();
     QVERIFY(program);
     QSignalSpy ended(program, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
     w->view()->setHtml(QString::fromLatin1(page), QUrl(QStringLiteral("http://remote.invalid/")));

@@ -1,5 +1,7 @@
 #include "veskharness.h"
 
+#include "xpagebinding.h"
+#include "xjavascriptapi.h"
 #include "xwebsettings.h"
 #include "xwebview.h"
 #include "xwebwindow.h"
@@ -18,6 +20,7 @@ VeskHarness::VeskHarness()
     // qrc:/vesk.js and the other built-in pages, as main() makes them available.
     Q_INIT_RESOURCE(vesk);
     XWebSettings::applyGlobal();
+    XJavaScriptAPI::serveBindings();
     QDir(m_dir.path()).mkpath(QStringLiteral("app"));
     QDir::setCurrent(m_dir.path());
 }
@@ -52,7 +55,7 @@ XWebWindow *VeskHarness::openRemote(const QUrl &url)
     writePage(QStringLiteral("init.html"), "<html><body>local</body></html>");
     XWebWindow *window = openWindow(QStringLiteral("/init.html"));
     QSignalSpy loaded(window->view(), &QWebView::loadFinished);
-    window->linkClicked(url);
+    window->binding()->followLink(url);
     if (loaded.isEmpty())
         loaded.wait(10000);
     return window;
