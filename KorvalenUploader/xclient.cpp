@@ -51,10 +51,10 @@ void XClient::setCredentials(const QString &clientId, const QString &clientKey, 
     m_passwordDigest = XSession::passwordDigest(password);
 }
 
-void XClient::callBack(const QString &callback, const QString &arguments)
+void XClient::callBack(const QString &callback, const QVariantList &arguments)
 {
     if (m_evaluate && !callback.isEmpty())
-        m_evaluate(QStringLiteral("window.") + callback + QLatin1Char('(') + arguments + QStringLiteral(");"));
+        m_evaluate(XJsLiteral::call(QStringLiteral("window.") + callback, arguments));
 }
 
 void XClient::fail(const QString &callback, const QString &type, const QString &code, const QString &text)
@@ -62,7 +62,7 @@ void XClient::fail(const QString &callback, const QString &type, const QString &
     const QVariantMap error {{QStringLiteral("error_type"), type},
                              {QStringLiteral("error_code"), code},
                              {QStringLiteral("error_text"), text}};
-    callBack(callback, XJsLiteral::fromVariant(error));
+    callBack(callback, {error});
 }
 
 void XClient::failLater(const QString &callback, const QString &type, const QString &code, const QString &text)
@@ -149,7 +149,7 @@ void XClient::loginAnswered(Pending pending, const QVariant &answer)
         }
         const QVariantMap result {{QStringLiteral("photo"), session->photo.toMap()},
                                   {QStringLiteral("release"), session->release.toMap()}};
-        callBack(pending.success, XJsLiteral::fromVariant(result));
+        callBack(pending.success, {result});
         return;
     }
     case Step::Job: return;
@@ -428,19 +428,19 @@ void XClient::jobAnswered(const QSharedPointer<Job> &job, const QVariant &answer
     case Kind::Release: {
         if (job->part < XUploadParts::Count - 1) {
             ++job->part;
-            callBack(job->process, QStringLiteral("%1, %2").arg(job->part).arg(XUploadParts::Count));
+            callBack(job->process, {job->part, int(XUploadParts::Count)});
             // The page may have been torn down by its own callback.
             if (m_running == job)
                 sendPart(job);
             return;
         }
-        callBack(job->process, QStringLiteral("%1, %1").arg(XUploadParts::Count));
+        callBack(job->process, {int(XUploadParts::Count), int(XUploadParts::Count)});
         QVariantMap first;
         QString response;
         if (!reader.firstOutput(&first) || !reader.text(first, QStringLiteral("response"), &response))
             fail(job->error, xmlrpc, malformed, reader.error());
         else
-            callBack(job->success, XJsLiteral::fromString(response));
+            callBack(job->success, {response});
         break;
     }
     case Kind::Check: {
@@ -449,7 +449,7 @@ void XClient::jobAnswered(const QSharedPointer<Job> &job, const QVariant &answer
         if (list.userType() != QMetaType::QVariantList)
             fail(job->error, xmlrpc, malformed, QStringLiteral("malformed answer: no \"output\" list"));
         else
-            callBack(job->success, XJsLiteral::fromVariant(list));
+            callBack(job->success, {list});
         break;
     }
     case Kind::Attach: {
@@ -457,7 +457,7 @@ void XClient::jobAnswered(const QSharedPointer<Job> &job, const QVariant &answer
         if (!reader.firstOutput(&first))
             fail(job->error, xmlrpc, malformed, reader.error());
         else
-            callBack(job->success, XJsLiteral::fromVariant(first));
+            callBack(job->success, {first});
         break;
     }
     case Kind::Earnings: break;

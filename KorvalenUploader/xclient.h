@@ -98,7 +98,7 @@ private:
     void loginAnswered(Pending pending, const QVariant &answer);
     void finishJob();
 
-    void callBack(const QString &callback, const QString &arguments = QString());
+    void callBack(const QString &callback, const QVariantList &arguments = {});
     void fail(const QString &callback, const QString &type, const QString &code, const QString &text);
     void failLater(const QString &callback, const QString &type, const QString &code, const QString &text);
 

@@ -115,3 +115,16 @@ QString XJsLiteral::fromVariant(const QVariant &value)
     default: return QStringLiteral("null");
     }
 }
+
+QString XJsLiteral::call(const QString &name, const QVariantList &arguments)
+{
+    QString text = name;
+    text += QLatin1Char('(');
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (i > 0)
+            text += QStringLiteral(", ");
+        text += fromVariant(arguments.at(i));
+    }
+    text += QStringLiteral(");");
+    return text;
+}

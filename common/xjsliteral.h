@@ -16,4 +16,9 @@ public:
     static QString fromString(const QString &text);
 
     static QString fromDouble(double value);
+
+    // "name(a, b);": how native code calls a page back. The name is written as
+    // the page gave it (a global function, or "window." + one); every argument
+    // is a literal.
+    static QString call(const QString &name, const QVariantList &arguments = {});
 };

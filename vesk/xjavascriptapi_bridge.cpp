@@ -39,14 +39,10 @@ QVariant XJavaScriptAPI::_call(const QVariantList &vars, int leaveFirstVars)
     if (nameIndex >= vars.size())
         return QVariant();
 
-    QString text = vars.at(nameIndex).toString();
-    text += QLatin1Char('(');
-    for (int i = nameIndex + 1; i < vars.size(); ++i) {
-        if (i > nameIndex + 1)
-            text += QLatin1Char(',');
-        text += XJsLiteral::fromVariant(fromScript(vars.at(i)));
-    }
-    text += QStringLiteral(");");
+    QVariantList arguments;
+    for (int i = nameIndex + 1; i < vars.size(); ++i)
+        arguments << fromScript(vars.at(i));
+    const QString text = XJsLiteral::call(vars.at(nameIndex).toString(), arguments);
     // Only into a document this window's binding trusts: a window that went
     // remote neither sees the arguments nor forges an answer.
     QVariant answer;

@@ -1,11 +1,8 @@
 #include "xjavascriptapi.h"
 
-#include "xpagebinding.h"
-#include "xplatform.h"
-#include "xpluginpath.h"
+#include "xlibraryloader.h"
 #include "xwebview.h"
 
-#include <QDir>
 #include <QLibrary>
 
 namespace {
@@ -14,14 +11,11 @@ using GetPlugin = QObject *(*)(QWebView *);
 
 void XJavaScriptAPI::loadPlugin(const QString &path)
 {
-    const QString file = XPluginPath::resolve(path, QDir::currentPath(), XPlatform::installedPluginDirectory());
-    if (file.isEmpty())
-        return;
     // Never unloaded: the plug-in's objects and code live as long as their views.
-    QLibrary library(file);
-    if (!library.load())
+    const std::unique_ptr<QLibrary> library = XLibraryLoader::load(path);
+    if (!library)
         return;
-    auto getPlugin = reinterpret_cast<GetPlugin>(library.resolve("getPlugin"));
+    auto getPlugin = reinterpret_cast<GetPlugin>(XLibraryLoader::function(*library, QStringLiteral("getPlugin")));
     if (!getPlugin)
         return;
     // The view that shows the calling page: a popup's own view for a popup.

@@ -24,14 +24,12 @@ int XJavaScriptAPI::createWidgetIframe(const QString &file, int w, int h, bool i
     iframe->hide();
     iframe->load(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
 
-    const int id = host->nextWidgetId();
-    host->setWidget(id, iframe);
-    return id;
+    return host->addWidget(iframe);
 }
 
 void XJavaScriptAPI::switchWidget(int widgetId)
 {
-    view()->setCurrentWidgetId(widgetId);
+    view()->widgets().setCurrentId(widgetId);
 }
 
 void XJavaScriptAPI::_iframeLoaded(const QString &id, const QString &ptr)
@@ -50,7 +48,7 @@ void XJavaScriptAPI::onIframeLoaded(bool ok)
         return;
     const QString callback = sent->property("ptr").toString();
     if (!callback.isEmpty())
-        callBack(callback + QLatin1Char('(') + XJsLiteral::fromVariant(ok) + QLatin1Char(')'));
+        callBack(XJsLiteral::call(callback, {ok}));
 
     const auto children = frame()->childFrames();
     for (QWebFrame *child : children) {

@@ -1,9 +1,7 @@
 #include "xlibrarytable.h"
 
-#include "xplatform.h"
-#include "xpluginpath.h"
+#include "xlibraryloader.h"
 
-#include <QDir>
 #include <QLibrary>
 #include <QVariant>
 
@@ -21,16 +19,9 @@ QLibrary *XLibraryTable::library(const QString &key)
 {
     if (QLibrary *known = m_libraries.value(key))
         return known;
-    const QString file = XPluginPath::resolve(QStringLiteral("libs/") + key.mid(1), QDir::currentPath(),
-                                              XPlatform::installedPluginDirectory());
-    if (file.isEmpty())
-        return nullptr;
-    auto *loaded = new QLibrary(file);
-    if (!loaded->load()) {
-        delete loaded;
-        return nullptr;
-    }
-    m_libraries.insert(key, loaded);
+    QLibrary *loaded = XLibraryLoader::load(QStringLiteral("libs/") + key.mid(1)).release();
+    if (loaded)
+        m_libraries.insert(key, loaded);
     return loaded;
 }
 
@@ -41,15 +32,12 @@ bool XLibraryTable::call(const QStringList &segments)
     QLibrary *lib = library(segments.first());
     if (!lib)
         return false;
-    const QString name = segments.at(1);
     // getPlugin has another signature; calling it here would crash.
-    if (name.isEmpty() || name == QLatin1String("getPlugin"))
+    if (segments.at(1) == QLatin1String("getPlugin"))
         return false;
-    void *symbol = reinterpret_cast<void *>(lib->resolve(name.toLatin1().constData()));
-    // The loader also finds what the library's dependencies define (abort, say).
-    if (!XPlatform::isFunctionOf(symbol, lib->fileName()))
+    auto function = reinterpret_cast<DirectFunction>(XLibraryLoader::function(*lib, segments.at(1)));
+    if (!function)
         return false;
-    auto function = reinterpret_cast<DirectFunction>(symbol);
     QVariantList arguments;
     for (int i = 2; i < segments.size(); ++i)
         arguments << segments.at(i);

@@ -71,7 +71,7 @@ QObject *XWebPluginFactory::create(const QString &mimeType, const QUrl &, const 
     const int id = widgetId.toInt(&ok);
     if (!ok)
         return nullptr;
-    QWidget *widget = m_view->widget(id);
+    QWidget *widget = m_view->widgets().widget(id);
     if (!widget)
         return nullptr;
     bool found = false;

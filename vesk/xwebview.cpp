@@ -73,24 +73,10 @@ bool XWebView::evaluateTrusted(const QString &script)
     return m_evaluateDoor && m_evaluateDoor(script);
 }
 
-QWidget *XWebView::widget(int id) const
+int XWebView::addWidget(QWidget *widget)
 {
-    return m_widgets.value(id);
-}
-
-void XWebView::setWidget(int id, QWidget *widget)
-{
-    m_widgets.insert(id, widget);
-}
-
-void XWebView::removeWidget(int id)
-{
-    m_widgets.remove(id);
-}
-
-int XWebView::nextWidgetId()
-{
-    const int id = property("widgetLastId").toInt() + 1;
+    m_widgets.setLastId(property("widgetLastId").toInt());
+    const int id = m_widgets.add(widget);
     setProperty("widgetLastId", id);
     return id;
 }

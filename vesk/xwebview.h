@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QMap>
-#include <QPointer>
 #include <QWebView>
+
+#include "xwidgettable.h"
 
 #include <functional>
 
@@ -43,15 +43,12 @@ public:
     Q_INVOKABLE bool publishPluginObject(QObject *object, const QString &name);
     // How a plug-in calls back: evaluated only while the document is trusted.
     Q_INVOKABLE bool evaluateTrusted(const QString &script);
-    // Embedded widgets by id. A destroyed widget names nothing: the entries are guarded.
-    QWidget *widget(int id) const;
-    void setWidget(int id, QWidget *widget);
-    void removeWidget(int id);
-    // The widget the page's "widget" operations act on.
-    int currentWidgetId() const { return m_currentWidgetId; }
-    void setCurrentWidgetId(int id) { m_currentWidgetId = id; }
-    // Hands out the next widget id, recorded in the property "widgetLastId".
-    int nextWidgetId();
+    // The embedded widgets.
+    XWidgetTable &widgets() { return m_widgets; }
+    const XWidgetTable &widgets() const { return m_widgets; }
+    // Under the next id, which is recorded in the property "widgetLastId", where
+    // plug-ins read it and may move it on.
+    int addWidget(QWidget *widget);
 
 public Q_SLOTS:
     // Takes over the widget a plug-in left in the property "widgetObj", under "widgetLastId".
@@ -70,6 +67,5 @@ private:
     EvaluateDoor m_evaluateDoor;
     bool m_localOnly = false;
     bool m_lastLoadStopped = false;
-    QMap<int, QPointer<QWidget>> m_widgets;
-    int m_currentWidgetId = 0;
+    XWidgetTable m_widgets;
 };

@@ -165,7 +165,7 @@ void XWebWindow::clearMenuBar()
 void XWebWindow::menuTriggered(const QByteArray &name)
 {
     // The menu was built by a trusted page; a later untrusted one gets no calls.
-    m_binding->evaluateTrusted(QString::fromUtf8(name) + QStringLiteral("();"));
+    m_binding->evaluateTrusted(XJsLiteral::call(QString::fromUtf8(name)));
 }
 
 void XWebWindow::enableTaskbarProgress()

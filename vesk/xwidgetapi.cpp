@@ -10,7 +10,7 @@ XWidgetAPI::XWidgetAPI(XWebView *view, QObject *parent)
 
 QWidget *XWidgetAPI::current() const
 {
-    return m_view ? m_view->widget(m_view->currentWidgetId()) : nullptr;
+    return m_view ? m_view->widgets().widget(m_view->widgets().currentId()) : nullptr;
 }
 
 void XWidgetAPI::show()
@@ -92,7 +92,7 @@ void XWidgetAPI::remove()
         return;
     // The id names nothing from now on; the widget goes once control is back
     // in the event loop, so no caller up the stack holds a dead pointer.
-    m_view->removeWidget(m_view->currentWidgetId());
+    m_view->widgets().remove(m_view->widgets().currentId());
     w->hide();
     w->deleteLater();
 }

@@ -40,7 +40,7 @@ void VeskExample::greetLater(const QString &name, const QString &callback)
 {
     QTimer::singleShot(0, this, [this, name, callback] {
         // The callback name as the page gave it; the data always as a literal.
-        evaluateInPage(callback + QLatin1Char('(') + XJsLiteral::fromString(greet(name)) + QStringLiteral(");"));
+        evaluateInPage(XJsLiteral::call(callback, {greet(name)}));
     });
 }
 

@@ -105,7 +105,7 @@ void TestXJsLiteral::literalText()
 
 void TestXJsLiteral::dataCannotEndItsLiteral()
 {
-    eval(QStringLiteral("window.injected = false; function take(s){ window.got = s; }"));
+    eval(QStringLiteral("window.injected = false; function take(s, n){ window.got = s; window.n = n; }"));
     const QStringList hostile = {
         QStringLiteral("');injected=true;('"),
         QStringLiteral("\\');injected=true;//"),
@@ -113,9 +113,10 @@ void TestXJsLiteral::dataCannotEndItsLiteral()
         QString::fromUtf16(u"\u2028');injected=true;//"),
     };
     for (const QString &h : hostile) {
-        eval(QStringLiteral("take(") + XJsLiteral::fromVariant(h) + QStringLiteral(");"));
+        eval(XJsLiteral::call(QStringLiteral("take"), {h, 7}));
         QCOMPARE(eval(QStringLiteral("window.injected")).toBool(), false);
         QCOMPARE(eval(QStringLiteral("window.got")).toString(), h);
+        QCOMPARE(eval(QStringLiteral("window.n")).toInt(), 7);
     }
     // Every key arrives as an own property, __proto__ included, and the prototype stays Object's.
     const QVariantMap keys {{QStringLiteral("__proto__"), QStringLiteral("p")}, {QStringLiteral("a"), 1}};

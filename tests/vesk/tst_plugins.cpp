@@ -269,7 +269,7 @@ void TestPlugins::pluginHandsWidgetToView()
     std::unique_ptr<XWebWindow> w(h.openWindow(QStringLiteral("/init.html")));
     QWebFrame *frame = w->mainFrame();
     VeskHarness::eval(frame, QStringLiteral("app.loadPlugin('libs/WidgetFixture'); lwidget.handOver(7);"));
-    QWidget *handed = w->view()->widget(7);
+    QWidget *handed = w->view()->widgets().widget(7);
     QVERIFY(handed);
     QCOMPARE(handed->objectName(), QStringLiteral("handed"));
     QCOMPARE(handed->parentWidget(), w->view());

@@ -151,7 +151,7 @@ void TestXPageBinding::hostileDocumentGetsNothing()
     m_harness->writePage(QStringLiteral("init.html"), "<html><body>" + expand(page) + "</body></html>");
     std::unique_ptr<XWebWindow> w(m_harness->openWindow(QStringLiteral("/init.html")));
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("app.createWidgetIframe('app/init.html')")).toInt(), 1);
-    QWidget *widget = w->view()->widget(1);
+    QWidget *widget = w->view()->widgets().widget(1);
 
     QWebFrame *hostile = nullptr;
     XWebWindow *other = nullptr;

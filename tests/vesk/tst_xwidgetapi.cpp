@@ -61,11 +61,11 @@ void TestXWidgetAPI::idsPerView()
     std::unique_ptr<XWebWindow> other(m_harness->openWindow(QStringLiteral("/init.html")));
     QCOMPARE(other->mainFrame()->evaluateJavaScript("app.createWidgetIframe('app/w.html', 7, 8)").toInt(), 1);
 
-    auto *first = qobject_cast<XWebView *>(m_window->view()->widget(1));
+    auto *first = qobject_cast<XWebView *>(m_window->view()->widgets().widget(1));
     QVERIFY(first);
     QCOMPARE(first->size(), QSize(100, 100));
     QVERIFY(first->testAttribute(Qt::WA_OpaquePaintEvent) || !first->testAttribute(Qt::WA_TranslucentBackground));
-    QVERIFY(!m_window->view()->widget(2)->testAttribute(Qt::WA_OpaquePaintEvent));
+    QVERIFY(!m_window->view()->widgets().widget(2)->testAttribute(Qt::WA_OpaquePaintEvent));
     QVERIFY(!first->isVisible());
     QTRY_COMPARE(first->url(), QUrl::fromLocalFile(m_harness->path() + QStringLiteral("/app/w.html")));
     // Widget iframes get no native objects.
@@ -79,7 +79,7 @@ void TestXWidgetAPI::idsPerView()
 void TestXWidgetAPI::operations()
 {
     eval("app.createWidgetIframe('app/w.html'); app.switchWidget(1);");
-    QPointer<QWidget> w = m_window->view()->widget(1);
+    QPointer<QWidget> w = m_window->view()->widgets().widget(1);
     QCOMPARE(eval("widget.show(); widget.setPosition(5, 6); widget.setX(10); [widget.getX(), widget.getY()].join()")
                  .toString(),
              QStringLiteral("10,6"));
@@ -152,7 +152,7 @@ void TestXWidgetAPI::factory()
         // The engine gets a stand-in that shows the widget, never the widget.
         auto *embed = dynamic_cast<XWidgetEmbed *>(made.get());
         QVERIFY(embed);
-        QCOMPARE(embed->content(), m_window->view()->widget(2));
+        QCOMPARE(embed->content(), m_window->view()->widgets().widget(2));
         QCOMPARE(embed->content()->size(), size);
     }
 }
@@ -164,11 +164,11 @@ void TestXWidgetAPI::embedding()
          "<param name=\"widgetid\" value=\"2\"><param name=\"width\" value=\"300\"></object>"
          "<object type=\"vesk/widget\" id=\"bad\"><param name=\"widgetid\" value=\"x\"></object>';"
          "document.body.offsetHeight;");
-    QWidget *w = m_window->view()->widget(2);
+    QWidget *w = m_window->view()->widgets().widget(2);
     QTRY_COMPARE(w->width(), 300);
     QCOMPARE(w->height(), 100);
     QTRY_VERIFY(w->isVisible());
-    QCOMPARE(m_window->view()->widget(1)->isVisible(), false);
+    QCOMPARE(m_window->view()->widgets().widget(1)->isVisible(), false);
     // The element's script object is a stand-in: it neither deletes, hides,
     // moves nor pictures the widget.
     QCOMPARE(eval("var o = document.getElementById('o'), r = [];"
@@ -182,19 +182,19 @@ void TestXWidgetAPI::embedding()
     // Removing an embedded widget takes it out of the element; the next
     // document finds no dangling widget.
     eval("app.switchWidget(2); widget.remove();");
-    QTRY_VERIFY(!m_window->view()->widget(2));
+    QTRY_VERIFY(!m_window->view()->widgets().widget(2));
     m_window->load(QStringLiteral("init.html"));
     QVERIFY(VeskHarness::waitForLoad(m_window->view()));
     QCOMPARE(eval("1 + 1").toInt(), 2);
     // A widget whose element went with its document is the view's again.
-    QWidget *first = m_window->view()->widget(1);
+    QWidget *first = m_window->view()->widgets().widget(1);
     eval("document.getElementById('slot').innerHTML = '<object type=\"vesk/widget\">"
          "<param name=\"widgetid\" value=\"1\"></object>'; document.body.offsetHeight;");
     QTRY_VERIFY(first->isVisible());
     m_window->load(QStringLiteral("init.html"));
     QVERIFY(VeskHarness::waitForLoad(m_window->view()));
     QTRY_VERIFY(!first->isVisible());
-    QCOMPARE(m_window->view()->widget(1), first);
+    QCOMPARE(m_window->view()->widgets().widget(1), first);
 }
 
 void TestXWidgetAPI::forward()
@@ -206,15 +206,15 @@ void TestXWidgetAPI::forward()
     // Nothing in "widgetObj": nothing stored.
     view->setProperty("widgetLastId", 4);
     emit plugin.registerWidgetSignal();
-    QVERIFY(!view->widget(4));
+    QVERIFY(!view->widgets().widget(4));
     view->setProperty("widgetObj", QVariant::fromValue<QObject *>(&plugin));
     emit plugin.registerWidgetSignal();
-    QVERIFY(!view->widget(4));
+    QVERIFY(!view->widgets().widget(4));
 
     auto *handed = new QWidget;
     view->setProperty("widgetObj", QVariant::fromValue(handed));
     emit plugin.registerWidgetSignal();
-    QCOMPARE(view->widget(4), handed);
+    QCOMPARE(view->widgets().widget(4), handed);
     QCOMPARE(handed->parentWidget(), view);
     QCOMPARE(view->property("widgetLastId").toInt(), 4);
     QCOMPARE(eval("app.switchWidget(4); widget.setSize(33, 22); widget.getWidth()").toInt(), 33);
