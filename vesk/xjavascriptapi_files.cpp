@@ -123,7 +123,7 @@ QString XJavaScriptAPI::tempFile(const QString &append)
     if (!append.isEmpty())
         file.setFileTemplate(QDir::tempPath() + QStringLiteral("/tmp.XXXXXX.vesk") + append);
     if (!file.open())
-        return file.fileName();
+        return QString();
     file.setAutoRemove(false);
     m_tempFiles.append(file.fileName());
     return m_tempFiles.last();
