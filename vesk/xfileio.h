@@ -22,12 +22,12 @@ public:
     // more than the ceiling; a longer line comes in pieces.
     static QByteArray readLine(QIODevice *device, qint64 maxSize);
 
-    // In text mode, as the whole-file writes of pages are made.
-    // Replaces the file's content with data through a temporary file in the same
-    // folder, so the old content stays unless every byte was written. Refuses a
-    // path that exists and is not a regular file.
+    // Replaces the file's content with data (text mode) through a temporary file
+    // in the same folder, so the old content stays unless every byte was written.
+    // Refuses a path that exists and is not a regular file.
     static bool replace(const QString &path, const QByteArray &data);
-    // Appends data whole; a short write is cut off again, leaving the file as it was.
+    // Appends data (text mode) whole; a short write is cut off again, leaving the
+    // file as it was.
     static bool append(const QString &path, const QByteArray &data);
     // Writes data to an unbuffered file; the number of bytes that reached it.
     static qint64 write(QFileDevice *file, const QByteArray &data);
