@@ -170,8 +170,9 @@ declare namespace VeskApi {
     setAppName(name: string): void;
     exploreDir(path: string): void;
     fileread(path: string): string;
-    filewrite(path: string, text: string): void;
-    fileappend(path: string, text: string): void;
+    /** false, leaving the file as it was, when it could not be written whole. */
+    filewrite(path: string, text: string): boolean;
+    fileappend(path: string, text: string): boolean;
     mkfile(path: string): boolean;
     copy(src: string, dst: string): boolean;
     rename(src: string, dst: string): boolean;
@@ -191,11 +192,13 @@ declare namespace VeskApi {
     fclose(id: number): void;
     fread(id: number, n: number): string;
     fgets(id: number, n: number): string;
-    fwrite(id: number, text: string): void;
-    fwriteln(id: number, text: string): void;
+    /** Bytes written: fewer when the disk is full; -1 for an unknown id. */
+    fwrite(id: number, text: string): number;
+    fwriteln(id: number, text: string): number;
 
     // Programs
-    /** Starts `command` and returns its exec id. onFinish(text), onProcess(text), onError(). */
+    /** Starts `command` and returns its exec id. onFinish(text, code, crashed, dropped), onProcess(text),
+     *  onError(). */
     _exec(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
           onError?: CallbackName): number;
     execOEMCP(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
@@ -318,8 +321,11 @@ declare namespace VeskApi {
 
   // vesk.js
 
-  interface ExecResult { id: number; output: string; }
-  interface ExecError { id: number; output: string; error_text: string; }
+  /** code: the exit code (for a crash the signal number on Linux); dropped: bytes of output over the ceiling. */
+  interface ExecResult { id: number; output: string; code: number; crashed: boolean; dropped: number; }
+  /** code, crashed and dropped are there when the program had started and ended. */
+  interface ExecError { id: number; output: string; error_text: string; code?: number; crashed?: boolean;
+                        dropped?: number; }
   interface ExecPromise extends Promise<ExecResult> { id: number; kill(): void; }
   interface ExecOptions { onOutput?: (text: string) => void; oem?: boolean; }
   interface ProgressOptions { onProgress?: (done: number, total: number) => void; }

@@ -4,6 +4,7 @@
 #include "xwebview.h"
 #include "xwebwindow.h"
 
+#include <QFile>
 #include <QMessageBox>
 #include <QWebFrame>
 
@@ -12,6 +13,12 @@ XJavaScriptAPI::XJavaScriptAPI(XPageBinding *binding)
     , m_binding(binding)
 {
     m_windows.insert(0, binding->window());
+}
+
+XJavaScriptAPI::~XJavaScriptAPI()
+{
+    for (const QString &path : qAsConst(m_tempFiles))
+        QFile::remove(path);
 }
 
 QWebFrame *XJavaScriptAPI::frame() const

@@ -10,7 +10,6 @@
 #include "xwindowstyle.h"
 
 class QFile;
-class QTemporaryFile;
 class QWebFrame;
 class QWidget;
 
@@ -31,6 +30,8 @@ public:
     // The binding publishes the object and owns it; through it the object finds
     // its frame, its view and the window it acts on.
     explicit XJavaScriptAPI(XPageBinding *binding);
+    // Removes the temporary files that its pages made.
+    ~XJavaScriptAPI() override;
 
     XWebWindow *window() const;
     QWebFrame *frame() const;
@@ -128,12 +129,12 @@ public Q_SLOTS:
     int fopen(const QString &file, const QString &mode);
     void fclose(int fileId);
     QString fileread(const QString &file);
-    void filewrite(const QString &file, const QString &content);
-    void fileappend(const QString &file, const QString &content);
+    bool filewrite(const QString &file, const QString &content);
+    bool fileappend(const QString &file, const QString &content);
     QString fread(int fileId, int bytes);
     QString fgets(int fileId, int bytes);
-    void fwrite(int fileId, const QString &data);
-    void fwriteln(int fileId, const QString &data);
+    qint64 fwrite(int fileId, const QString &data);
+    qint64 fwriteln(int fileId, const QString &data);
     bool mkdir(const QString &dir, bool recursive = false);
     bool mkfile(const QString &file);
     bool copy(const QString &src, const QString &dst);
@@ -272,10 +273,10 @@ private:
     // Files, processes and system utilities
     int startProcess(const QString &command, const QString &onFinish, const QString &onProcess, const QString &onError);
     QFile *openFileOf(int fileId) const;
-    QList<QTemporaryFile *> m_tempFiles;
+    QStringList m_tempFiles;
     int m_openFileCounter = 0;
     QMap<int, QFile *> m_openFiles;
-    QMap<int, XProcess *> m_processes;
+    QMap<int, QPointer<XProcess>> m_processes;
     int m_execCounter = 1;
     // Downloads, cookies and widgets
     XDownloader *downloader();
