@@ -119,6 +119,7 @@ function systemAndNetwork(): void {
   app.setTaskbarProgressType(2);
   app.setTaskbarProgressValue(0.5);
   app._download('http://example.org/a.zip', 'a.zip', 'ok', 'err', 'step');
+  app._download('http://example.org/b.zip', 'b.zip', 'ok', 'err', '', { timeout: 30 });
   const cookies: Partial<VeskApi.CookieRecord>[] = app.getAllCookies();
   app.setAllCookies(cookies.concat([{ name: 'theme', value: 'dark', domain: 'example.org', path: '/' }]));
   const w = app.createWidgetIframe('app/clock.html', 160, 80, true);
@@ -197,7 +198,7 @@ function promises(): Promise<void> {
   const ftp = vesk.ftp('ftp.example.org', 21, { onState: (n, label) => console.log(n === 4, label) });
   return run
     .then(r => console.log(r.id + r.output + run.id), (e: VeskApi.ExecError) => console.log(e.error_text))
-    .then(() => vesk.download('http://example.org/a', 'a', { onProgress: (d, t) => console.log(d / t) }))
+    .then(() => vesk.download('http://example.org/a', 'a', { onProgress: (d, t) => console.log(d / t), timeout: 30 }))
     .catch((e: VeskApi.DownloadError) => console.log(e.http_status))
     .then(() => later)
     .then(() => vesk.iframeLoaded('frame'))
