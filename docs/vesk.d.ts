@@ -261,7 +261,7 @@ declare namespace VeskApi {
   }
 
   interface ImportResult {
-    status: 'ok' | 'rolled back' | 'unreadable' | 'unavailable';
+    status: 'ok' | 'rolled back' | 'not a dictionary' | 'unreadable' | 'unavailable';
     records: number; inserted: number; updated: number; confirmed: number; deleted: number;
     skipped: number; seconds: number; error_text: string;
   }
