@@ -19,6 +19,8 @@ declare namespace VeskApi {
   }
   interface FtpError { error_code: number; error_text: string; }
   interface DownloadError { http_status: number; error_text: string; }
+  // timeout: seconds without data from the server before the download fails (default 120).
+  interface DownloadOptions { timeout?: number; }
 
   interface CookieRecord {
     domain: string; path: string; name: string;
@@ -234,7 +236,8 @@ declare namespace VeskApi {
 
     // Downloads, cookies, widgets
     /** ok(), err({http_status, error_text}), progress(bytesReceived, bytesTotal). */
-    _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName): void;
+    _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName,
+              options?: DownloadOptions | null): void;
     getAllCookies(): CookieRecord[];
     setAllCookies(records: Partial<CookieRecord>[]): void;
     createWidgetIframe(file: string, width?: number, height?: number, transparent?: boolean): number;
@@ -261,7 +264,7 @@ declare namespace VeskApi {
   }
 
   interface ImportResult {
-    status: 'ok' | 'rolled back' | 'unreadable' | 'unavailable';
+    status: 'ok' | 'rolled back' | 'not a dictionary' | 'unreadable' | 'unavailable';
     records: number; inserted: number; updated: number; confirmed: number; deleted: number;
     skipped: number; seconds: number; error_text: string;
   }
@@ -361,7 +364,7 @@ declare namespace VeskApi {
     _exit?: () => boolean | void;
     onClose(ask: () => boolean | void): void;
     exec(command: string, options?: ExecOptions): ExecPromise;
-    download(url: string, path: string, options?: ProgressOptions): Promise<void>;
+    download(url: string, path: string, options?: ProgressOptions & DownloadOptions): Promise<void>;
     ftp(server: string, port?: number, options?: { onState?: (state: FtpState, name: string) => void }): FtpConnection;
     iframeLoaded(name: string): Promise<boolean>;
     menuAction(name: string, text: string, onClick: () => void, icon?: string, shortcut?: string): void;

@@ -131,10 +131,11 @@
   vesk.download = function (url, path, options) {
     return operation(function (op) {
       var onProgress = opt(options, 'onProgress');
+      var native = options && options.timeout !== undefined ? { timeout: options.timeout } : null;
       app._download(String(url), String(path),
                     op.name(function () { op.resolve(); }),
                     op.name(function (e) { op.reject(e); }),
-                    onProgress ? op.name(onProgress) : '');
+                    onProgress ? op.name(onProgress) : '', native);
     });
   };
 

@@ -234,7 +234,8 @@ public Q_SLOTS:
 
     // Downloads, cookies and widgets
     void _download(const QString &url, const QString &path, const QString &func_pointer,
-                   const QString &func_pointer_err, const QString &func_progress = QString());
+                   const QString &func_pointer_err, const QString &func_progress = QString(),
+                   const QVariant &options = QVariant());
     QVariantList getAllCookies();
     void setAllCookies(const QVariant &cookies);
     int createWidgetIframe(const QString &file, int w = 100, int h = 100, bool isTransparent = false);
@@ -265,8 +266,11 @@ private:
 
     // Menus, dialogs, registry, settings and databases
     XDatabases m_databases;
-    // FTP: connections are children of this object and end with it.
-    XFTP *ftp(int pftp) const;
+    // FTP: connections are children of this object and end with it, or sooner:
+    // one that has ended and reported everything is freed, and its handle is
+    // answered by a fresh unconnected engine, as a closed connection would answer.
+    XFTP *ftp(int pftp);
+    XFTP *makeConnection(int handle);
     void ftpEvaluate(const QString &script);
     QMap<int, XFTP *> m_ftp;
     int m_ftpCounter = 0;
