@@ -10,6 +10,14 @@
 #include <QSqlError>
 #include <QTextStream>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr qint64 maxDictionaryBytes = qint64(256) << 20;
@@ -22,16 +30,51 @@ QString uniqueConnectionName()
     return QStringLiteral("koupdater-import-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-// Real dictionaries are tens of megabytes; the text is held whole, twice its
-// size in memory. The size of a FIFO or a device says nothing, so the reading
-// itself stops past the limit.
-bool readDictionary(const QString &path, QString *text, QString *error)
+// Regular files only: opening a FIFO waits for a writer that may never come,
+// and the page's exit waits for the import. The check is made on the opened
+// file, so nothing can be swapped in between.
+bool openRegularFile(QFile *file, const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot read dictionary %1: %2").arg(path, file.errorString());
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = QStringLiteral("cannot read dictionary %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        *error = QStringLiteral("cannot read dictionary %1: not a regular file").arg(path);
+        return false;
+    }
+    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = QStringLiteral("cannot read dictionary %1: %2").arg(path, file->errorString());
+        return false;
+    }
+    return true;
+#else
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile()) {
+        *error = QStringLiteral("cannot read dictionary %1: not a regular file").arg(path);
+        return false;
+    }
+    file->setFileName(path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot read dictionary %1: %2").arg(path, file->errorString());
+        return false;
+    }
+    return true;
+#endif
+}
+
+// Real dictionaries are tens of megabytes; the text is held whole, twice its
+// size in memory. A file may grow while it is read, so the reading itself
+// stops past the limit too.
+bool readDictionary(const QString &path, QString *text, QString *error)
+{
+    QFile file;
+    if (!openRegularFile(&file, path, error))
+        return false;
     const QString tooLarge =
         QStringLiteral("dictionary %1 is larger than %2 MiB").arg(path).arg(maxDictionaryBytes >> 20);
     const qint64 size = file.size();

@@ -19,7 +19,8 @@ QString KOTagImportResult::summary() const
         line += QStringLiteral("; %1 relation statements failed").arg(failedRelationStatements);
     switch (status) {
     case Completed: break;
-    case RolledBack: line += QStringLiteral("; import rolled back: ") + error; break;
+    case RolledBack:
+    case NotADictionary: line += QStringLiteral("; import rolled back: ") + error; break;
     case DictionaryUnreadable:
     case DatabaseUnavailable: line += QStringLiteral("; nothing imported: ") + error; break;
     }

@@ -10,6 +10,7 @@ public:
         DictionaryUnreadable, // nothing was touched
         DatabaseUnavailable, // nothing was touched
         RolledBack, // a statement failed; the database is as it was
+        NotADictionary, // most records malformed; the database is as it was
     };
 
     Status status = Completed;
@@ -19,6 +20,7 @@ public:
     qint64 textRecords = 0;
     qint64 relationRecords = 0;
     qint64 ignoredRecords = 0; // empty records and unknown kinds
+    qint64 unknownRecords = 0; // the non-empty ones of those
     qint64 skippedRecords = 0; // malformed keyword, text and relation records
 
     qint64 inserted = 0;

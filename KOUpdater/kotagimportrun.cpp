@@ -13,6 +13,8 @@ namespace {
 // change when rows become visible to later look-ups of the same import.
 constexpr int insertBatchRows = 101;
 constexpr int confirmBatchIds = 501;
+// A small file with a few bad records is still a dictionary.
+constexpr qint64 minMalformedToRefuse = 100;
 
 const QStringList tagColumns = {QStringLiteral("ParentID"),     QStringLiteral("SuperiorID"),
                                 QStringLiteral("AdjacentTags"), QStringLiteral("IsCategory"),
@@ -266,6 +268,17 @@ bool KOTagImportRun::execute()
             m_progress(handled);
     }
 
+    // Random bytes or a file of another kind split into records too, nearly all
+    // of them malformed; taken as a dictionary it would sweep the last import away.
+    const qint64 malformed = m_result->skippedRecords + m_result->unknownRecords;
+    const qint64 records = m_result->keywordRecords + m_result->textRecords + m_result->relationRecords
+        + m_result->unknownRecords;
+    if (malformed >= minMalformedToRefuse && malformed * 2 > records) {
+        fail(QStringLiteral("not a keyword dictionary: %1 of %2 records are malformed").arg(malformed).arg(records));
+        m_result->status = KOTagImportResult::NotADictionary;
+        return false;
+    }
+
     for (Batch *batch : {&m_tagInserts, &m_textInserts, &m_relationInserts, &m_tagConfirms, &m_textConfirms}) {
         if (batch->rows > 0 && !flush(*batch))
             return false;
@@ -338,7 +351,10 @@ bool KOTagImportRun::handleRecord(const QStringRef &record)
     case 'k': ++m_result->keywordRecords; return handleKeyword(rest);
     case 't': ++m_result->textRecords; return handleText(rest);
     case 'r': ++m_result->relationRecords; return handleRelation(rest);
-    default: ++m_result->ignoredRecords; return true;
+    default:
+        ++m_result->ignoredRecords;
+        ++m_result->unknownRecords;
+        return true;
     }
 }
 

@@ -62,6 +62,7 @@ QVariantMap KOUpdater::resultObject(const KOTagImportResult &result)
     switch (result.status) {
     case KOTagImportResult::Completed: status = QStringLiteral("ok"); break;
     case KOTagImportResult::RolledBack: status = QStringLiteral("rolled back"); break;
+    case KOTagImportResult::NotADictionary: status = QStringLiteral("not a dictionary"); break;
     case KOTagImportResult::DictionaryUnreadable: status = QStringLiteral("unreadable"); break;
     case KOTagImportResult::DatabaseUnavailable: status = QStringLiteral("unavailable"); break;
     }

@@ -19,6 +19,8 @@ declare namespace VeskApi {
   }
   interface FtpError { error_code: number; error_text: string; }
   interface DownloadError { http_status: number; error_text: string; }
+  // timeout: seconds without data from the server before the download fails (default 120).
+  interface DownloadOptions { timeout?: number; }
 
   interface CookieRecord {
     domain: string; path: string; name: string;
@@ -170,8 +172,9 @@ declare namespace VeskApi {
     setAppName(name: string): void;
     exploreDir(path: string): void;
     fileread(path: string): string;
-    filewrite(path: string, text: string): void;
-    fileappend(path: string, text: string): void;
+    /** false, leaving the file as it was, when it could not be written whole. */
+    filewrite(path: string, text: string): boolean;
+    fileappend(path: string, text: string): boolean;
     mkfile(path: string): boolean;
     copy(src: string, dst: string): boolean;
     rename(src: string, dst: string): boolean;
@@ -191,11 +194,13 @@ declare namespace VeskApi {
     fclose(id: number): void;
     fread(id: number, n: number): string;
     fgets(id: number, n: number): string;
-    fwrite(id: number, text: string): void;
-    fwriteln(id: number, text: string): void;
+    /** Bytes written: fewer when the disk is full; -1 for an unknown id. */
+    fwrite(id: number, text: string): number;
+    fwriteln(id: number, text: string): number;
 
     // Programs
-    /** Starts `command` and returns its exec id. onFinish(text), onProcess(text), onError(). */
+    /** Starts `command` and returns its exec id. onFinish(text, code, crashed, dropped), onProcess(text),
+     *  onError(). */
     _exec(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
           onError?: CallbackName): number;
     execOEMCP(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
@@ -231,7 +236,8 @@ declare namespace VeskApi {
 
     // Downloads, cookies, widgets
     /** ok(), err({http_status, error_text}), progress(bytesReceived, bytesTotal). */
-    _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName): void;
+    _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName,
+              options?: DownloadOptions | null): void;
     getAllCookies(): CookieRecord[];
     setAllCookies(records: Partial<CookieRecord>[]): void;
     createWidgetIframe(file: string, width?: number, height?: number, transparent?: boolean): number;
@@ -258,7 +264,7 @@ declare namespace VeskApi {
   }
 
   interface ImportResult {
-    status: 'ok' | 'rolled back' | 'unreadable' | 'unavailable';
+    status: 'ok' | 'rolled back' | 'not a dictionary' | 'unreadable' | 'unavailable';
     records: number; inserted: number; updated: number; confirmed: number; deleted: number;
     skipped: number; seconds: number; error_text: string;
   }
@@ -318,8 +324,11 @@ declare namespace VeskApi {
 
   // vesk.js
 
-  interface ExecResult { id: number; output: string; }
-  interface ExecError { id: number; output: string; error_text: string; }
+  /** code: the exit code (for a crash the signal number on Linux); dropped: bytes of output over the ceiling. */
+  interface ExecResult { id: number; output: string; code: number; crashed: boolean; dropped: number; }
+  /** code, crashed and dropped are there when the program had started and ended. */
+  interface ExecError { id: number; output: string; error_text: string; code?: number; crashed?: boolean;
+                        dropped?: number; }
   interface ExecPromise extends Promise<ExecResult> { id: number; kill(): void; }
   interface ExecOptions { onOutput?: (text: string) => void; oem?: boolean; }
   interface ProgressOptions { onProgress?: (done: number, total: number) => void; }
@@ -355,7 +364,7 @@ declare namespace VeskApi {
     _exit?: () => boolean | void;
     onClose(ask: () => boolean | void): void;
     exec(command: string, options?: ExecOptions): ExecPromise;
-    download(url: string, path: string, options?: ProgressOptions): Promise<void>;
+    download(url: string, path: string, options?: ProgressOptions & DownloadOptions): Promise<void>;
     ftp(server: string, port?: number, options?: { onState?: (state: FtpState, name: string) => void }): FtpConnection;
     iframeLoaded(name: string): Promise<boolean>;
     menuAction(name: string, text: string, onClick: () => void, icon?: string, shortcut?: string): void;

@@ -95,21 +95,29 @@
     return operation(function (op) {
       var output = '';
       var failed = false;
+      var end = null;
       var onOutput = opt(options, 'onOutput');
       function piece(text) {
         output += text;
         if (onOutput && text) onOutput(text);
       }
-      var onFinish = op.name(function (text) {
+      function result(extra) {
+        var r = { id: id, output: output };
+        Object.keys(extra).forEach(function (k) { r[k] = extra[k]; });
+        if (end) { r.code = end.code; r.crashed = end.crashed; r.dropped = end.dropped; }
+        return r;
+      }
+      var onFinish = op.name(function (text, code, crashed, dropped) {
         piece(text);
-        if (!failed) op.resolve({ id: id, output: output });
+        end = { code: code, crashed: !!crashed, dropped: dropped || 0 };
+        if (!failed) op.resolve(result({}));
       });
       var onProcess = onOutput ? op.name(piece) : '';
       var onError = op.name(function () {
         failed = true;
         // A crash or kill also reports the end right after: take its output first.
         setTimeout(function () {
-          op.reject({ id: id, output: output, error_text: 'The program could not start, crashed or was killed' });
+          op.reject(result({ error_text: 'The program could not start, crashed or was killed' }));
         }, 0);
       });
       var run = options && options.oem ? app.execOEMCP : app._exec;
@@ -123,10 +131,11 @@
   vesk.download = function (url, path, options) {
     return operation(function (op) {
       var onProgress = opt(options, 'onProgress');
+      var native = options && options.timeout !== undefined ? { timeout: options.timeout } : null;
       app._download(String(url), String(path),
                     op.name(function () { op.resolve(); }),
                     op.name(function (e) { op.reject(e); }),
-                    onProgress ? op.name(onProgress) : '');
+                    onProgress ? op.name(onProgress) : '', native);
     });
   };
 

@@ -9,6 +9,11 @@
 // ends every byte form at the first zero byte.
 class XByteForm {
 public:
+    // The most bytes that one read hands a page as a string (a whole file, a
+    // program's output collected for its end): decoded, such a string takes up to
+    // twice that again on each side of the bridge.
+    static constexpr qint64 kPageTextCeiling = 256LL << 20;
+
     // Latin-1 bytes (characters outside Latin-1 become '?'), up to the first zero byte.
     static QByteArray toLatin1(const QString &text);
     // Bytes up to the first zero byte, decoded as UTF-8.

@@ -7,6 +7,7 @@
 #include <QSqlRecord>
 
 #include <QSqlDriver>
+#include <QSqlResult>
 
 #include <sqlite3.h>
 
@@ -85,6 +86,36 @@ static QVariant toBindValue(const QVariant &value, bool *ok)
     }
 }
 
+namespace {
+struct Unbound {
+};
+} // namespace
+Q_DECLARE_METATYPE(Unbound)
+
+static sqlite3_stmt *statementHandle(const QSqlQuery &query)
+{
+    const QSqlResult *result = query.result();
+    const QVariant handle = result ? result->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3_stmt *const *>(handle.constData());
+}
+
+// -1 when the driver hands out no SQLite statement.
+static int parameterCount(const QSqlQuery &query)
+{
+    sqlite3_stmt *statement = statementHandle(query);
+    return statement ? sqlite3_bind_parameter_count(statement) : -1;
+}
+
+// Qt hands SQLite each "?" rewritten as a name of its own (":a", ":bb", ...),
+// which a page's key could match; the text SQLite holds tells whether it did.
+static bool hasPositionalPlaceholders(const QSqlQuery &query, const QString &sql)
+{
+    sqlite3_stmt *statement = statementHandle(query);
+    return statement && QString::fromUtf8(sqlite3_sql(statement)) != sql;
+}
+
 bool XDatabases::run(Connection &connection, QSqlQuery &query, const QString &sql, const QVariant &params,
                      QString *error)
 {
@@ -105,28 +136,57 @@ bool XDatabases::run(Connection &connection, QSqlQuery &query, const QString &sq
             connection.statements.clear();
         connection.statements.insert(sql, query);
     }
+    // Every placeholder is bound on every call: a cached statement still holds
+    // the values of the call before, which must never leak into this one.
+    const int count = parameterCount(query);
+    if (count < 0)
+        return fail(QStringLiteral("the statement cannot be inspected"));
+    auto mismatch = [&fail, count](int given) {
+        return fail(QStringLiteral("the statement has %1 placeholder(s) but %2 value(s) were given")
+                        .arg(count)
+                        .arg(given));
+    };
     const int type = static_cast<int>(params.type());
     if (type == QMetaType::QVariantList || type == QMetaType::QStringList) {
         const QVariantList list = params.toList();
-        for (const QVariant &value : list) {
+        if (list.size() != count)
+            return mismatch(list.size());
+        for (int i = 0; i < list.size(); ++i) {
             bool ok = false;
-            const QVariant bound = toBindValue(value, &ok);
+            const QVariant bound = toBindValue(list.at(i), &ok);
             if (!ok)
                 return fail(QStringLiteral("a parameter is neither text, number, boolean nor null"));
-            query.addBindValue(bound);
+            query.bindValue(i, bound);
         }
     } else if (type == QMetaType::QVariantMap) {
         const QVariantMap map = params.toMap();
+        if (hasPositionalPlaceholders(query, sql))
+            return fail(QStringLiteral("a statement with \"?\" placeholders takes its values as an array"));
+        // Marks what this call has not bound: the driver has no way to clear.
+        for (int i = 0; i < count; ++i)
+            query.bindValue(i, QVariant::fromValue(Unbound()));
         for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            const QChar sigil = it.key().isEmpty() ? QChar() : it.key().at(0);
+            const QString placeholder = sigil == QLatin1Char(':') || sigil == QLatin1Char('@') || sigil == QLatin1Char('$')
+                ? it.key()
+                : QLatin1Char(':') + it.key();
+            // Only a placeholder of the statement reads back as unbound.
+            if (query.boundValue(placeholder).userType() != qMetaTypeId<Unbound>())
+                return fail(QStringLiteral("the statement has no placeholder %1, or it was given twice").arg(placeholder));
             bool ok = false;
             const QVariant bound = toBindValue(it.value(), &ok);
             if (!ok)
                 return fail(QStringLiteral("the parameter %1 is neither text, number, boolean nor null").arg(it.key()));
-            const QString placeholder = it.key().startsWith(QLatin1Char(':')) ? it.key() : QLatin1Char(':') + it.key();
             query.bindValue(placeholder, bound);
+        }
+        for (int i = 0; i < count; ++i) {
+            if (query.boundValue(i).userType() == qMetaTypeId<Unbound>())
+                return fail(QStringLiteral("a placeholder has no value"));
         }
     } else if (params.isValid() && !params.isNull()) {
         return fail(QStringLiteral("parameters must be an array or an object"));
+    } else if (count > 0) {
+        return mismatch(0);
     }
     if (!query.exec())
         return fail(query.lastError().text());
@@ -167,8 +227,16 @@ QVariantList XDatabases::query(const QString &sql, const QString &id, const QVar
             row.insert(names.at(i), toPageValue(query.value(i)));
         rows.append(row);
     }
+    // next() ends on an error as well as at the last row: a read that broke
+    // off (a corrupt page, an I/O error) must not pass for the whole result.
+    const QSqlError stepError = query.lastError();
     // A cached statement must not hold its read transaction open.
     query.finish();
+    if (stepError.type() != QSqlError::NoError) {
+        if (error)
+            *error = stepError.text();
+        return QVariantList();
+    }
     return rows;
 }
 

@@ -21,9 +21,10 @@ public:
     void close(const QString &id);
     bool contains(const QString &id) const { return m_connections.contains(id); }
 
-    // Rows as maps from column name to value; empty when the id is unknown or the
-    // statement fails. params: a list for "?" placeholders, a map for ":name"
-    // ones, or invalid for none.
+    // Rows as maps from column name to value; empty when the id is unknown, the
+    // statement fails or reading its rows broke off. params: a list for "?"
+    // placeholders, a map for ":name" ones, or invalid for none; they must match
+    // the placeholders exactly, and nothing of an earlier call stays bound.
     QVariantList query(const QString &sql, const QString &id, const QVariant &params = QVariant(),
                        QString *error = nullptr);
     // The row id of the row the statement inserted: 0 for an unknown id, invalid

@@ -31,11 +31,35 @@ QVariantMap XDirTree::content(const QString &dir)
     return map;
 }
 
+QString XDirTree::entryPath(const QString &path)
+{
+    QString entry = path;
+    for (;;) {
+        if (entry.size() > 1 && entry.endsWith(QLatin1Char('/')))
+            entry.chop(1);
+        else if (entry.size() > 2 && entry.endsWith(QLatin1String("/.")))
+            entry.chop(2);
+        else
+            return entry;
+    }
+}
+
+bool XDirTree::namesNoEntry(const QString &path)
+{
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    return path == QLatin1String("/") || name == QLatin1String(".") || name == QLatin1String("..");
+}
+
 bool XDirTree::remove(const QString &dir)
 {
-    const QFileInfo top(dir);
+    const QString path = entryPath(dir);
+    if (path.isEmpty())
+        return true;
+    if (namesNoEntry(path))
+        return false;
+    const QFileInfo top(path);
     if (top.isSymLink())
-        return QFile::remove(dir);
+        return QFile::remove(path);
     if (!top.isDir())
         return true;
     const QFileInfoList list = entries(dir, true);
@@ -74,28 +98,44 @@ QString XDirTree::resolved(const QString &path)
     return result;
 }
 
-bool XDirTree::overlaps(const QString &a, const QString &b)
+bool XDirTree::nested(const QString &ra, const QString &rb)
 {
-    const QString ra = resolved(a);
-    const QString rb = resolved(b);
     auto inside = [](const QString &inner, const QString &outer) {
         return inner == outer || outer == QLatin1String("/") || inner.startsWith(outer + QLatin1Char('/'));
     };
     return inside(ra, rb) || inside(rb, ra);
 }
 
+bool XDirTree::overlaps(const QString &a, const QString &b)
+{
+    return nested(resolved(a), resolved(b));
+}
+
 bool XDirTree::copy(const QString &src, const QString &dst)
 {
-    if (overlaps(src, dst))
+    const QString from = entryPath(src);
+    const QString to = entryPath(dst);
+    if (to.isEmpty() || namesNoEntry(to))
         return false;
-    return copyInto(src, dst);
+    // Checked before dst is touched: a missing or unreadable source must not cost the destination.
+    const QFileInfo source(from);
+    if (!source.isDir() || !XPlatform::canList(from))
+        return false;
+    // dst itself is replaced, never followed: only the folder it lies in is resolved.
+    const QFileInfo target(to);
+    QString resolvedTo = resolved(target.absolutePath());
+    if (!resolvedTo.endsWith(QLatin1Char('/')))
+        resolvedTo += QLatin1Char('/');
+    if (nested(resolved(from), resolvedTo + target.fileName()))
+        return false;
+    return copyInto(from, to);
 }
 
 bool XDirTree::copyInto(const QString &src, const QString &dst)
 {
     remove(dst);
     const QFileInfo target(dst);
-    if (!target.dir().mkdir(target.fileName()))
+    if (!XPlatform::canList(src) || !target.dir().mkdir(target.fileName()))
         return false;
     const QFileInfoList list = entries(src, true);
     for (const QFileInfo &info : list) {

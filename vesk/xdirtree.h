@@ -6,6 +6,9 @@
 
 // Directory listings, and copying and removing whole trees. Symbolic links are
 // never followed into: a tree operation stays inside the tree it was given.
+// Trailing "/" and "/." name the entry itself, so "d/link/" is the link, not
+// the folder it points to; a path ending in "." or "..", and "/", name no
+// entry that a tree operation may replace.
 class XDirTree {
 public:
     // Directories and files, without "." and "..", sorted by name ignoring case.
@@ -22,7 +25,9 @@ public:
 
     // Replaces dst by a copy of src. Links to directories are copied as links,
     // links to files as files, dangling links are skipped. Refuses (false, and
-    // touches nothing) when dst is src, lies inside it or holds it.
+    // touches nothing) when src is no folder that can be read, or when dst is
+    // src, lies inside it or holds it. False as well when any entry could not
+    // be copied.
     static bool copy(const QString &src, const QString &dst);
 
     // Copies one file to a path that must not exist yet, with its permissions.
@@ -32,7 +37,12 @@ public:
     // are resolved as far as the paths exist.
     static bool overlaps(const QString &a, const QString &b);
 
+    // The path without trailing "/" and "/.".
+    static QString entryPath(const QString &path);
+
 private:
+    static bool namesNoEntry(const QString &path);
     static bool copyInto(const QString &src, const QString &dst);
     static QString resolved(const QString &path);
+    static bool nested(const QString &resolvedA, const QString &resolvedB);
 };

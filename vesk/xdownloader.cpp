@@ -10,6 +10,10 @@
 #include <QTimer>
 #include <QWebFrame>
 
+#include <climits>
+#include <cmath>
+#include <utility>
+
 namespace {
 
 const int kMaxRedirects = 10;
@@ -36,16 +40,47 @@ XDownloader::XDownloader(const Evaluator &evaluate, QObject *parent)
 
 XDownloader::~XDownloader()
 {
-    // Abandoned downloads leave their targets as they were.
-    for (auto it = m_downloads.begin(); it != m_downloads.end(); ++it) {
+    // Downloads die quietly with their page: nothing is called back, and the
+    // aborts below must not reach downloadFinished, which edits the table.
+    m_evaluate = nullptr;
+    disconnect(m_manager, nullptr, this, nullptr);
+    const QHash<QNetworkReply *, Download> downloads = std::exchange(m_downloads, {});
+    for (auto it = downloads.cbegin(); it != downloads.cend(); ++it) {
         it.key()->disconnect(this);
         it.key()->abort();
+        // Never committed: the temporary file goes, the target stays as it was.
         delete it->file;
     }
 }
 
+bool XDownloader::readOptions(const QVariant &options, int *timeoutMs, QString *error)
+{
+    *timeoutMs = DefaultInactivityTimeout;
+    if (!options.isValid() || options.isNull())
+        return true;
+    if (options.type() != QVariant::Map) {
+        *error = QStringLiteral("Invalid options: expected an object");
+        return false;
+    }
+    const QVariantMap map = options.toMap();
+    const QVariant timeout = map.value(QStringLiteral("timeout"));
+    if (!timeout.isValid() || timeout.isNull())
+        return true;
+    const int type = static_cast<int>(timeout.type());
+    const bool numeric = type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong
+        || type == QMetaType::UInt || type == QMetaType::ULongLong;
+    const double seconds = timeout.toDouble();
+    // A QTimer takes an int of milliseconds: about 24 days at most.
+    if (!numeric || !std::isfinite(seconds) || seconds <= 0 || seconds * 1000.0 > double(INT_MAX)) {
+        *error = QStringLiteral("Invalid options: timeout must be a number of seconds above 0");
+        return false;
+    }
+    *timeoutMs = qMax(1, int(std::lround(seconds * 1000.0)));
+    return true;
+}
+
 void XDownloader::download(const QString &target_url, const QString &path, const QString &func_pointer,
-                           const QString &func_pointer_err, const QString &progressFunc)
+                           const QString &func_pointer_err, const QString &progressFunc, const QVariant &options)
 {
     const QUrl url = QUrl::fromEncoded(target_url.toLocal8Bit(), QUrl::TolerantMode);
     auto fail = [this, func_pointer_err](const QString &text) {
@@ -54,6 +89,12 @@ void XDownloader::download(const QString &target_url, const QString &path, const
     };
     if (!url.isValid() || url.isRelative()) {
         fail(QStringLiteral("Invalid URL: %1").arg(target_url));
+        return;
+    }
+    int timeoutMs = DefaultInactivityTimeout;
+    QString optionsError;
+    if (!readOptions(options, &timeoutMs, &optionsError)) {
+        fail(optionsError);
         return;
     }
     auto *file = new QSaveFile(path);
@@ -79,9 +120,43 @@ void XDownloader::download(const QString &target_url, const QString &path, const
     reply->setProperty("func_pointer", func_pointer);
     reply->setProperty("func_pointer_err", func_pointer_err);
 
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { readBody(reply); });
-    connect(reply, &QNetworkReply::downloadProgress, this,
-            [this, reply](qint64 received, qint64 total) { downloadProgress(reply, received, total); });
+    d.timeoutMs = timeoutMs;
+    d.idle = new QTimer(reply);
+    d.idle->setSingleShot(true);
+    d.idle->setInterval(timeoutMs);
+    connect(d.idle, &QTimer::timeout, this, [this, reply] { timedOut(reply); });
+    d.idle->start();
+    d.heldProgress = new QTimer(reply);
+    d.heldProgress->setSingleShot(true);
+    connect(d.heldProgress, &QTimer::timeout, this, [this, reply] {
+        auto it = m_downloads.find(reply);
+        if (it != m_downloads.end() && it->received != it->reported)
+            reportProgress(*it);
+    });
+
+    QTimer *idle = d.idle;
+    auto alive = [idle] { idle->start(); };
+    connect(reply, &QNetworkReply::metaDataChanged, this, alive);
+    connect(reply, &QNetworkReply::redirected, this, alive);
+    connect(reply, &QNetworkReply::encrypted, this, alive);
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, idle] {
+        idle->start();
+        readBody(reply);
+    });
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply, idle](qint64 received, qint64) {
+        idle->start();
+        noteProgress(reply, received);
+    });
+}
+
+void XDownloader::timedOut(QNetworkReply *reply)
+{
+    auto it = m_downloads.find(reply);
+    if (it == m_downloads.end())
+        return;
+    it->timedOut = true;
+    // Ends in downloadFinished like any other failure.
+    reply->abort();
 }
 
 void XDownloader::readBody(QNetworkReply *reply)
@@ -90,6 +165,10 @@ void XDownloader::readBody(QNetworkReply *reply)
     if (it == m_downloads.end())
         return;
     const QByteArray chunk = reply->readAll();
+    // Qt keeps its own progress signal back for the first 100 ms and sends it
+    // only with more data: what arrived before a stall is counted here.
+    if (!chunk.isEmpty())
+        noteProgress(reply, it->received + chunk.size());
     // An error page is never the file the page asked for.
     if (httpStatus(reply) >= 400 || !it->writeError.isEmpty())
         return;
@@ -99,23 +178,27 @@ void XDownloader::readBody(QNetworkReply *reply)
     }
 }
 
-void XDownloader::downloadProgress(QNetworkReply *reply, qint64 received, qint64 total)
+void XDownloader::noteProgress(QNetworkReply *reply, qint64 received)
 {
     auto it = m_downloads.find(reply);
-    if (it == m_downloads.end())
+    if (it == m_downloads.end() || received <= it->received)
         return;
     it->received = received;
     // Qt reports the received count as the total at the end; the page was told
     // the size was unknown and keeps hearing so.
-    it->total = reply->header(QNetworkRequest::ContentLengthHeader).isValid() ? total : -1;
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    it->total = length.isValid() ? length.toLongLong() : -1;
     if (it->funcProgress.isEmpty())
-        return;
-    if (it->sinceProgress.isValid() && it->sinceProgress.elapsed() < kProgressIntervalMs)
         return;
     // The last call is made when the download ends, with the final figures.
     if (it->total >= 0 && received >= it->total)
         return;
-    it->sinceProgress.start();
+    if (it->sinceProgress.isValid() && it->sinceProgress.elapsed() < kProgressIntervalMs) {
+        // Held back, but not until more data comes: a stalling server may send none.
+        if (!it->heldProgress->isActive())
+            it->heldProgress->start(int(kProgressIntervalMs - it->sinceProgress.elapsed()));
+        return;
+    }
     reportProgress(*it);
 }
 
@@ -130,14 +213,22 @@ void XDownloader::downloadFinished(QNetworkReply *reply)
         return;
     Download d = *it;
     m_downloads.erase(it);
+    d.idle->stop();
+    d.heldProgress->stop();
     QScopedPointer<QSaveFile> file(d.file);
 
-    if (!d.funcProgress.isEmpty())
+    // The final figures, unless the page has just been told them.
+    if (!d.funcProgress.isEmpty() && d.received != d.reported)
         reportProgress(d);
 
     const int status = httpStatus(reply);
     if (!d.writeError.isEmpty()) {
         reportFailure(d.funcErr, status, d.writeError);
+        return;
+    }
+    if (d.timedOut) {
+        reportFailure(d.funcErr, status,
+                      QStringLiteral("Timed out: no data from the server for %1 s").arg(d.timeoutMs / 1000.0));
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
@@ -154,19 +245,23 @@ void XDownloader::downloadFinished(QNetworkReply *reply)
                       QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString()));
         return;
     }
-    if (!d.funcOk.isEmpty())
+    if (!d.funcOk.isEmpty() && m_evaluate)
         m_evaluate(QStringLiteral("window.") + d.funcOk + QStringLiteral("();"));
 }
 
-void XDownloader::reportProgress(const Download &d)
+void XDownloader::reportProgress(Download &d)
 {
+    d.reported = d.received;
+    d.sinceProgress.start();
+    if (!m_evaluate)
+        return;
     m_evaluate(QStringLiteral("window.%1(%2,%3);")
                  .arg(d.funcProgress, XJsLiteral::fromVariant(d.received), XJsLiteral::fromVariant(d.total)));
 }
 
 void XDownloader::reportFailure(const QString &func, int httpStatus, const QString &text)
 {
-    if (func.isEmpty())
+    if (func.isEmpty() || !m_evaluate)
         return;
     QVariantMap error;
     error.insert(QStringLiteral("http_status"), httpStatus);

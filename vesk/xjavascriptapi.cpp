@@ -5,6 +5,7 @@
 #include "xwebwindow.h"
 #include "xwidgetapi.h"
 
+#include <QFile>
 #include <QMessageBox>
 #include <QWebFrame>
 
@@ -31,6 +32,12 @@ XJavaScriptAPI *XJavaScriptAPI::of(const XPageBinding *binding)
 XJavaScriptAPI *XJavaScriptAPI::of(const XWebWindow *window)
 {
     return window ? of(window->binding()) : nullptr;
+}
+
+XJavaScriptAPI::~XJavaScriptAPI()
+{
+    for (const QString &path : qAsConst(m_tempFiles))
+        QFile::remove(path);
 }
 
 QWebFrame *XJavaScriptAPI::frame() const

@@ -10,7 +10,6 @@
 #include "xwindowstyle.h"
 
 class QFile;
-class QTemporaryFile;
 class QWebFrame;
 class QWidget;
 
@@ -31,6 +30,8 @@ public:
     // The binding publishes the object and owns it; through it the object finds
     // its frame, its view and the window it acts on.
     explicit XJavaScriptAPI(XPageBinding *binding);
+    // Removes the temporary files that its pages made.
+    ~XJavaScriptAPI() override;
 
     // From now on every new page binding gets an API object and a widget object.
     static void serveBindings();
@@ -131,12 +132,12 @@ public Q_SLOTS:
     int fopen(const QString &file, const QString &mode);
     void fclose(int fileId);
     QString fileread(const QString &file);
-    void filewrite(const QString &file, const QString &content);
-    void fileappend(const QString &file, const QString &content);
+    bool filewrite(const QString &file, const QString &content);
+    bool fileappend(const QString &file, const QString &content);
     QString fread(int fileId, int bytes);
     QString fgets(int fileId, int bytes);
-    void fwrite(int fileId, const QString &data);
-    void fwriteln(int fileId, const QString &data);
+    qint64 fwrite(int fileId, const QString &data);
+    qint64 fwriteln(int fileId, const QString &data);
     bool mkdir(const QString &dir, bool recursive = false);
     bool mkfile(const QString &file);
     bool copy(const QString &src, const QString &dst);
@@ -236,7 +237,8 @@ public Q_SLOTS:
 
     // Downloads, cookies and widgets
     void _download(const QString &url, const QString &path, const QString &func_pointer,
-                   const QString &func_pointer_err, const QString &func_progress = QString());
+                   const QString &func_pointer_err, const QString &func_progress = QString(),
+                   const QVariant &options = QVariant());
     QVariantList getAllCookies();
     void setAllCookies(const QVariant &cookies);
     int createWidgetIframe(const QString &file, int w = 100, int h = 100, bool isTransparent = false);
@@ -264,18 +266,21 @@ private:
 
     // Menus, dialogs, registry, settings and databases
     XDatabases m_databases;
-    // FTP: connections are children of this object and end with it.
-    XFTP *ftp(int pftp) const;
+    // FTP: connections are children of this object and end with it, or sooner:
+    // one that has ended and reported everything is freed, and its handle is
+    // answered by a fresh unconnected engine, as a closed connection would answer.
+    XFTP *ftp(int pftp);
+    XFTP *makeConnection(int handle);
     void ftpEvaluate(const QString &script);
     QMap<int, XFTP *> m_ftp;
     int m_ftpCounter = 0;
     // Files, processes and system utilities
     int startProcess(const QString &command, const QString &onFinish, const QString &onProcess, const QString &onError);
     QFile *openFileOf(int fileId) const;
-    QList<QTemporaryFile *> m_tempFiles;
+    QStringList m_tempFiles;
     int m_openFileCounter = 0;
     QMap<int, QFile *> m_openFiles;
-    QMap<int, XProcess *> m_processes;
+    QMap<int, QPointer<XProcess>> m_processes;
     int m_execCounter = 1;
     // Downloads, cookies and widgets
     XDownloader *downloader();

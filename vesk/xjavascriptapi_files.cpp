@@ -2,6 +2,7 @@
 
 #include "xbyteform.h"
 #include "xdirtree.h"
+#include "xfileio.h"
 #include "xfilemode.h"
 #include "xplatform.h"
 
@@ -24,13 +25,6 @@ QString firstLocation(QStandardPaths::StandardLocation location)
 QString startDirectory(const QString &path)
 {
     return path.isEmpty() ? QDir::currentPath() : path;
-}
-
-void writeWhole(const QString &file, const QString &content, QIODevice::OpenMode mode)
-{
-    QFile f(file);
-    if (f.open(mode | QIODevice::Text))
-        f.write(XByteForm::toLatin1(content));
 }
 
 qint64 secondsOf(const QDateTime &moment)
@@ -122,13 +116,17 @@ void XJavaScriptAPI::setAppName(const QString &name)
 
 QString XJavaScriptAPI::tempFile(const QString &append)
 {
-    // Kept open, and on disk, as long as this object lives.
-    auto *file = append.isEmpty()
-        ? new QTemporaryFile(this)
-        : new QTemporaryFile(QDir::tempPath() + QStringLiteral("/tmp.XXXXXX.vesk") + append, this);
-    m_tempFiles.append(file);
-    file->open();
-    return file->fileName();
+    // Only the name is kept, and the file removed when this object goes: a
+    // temporary file object holds its descriptor even when closed, and a page
+    // making thousands would run the process out of them.
+    QTemporaryFile file;
+    if (!append.isEmpty())
+        file.setFileTemplate(QDir::tempPath() + QStringLiteral("/tmp.XXXXXX.vesk") + append);
+    if (!file.open())
+        return QString();
+    file.setAutoRemove(false);
+    m_tempFiles.append(file.fileName());
+    return m_tempFiles.last();
 }
 
 QFile *XJavaScriptAPI::openFileOf(int fileId) const
@@ -142,8 +140,11 @@ int XJavaScriptAPI::fopen(const QString &file, const QString &mode)
     QIODevice::OpenMode openMode;
     if (!XFileMode::toOpenMode(mode, &openMode))
         return 0;
-    auto *f = new QFile(file, this);
-    if (!f->open(openMode)) {
+    // Writes go straight to the file, so each one knows how much of it landed.
+    if (openMode & (QIODevice::WriteOnly | QIODevice::Append))
+        openMode |= QIODevice::Unbuffered;
+    auto *f = new QFile(this);
+    if (!XPlatform::openRegular(f, file, openMode)) {
         delete f;
         return 0;
     }
@@ -159,20 +160,18 @@ void XJavaScriptAPI::fclose(int fileId)
 
 QString XJavaScriptAPI::fileread(const QString &file)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QString();
-    return XByteForm::fromUtf8(f.readAll());
+    QString text;
+    return XFileIO::readText(file, &text) ? text : QString();
 }
 
-void XJavaScriptAPI::filewrite(const QString &file, const QString &content)
+bool XJavaScriptAPI::filewrite(const QString &file, const QString &content)
 {
-    writeWhole(file, content, QIODevice::WriteOnly | QIODevice::Truncate);
+    return XFileIO::replace(file, XByteForm::toLatin1(content));
 }
 
-void XJavaScriptAPI::fileappend(const QString &file, const QString &content)
+bool XJavaScriptAPI::fileappend(const QString &file, const QString &content)
 {
-    writeWhole(file, content, QIODevice::Append);
+    return XFileIO::append(file, XByteForm::toLatin1(content));
 }
 
 QString XJavaScriptAPI::fread(int fileId, int bytes)
@@ -180,7 +179,7 @@ QString XJavaScriptAPI::fread(int fileId, int bytes)
     QFile *f = openFileOf(fileId);
     if (!f || bytes <= 0)
         return QString();
-    return XByteForm::fromUtf8(f->read(bytes));
+    return XByteForm::fromUtf8(XFileIO::read(f, bytes));
 }
 
 QString XJavaScriptAPI::fgets(int fileId, int bytes)
@@ -188,21 +187,19 @@ QString XJavaScriptAPI::fgets(int fileId, int bytes)
     QFile *f = openFileOf(fileId);
     if (!f || bytes < 0)
         return QString();
-    return XByteForm::fromUtf8(f->readLine(bytes));
+    return XByteForm::fromUtf8(XFileIO::readLine(f, bytes));
 }
 
-void XJavaScriptAPI::fwrite(int fileId, const QString &data)
+qint64 XJavaScriptAPI::fwrite(int fileId, const QString &data)
 {
-    if (QFile *f = openFileOf(fileId))
-        f->write(XByteForm::toLatin1(data));
+    QFile *f = openFileOf(fileId);
+    return f ? XFileIO::write(f, XByteForm::toLatin1(data)) : -1;
 }
 
-void XJavaScriptAPI::fwriteln(int fileId, const QString &data)
+qint64 XJavaScriptAPI::fwriteln(int fileId, const QString &data)
 {
-    if (QFile *f = openFileOf(fileId)) {
-        f->write(XByteForm::toLatin1(data));
-        f->write("\n");
-    }
+    QFile *f = openFileOf(fileId);
+    return f ? XFileIO::write(f, XByteForm::toLatin1(data) + '\n') : -1;
 }
 
 bool XJavaScriptAPI::mkdir(const QString &dir, bool recursive)
@@ -212,13 +209,13 @@ bool XJavaScriptAPI::mkdir(const QString &dir, bool recursive)
 
 bool XJavaScriptAPI::mkfile(const QString &file)
 {
-    QFile f(file);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QFile f;
+    return XPlatform::openRegular(&f, file, QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
 bool XJavaScriptAPI::copy(const QString &src, const QString &dst)
 {
-    return QFile::copy(src, dst);
+    return XPlatform::copyFile(src, dst);
 }
 
 bool XJavaScriptAPI::rename(const QString &src, const QString &dst)

@@ -5,9 +5,28 @@
 
 #include <QWebFrame>
 
-XFTP *XJavaScriptAPI::ftp(int pftp) const
+XFTP *XJavaScriptAPI::makeConnection(int handle)
 {
-    return m_ftp.value(pftp);
+    // A child: when this object goes its connections are closed with it and
+    // report nothing more.
+    auto *connection = new XFTP([this](const QString &script) { ftpEvaluate(script); }, this);
+    m_ftp.insert(handle, connection);
+    connect(connection, &XFTP::ended, this, [this, handle, connection] {
+        if (m_ftp.value(handle) != connection)
+            return;
+        m_ftp.remove(handle);
+        connection->deleteLater();
+    });
+    return connection;
+}
+
+XFTP *XJavaScriptAPI::ftp(int pftp)
+{
+    if (XFTP *connection = m_ftp.value(pftp))
+        return connection;
+    if (pftp < 1 || pftp > m_ftpCounter)
+        return nullptr;
+    return makeConnection(pftp);
 }
 
 void XJavaScriptAPI::ftpEvaluate(const QString &script)
@@ -19,11 +38,8 @@ int XJavaScriptAPI::_ftpConnect(const QString &server, int port, const QString &
 {
     if (server.trimmed().isEmpty() || port < 1 || port > 65535)
         return 0;
-    // A child: when this object goes its connections are closed with it and
-    // report nothing more.
-    auto *connection = new XFTP([this](const QString &script) { ftpEvaluate(script); }, this);
     const int handle = ++m_ftpCounter;
-    m_ftp.insert(handle, connection);
+    XFTP *connection = makeConnection(handle);
     connection->setStateCallback(callback_state);
     connection->queueConnect(server.trimmed(), quint16(port));
     return handle;
@@ -97,12 +113,14 @@ void XJavaScriptAPI::_ftpGet(int pftp, const QString &src, const QString &dst, c
 
 void XJavaScriptAPI::ftpAbort(int pftp)
 {
-    if (XFTP *c = ftp(pftp))
+    // An ended connection has nothing to abort.
+    if (XFTP *c = m_ftp.value(pftp))
         c->abort();
 }
 
 int XJavaScriptAPI::ftpState(int pftp)
 {
-    XFTP *c = ftp(pftp);
-    return c ? int(c->state()) : -1;
+    if (XFTP *c = m_ftp.value(pftp))
+        return int(c->state());
+    return pftp >= 1 && pftp <= m_ftpCounter ? int(QFtp::Unconnected) : -1;
 }

@@ -14,9 +14,10 @@ XDownloader *XJavaScriptAPI::downloader()
 }
 
 void XJavaScriptAPI::_download(const QString &url, const QString &path, const QString &func_pointer,
-                               const QString &func_pointer_err, const QString &func_progress)
+                               const QString &func_pointer_err, const QString &func_progress,
+                               const QVariant &options)
 {
-    downloader()->download(url, path, func_pointer, func_pointer_err, func_progress);
+    downloader()->download(url, path, func_pointer, func_pointer_err, func_progress, options);
 }
 
 QVariantList XJavaScriptAPI::getAllCookies()

@@ -19,6 +19,8 @@ int XJavaScriptAPI::startProcess(const QString &command, const QString &onFinish
     const int id = m_execCounter++;
     auto *process = new XProcess(this, onFinish, onProcess, onError);
     m_processes.insert(id, process);
+    // A finished program frees itself; its id then answers as one never given.
+    connect(process, &QObject::destroyed, this, [this, id] { m_processes.remove(id); });
     process->run(command);
     return id;
 }

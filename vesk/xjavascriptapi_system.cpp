@@ -87,8 +87,8 @@ QString XJavaScriptAPI::md5hex(const QString &text)
 
 QString XJavaScriptAPI::fileMd5hex(const QString &filename)
 {
-    QFile file(filename);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!XPlatform::openRegular(&file, filename, QIODevice::ReadOnly))
         return QString();
     QCryptographicHash hash(QCryptographicHash::Md5);
     if (!hash.addData(&file))

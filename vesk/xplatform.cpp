@@ -16,6 +16,7 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <link.h>
 #include <fcntl.h>
@@ -149,6 +150,19 @@ qint64 XPlatform::space(const QString &disk, Space which)
 #endif
 }
 
+bool XPlatform::canList(const QString &dir)
+{
+#ifdef Q_OS_WIN
+    return QFileInfo(dir).isReadable();
+#else
+    DIR *handle = ::opendir(QFile::encodeName(dir).constData());
+    if (!handle)
+        return false;
+    ::closedir(handle);
+    return true;
+#endif
+}
+
 bool XPlatform::copyLink(const QString &from, const QString &to)
 {
 #ifdef Q_OS_WIN
@@ -170,7 +184,7 @@ bool XPlatform::copyFile(const QString &from, const QString &to)
     return !QFileInfo::exists(to) && QFile::copy(from, to);
 #else
     // Straight system calls: a tree copy of many small files is dominated by per-file overhead.
-    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0)
         return false;
     struct stat st;
@@ -241,5 +255,42 @@ bool XPlatform::isFunctionOf(const void *symbol, const QString &libraryFile)
         return true;
     const QString canonical = QFileInfo(owner).canonicalFilePath();
     return !canonical.isEmpty() && canonical == QFileInfo(libraryFile).canonicalFilePath();
+#endif
+}
+
+bool XPlatform::openRegular(QFile *file, const QString &path, QIODevice::OpenMode mode)
+{
+#ifdef Q_OS_WIN
+    file->setFileName(path);
+    return file->open(mode);
+#else
+    const bool writes = mode & (QIODevice::WriteOnly | QIODevice::Append);
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    if ((mode & QIODevice::ReadWrite) == QIODevice::ReadWrite)
+        flags |= O_RDWR;
+    else
+        flags |= writes ? O_WRONLY : O_RDONLY;
+    if (writes)
+        flags |= O_CREAT;
+    if (mode & QIODevice::Append)
+        flags |= O_APPEND;
+    else if (mode & QIODevice::Truncate)
+        flags |= O_TRUNC;
+    // O_NONBLOCK: a FIFO without a peer fails or opens at once instead of waiting
+    // for one; fstat on the open descriptor then decides, with no window for a swap.
+    const int fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return false;
+    }
+    if (!file->open(fd, mode & ~QIODevice::Truncate, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 #endif
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 
 #include <memory>
 
+class QFile;
 class QSettings;
 
 // The few questions only the operating system can answer. The Linux side is the
@@ -44,8 +46,18 @@ public:
     // it cannot be queried.
     static qint64 space(const QString &disk, Space which);
 
-    // Copies a file's bytes and permissions to to, which must not exist yet.
+    // Copies a regular file's bytes and permissions to to, which must not exist
+    // yet. FIFOs and devices are refused at once, never waited on.
     static bool copyFile(const QString &from, const QString &to);
+
+    // Opens path into file only when it is a regular file (or a new one that the
+    // mode creates). A FIFO or device is refused at once: opening or reading one
+    // could block the page for ever, or never end.
+    static bool openRegular(QFile *file, const QString &path, QIODevice::OpenMode mode);
+
+    // Whether the folder's entries can be read: a listing of one that cannot
+    // looks just like an empty folder.
+    static bool canList(const QString &dir);
 
     // Recreates the link at from as a link at to, with the same target text.
     static bool copyLink(const QString &from, const QString &to);

@@ -19,7 +19,7 @@ XProcess::XProcess(XJavaScriptAPI *api, const QString &onFinish, const QString &
 
 XProcess::~XProcess()
 {
-    disconnect();
+    disconnect(this, nullptr, this, nullptr);
     if (state() != NotRunning) {
         kill();
         waitForFinished(5000);
@@ -29,13 +29,12 @@ XProcess::~XProcess()
 void XProcess::run(const QString &command)
 {
     setProcessChannelMode(MergedChannels);
-    // Connected before the start, so a program that cannot start is reported.
-    if (!m_onFinish.isEmpty())
-        connect(this, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, &XProcess::_execFinished);
-    if (!m_onError.isEmpty())
-        connect(this, &QProcess::errorOccurred, this, &XProcess::_execError);
-    if (!m_onProcess.isEmpty())
-        connect(this, &QProcess::readyReadStandardOutput, this, &XProcess::_execProcess);
+    // Connected before the start, so a program that cannot start is reported. All
+    // three always: the end frees this object, and output that no callback takes
+    // must still be read, or the process buffer keeps it all.
+    connect(this, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, &XProcess::_execFinished);
+    connect(this, &QProcess::errorOccurred, this, &XProcess::_execError);
+    connect(this, &QProcess::readyReadStandardOutput, this, &XProcess::_execProcess);
 
     QStringList parts = splitCommand(command);
     if (!parts.isEmpty()) {
@@ -47,11 +46,14 @@ void XProcess::run(const QString &command)
     closeWriteChannel();
 }
 
-QString XProcess::callbackText(const QString &name, const QString &output)
+QString XProcess::callbackText(const QString &name, const QString &output, const QVariantList &more)
 {
     QString text = output;
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return name + QLatin1Char('(') + XJsLiteral::fromString(text) + QStringLiteral(");");
+    QString script = name + QLatin1Char('(') + XJsLiteral::fromString(text);
+    for (const QVariant &value : more)
+        script += QLatin1String(", ") + XJsLiteral::fromVariant(value);
+    return script + QStringLiteral(");");
 }
 
 QString XProcess::takeOutput()
@@ -59,17 +61,61 @@ QString XProcess::takeOutput()
     return m_decoder->toUnicode(XByteForm::beforeZero(readAllStandardOutput()));
 }
 
-void XProcess::_execFinished(int, QProcess::ExitStatus)
+void XProcess::collect(const QByteArray &bytes)
 {
-    m_api->callBack(callbackText(m_onFinish, takeOutput()));
+    if (m_onFinish.isEmpty())
+        return;
+    const qint64 room = qMax(XByteForm::kPageTextCeiling - m_collected.size(), qint64(0));
+    if (bytes.size() <= room) {
+        m_collected += bytes;
+        return;
+    }
+    m_collected.append(bytes.constData(), int(room));
+    m_dropped += bytes.size() - room;
+}
+
+QString XProcess::takeCollected()
+{
+    const int zero = m_collected.indexOf('\0');
+    const QString text = m_decoder->toUnicode(m_collected.constData(), zero < 0 ? m_collected.size() : zero);
+    m_collected = QByteArray();
+    return text;
+}
+
+void XProcess::end()
+{
+    disconnect(this, nullptr, this, nullptr);
+    deleteLater();
+}
+
+void XProcess::_execFinished(int a, QProcess::ExitStatus b)
+{
+    if (!m_onFinish.isEmpty()) {
+        QString output;
+        if (m_onProcess.isEmpty()) {
+            collect(readAllStandardOutput());
+            output = takeCollected();
+        } else {
+            output = takeOutput();
+        }
+        m_api->callBack(callbackText(m_onFinish, output, {a, b == CrashExit, m_dropped}));
+    }
+    end();
 }
 
 void XProcess::_execProcess()
 {
-    m_api->callBack(callbackText(m_onProcess, takeOutput()));
+    if (m_onProcess.isEmpty())
+        collect(readAllStandardOutput());
+    else
+        m_api->callBack(callbackText(m_onProcess, takeOutput()));
 }
 
-void XProcess::_execError(QProcess::ProcessError)
+void XProcess::_execError(QProcess::ProcessError a)
 {
-    m_api->callBack(m_onError + QStringLiteral("();"));
+    if (!m_onError.isEmpty())
+        m_api->callBack(m_onError + QStringLiteral("();"));
+    // A program that never started never reports its end.
+    if (a == FailedToStart)
+        end();
 }

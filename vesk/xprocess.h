@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QVariantList>
 
 #include <memory>
 
@@ -9,7 +11,8 @@ class QTextDecoder;
 class XJavaScriptAPI;
 
 // A program started by a page. Its output and end are reported by calling the
-// page's callbacks in the frame of the API object that started it.
+// page's callbacks in the frame of the API object that started it. Once its end
+// is reported the object deletes itself: a page may run programs without end.
 class XProcess : public QProcess {
     Q_OBJECT
 
@@ -22,8 +25,9 @@ public:
     // Starts one command string (blanks separate, double quotes group).
     void run(const QString &command);
 
-    // name + "(" + the output as a literal + ");", every CR turned into a blank.
-    static QString callbackText(const QString &name, const QString &output);
+    // name + "(" + the output as a literal, then each further argument as a
+    // literal, + ");", every CR of the output turned into a blank.
+    static QString callbackText(const QString &name, const QString &output, const QVariantList &more = {});
 
 public Q_SLOTS:
     void _execFinished(int a, QProcess::ExitStatus b);
@@ -32,6 +36,10 @@ public Q_SLOTS:
 
 private:
     QString takeOutput();
+    // Output kept for onFinish, up to the ceiling of page text; the rest is counted.
+    void collect(const QByteArray &bytes);
+    QString takeCollected();
+    void end();
 
     XJavaScriptAPI *m_api = nullptr;
     QString m_onFinish;
@@ -39,4 +47,6 @@ private:
     QString m_onError;
     // One decoder for the whole run, so a character split between two reads arrives whole.
     std::unique_ptr<QTextDecoder> m_decoder;
+    QByteArray m_collected;
+    qint64 m_dropped = 0;
 };

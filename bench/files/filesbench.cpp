@@ -1,7 +1,11 @@
 // copydir and rmdir through a page against cp -r and rm -rf of the same tree.
 //   files-bench [ROUNDS] [WORK_DIR]
 // The tree: 20,000 files in 2,000 folders, 64 MiB in all.
+// Peak memory of one fileread of a text file, against the size of the text:
+//   files-bench read [SIZE_MIB] [WORK_DIR]
 #include "benchpage.h"
+#include "xjavascriptapi.h"
+#include "xwebwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,6 +15,7 @@
 #include <QWebFrame>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -59,11 +64,68 @@ bool run(const QString &program, const QStringList &args)
     return QProcess::execute(program, args) == 0;
 }
 
+qint64 statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(strlen(field))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+int readPeak(qint64 mib, const QString &workDir)
+{
+    BenchPage dir("<html><body></body></html>", workDir);
+    if (!dir.isReady())
+        return 1;
+    QFile file(dir.filePath(QStringLiteral("big.txt")));
+    const QByteArray line(1023, 'x');
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    for (qint64 i = 0; i < mib * 1024; ++i) {
+        if (file.write(line) != line.size() || !file.putChar('\n'))
+            return 1;
+    }
+    file.close();
+    // Peak resident size from here on: writing 5 to clear_refs resets it.
+    auto resetPeak = [] {
+        QFile refs(QStringLiteral("/proc/self/clear_refs"));
+        return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+    };
+    auto report = [mib](const char *how, qint64 before, qint64 length, double seconds) {
+        const qint64 peak = statusKiB("VmHWM:");
+        printf("%-28s %lld characters in %.2f s; peak resident %+lld MiB, %.2fx the file's bytes, %.2fx the"
+               " text's UTF-16 bytes\n",
+               how, length, seconds, (peak - before) >> 10, double(peak - before) * 1024 / (mib << 20),
+               double(peak - before) * 512 / (mib << 20));
+    };
+    printf("fileread of a %lld MiB ASCII file (target: near 3x the text)\n", mib);
+    if (!resetPeak())
+        return 1;
+    qint64 before = statusKiB("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    qint64 length = dir.window()->api()->fileread(QStringLiteral("big.txt")).size();
+    report("the slot alone:", before, length, timer.nsecsElapsed() / 1e9);
+    if (length != mib << 20 || !resetPeak())
+        return 1;
+    before = statusKiB("VmRSS:");
+    timer.start();
+    length = dir.frame()->evaluateJavaScript(QStringLiteral("app.fileread('big.txt').length")).toLongLong();
+    report("through the page:", before, length, timer.nsecsElapsed() / 1e9);
+    return length == mib << 20 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "read") == 0)
+        return readPeak(argc > 2 ? atoll(argv[2]) : 256, argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
     const int rounds = argc > 1 ? atoi(argv[1]) : 3;
     BenchPage dir("<html><body></body></html>", argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     if (!dir.isReady())

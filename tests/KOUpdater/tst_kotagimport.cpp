@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <thread>
 
@@ -481,6 +483,12 @@ void TestKOTagImport::unusableInputChangesNothing_data()
     // No size to check beforehand, and no end.
     QTest::newRow("endless-device-as-dictionary")
         << QString() << QStringLiteral("/dev/zero") << int(KOTagImportResult::DictionaryUnreadable);
+    // Opening a FIFO would wait for a writer for ever.
+    QTest::newRow("fifo-as-dictionary")
+        << QString() << QStringLiteral("fifo") << int(KOTagImportResult::DictionaryUnreadable);
+    // Splits into records too, nearly all malformed: the earlier import stays.
+    QTest::newRow("random-bytes-as-dictionary")
+        << QString() << QStringLiteral("random.bin") << int(KOTagImportResult::NotADictionary);
     QTest::newRow("missing-database") << QStringLiteral("no-such.db") << QString()
                                       << int(KOTagImportResult::DatabaseUnavailable);
     QTest::newRow("database-is-not-sqlite")
@@ -508,6 +516,16 @@ void TestKOTagImport::unusableInputChangesNothing()
     if (dictionary == QLatin1String("oversized.txt")) {
         QFile oversized(dictPath);
         QVERIFY(oversized.open(QIODevice::WriteOnly) && oversized.resize(qint64(257) << 20));
+    }
+    if (dictionary == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(dictPath).constData(), 0600), 0);
+    if (dictionary == QLatin1String("random.bin")) {
+        QByteArray bytes(256 * 1024, Qt::Uninitialized);
+        QRandomGenerator random(20);
+        for (char &c : bytes)
+            c = char(random.bounded(256));
+        QFile file(dictPath);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
     if (database == QLatin1String("other.db")) {
         TagTestDb other(dbPath);

@@ -73,6 +73,13 @@ void TestKOUpdater::callbackCarriesResult_data()
                               << 4 << 3 << 1 << 1;
     QTest::newRow("dictionary-missing") << QString() << true << "unreadable" << 0 << 0 << 0 << 0;
     QTest::newRow("database-missing") << QStringLiteral("k1|0|0||1|0|0") << false << "unavailable" << 0 << 0 << 0 << -1;
+    QString keywords;
+    for (int i = 1; i <= 100; ++i)
+        keywords += QStringLiteral("k%1|0|0||0|0|0^").arg(i);
+    QTest::newRow("mostly-malformed-is-not-a-dictionary")
+        << QStringLiteral("kx^").repeated(101) + keywords << true << "not a dictionary" << 201 << 0 << 101 << 0;
+    QTest::newRow("half-malformed-still-imported")
+        << QStringLiteral("kx^").repeated(100) + keywords << true << "ok" << 200 << 100 << 100 << 100;
 }
 
 void TestKOUpdater::callbackCarriesResult()

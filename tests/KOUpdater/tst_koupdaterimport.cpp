@@ -95,6 +95,10 @@ void TestKOUpdaterImport::tool_data()
         << QStringLiteral("CREATE TRIGGER f BEFORE INSERT ON tagtext BEGIN SELECT RAISE(ABORT,'refused'); END") << 5
         << QStringLiteral("import rolled back: tagtext: refused")
         << QStringLiteral("rolled back, the database is as it was") << false;
+    QTest::newRow("not-a-dictionary") << QStringList({QStringLiteral("$DB"), QStringLiteral("$DIR/noise.txt")})
+                                      << QString() << 6
+                                      << QStringLiteral("not a keyword dictionary: 150 of 150 records are malformed")
+                                      << QStringLiteral("nothing was imported, the database is as it was") << false;
 }
 
 void TestKOUpdaterImport::tool()
@@ -108,6 +112,7 @@ void TestKOUpdaterImport::tool()
 
     const QString dict = m_dir->filePath(QStringLiteral("dictionary.txt"));
     QVERIFY(writeText(dict, dictionary));
+    QVERIFY(writeText(m_dir->filePath(QStringLiteral("noise.txt")), QStringLiteral("kx^").repeated(149) + "kx"));
     if (!setup.isEmpty()) {
         TagTestDb db(m_db);
         QCOMPARE(db.exec({setup}), QString());

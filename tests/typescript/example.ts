@@ -84,8 +84,8 @@ function filesAndPrograms(): void {
                   app.getDirDownload(), app.getDirFonts(), app.getDirMovies(), app.getDirMusic(), app.getDirPictures()];
   app.setAppName('Example');
   app.exploreDir(places[0]);
-  app.filewrite('a.txt', app.fileread('b.txt'));
-  app.fileappend('a.txt', chosen + many.length);
+  const written: boolean = app.filewrite('a.txt', app.fileread('b.txt'))
+    && app.fileappend('a.txt', chosen + many.length);
   const made: boolean = app.mkfile('c.txt') && app.copy('a.txt', 'd.txt') && app.rename('d.txt', 'e.txt')
     && app.unlink('e.txt') && app.mkdir('x/y', true) && app.fileExists('a.txt') && app.dirExists('x')
     && app.rmdir('x') && app.copydir('app', 'backup');
@@ -93,8 +93,8 @@ function filesAndPrograms(): void {
   const tree = app.dirContent('.');
   const temp = app.tempFile('.txt');
   const f = app.fopen(temp, 'w');
-  app.fwrite(f, tree.files.join(','));
-  app.fwriteln(f, String(made) + size);
+  const bytes: number = app.fwrite(f, tree.files.join(',')) + app.fwriteln(f, String(made && written) + size);
+  console.log(bytes);
   app.fclose(f);
   const g = app.fopen(temp, 'r');
   console.log(app.fread(g, 10) + app.fgets(g, 0));
@@ -119,6 +119,7 @@ function systemAndNetwork(): void {
   app.setTaskbarProgressType(2);
   app.setTaskbarProgressValue(0.5);
   app._download('http://example.org/a.zip', 'a.zip', 'ok', 'err', 'step');
+  app._download('http://example.org/b.zip', 'b.zip', 'ok', 'err', '', { timeout: 30 });
   const cookies: Partial<VeskApi.CookieRecord>[] = app.getAllCookies();
   app.setAllCookies(cookies.concat([{ name: 'theme', value: 'dark', domain: 'example.org', path: '/' }]));
   const w = app.createWidgetIframe('app/clock.html', 160, 80, true);
@@ -198,8 +199,9 @@ function promises(): Promise<void> {
   });
   const ftp = vesk.ftp('ftp.example.org', 21, { onState: (n, label) => console.log(n === 4, label) });
   return run
-    .then(r => console.log(r.id + r.output + run.id), (e: VeskApi.ExecError) => console.log(e.error_text))
-    .then(() => vesk.download('http://example.org/a', 'a', { onProgress: (d, t) => console.log(d / t) }))
+    .then(r => console.log(r.id + r.output + run.id, r.code === 0 && !r.crashed, r.dropped),
+          (e: VeskApi.ExecError) => console.log(e.error_text, e.code))
+    .then(() => vesk.download('http://example.org/a', 'a', { onProgress: (d, t) => console.log(d / t), timeout: 30 }))
     .catch((e: VeskApi.DownloadError) => console.log(e.http_status))
     .then(() => later)
     .then(() => vesk.iframeLoaded('frame'))

@@ -88,11 +88,18 @@ void TestVeskJs::promises_data()
                 return vesk.exec('sh -c "echo one; sleep 0.3; echo two"', {onOutput: t => parts.push(t)})
                   .then(r => [parts.length > 1, parts.join(''), r.output, typeof r.id]); })())"
                                             << R"(ok \[true,"one\\ntwo\\n","one\\ntwo\\n","number"\])";
+    QTest::newRow("exec-exit-status")
+        << "Promise.all([vesk.exec('sh -c \"echo x; exit 3\"'), vesk.exec('false'), vesk.exec('true')])"
+           ".then(a => a.map(r => [r.output, r.code, r.crashed, r.dropped].join('|')))"
+        << R"(ok \["x\\n\|3\|false\|0","\|1\|false\|0","\|0\|false\|0"\])";
+    QTest::newRow("exec-crash-status")
+        << R"(vesk.exec('sh -c "kill -SEGV $$"').catch(e => [e.code, e.crashed, e.error_text.length > 0]))"
+        << R"(ok \[11,true,true\])";
     QTest::newRow("exec-cannot-start")
         << "vesk.exec('/nonexistent/program')"
         << R"(err \{"id":\d+,"output":"","error_text":"The program could not start, crashed or was killed"\})";
     QTest::newRow("exec-killed") << "(() => { var p = vesk.exec('sleep 20'); setTimeout(p.kill, 200); return p; })()"
-                                 << R"(err \{"id":\d+,"output":"","error_text":"The program could not start.*"\})";
+                                 << R"(err \{"id":\d+,"output":"","error_text":"The program could not start[^"]*","code":9,"crashed":true,"dropped":0\})";
     QTest::newRow("many-at-once")
         << "Promise.all(Array.from({length: 30}, (_, i) => i % 2 ? vesk.exec('echo ' + i).then(r => r.output.trim())"
            "  : vesk.download(location.href, 'copy' + i + '.html').then(() => app.filesize('copy' + i + '.html') > 0)))"

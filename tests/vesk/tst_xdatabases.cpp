@@ -27,6 +27,7 @@ private Q_SLOTS:
     void pageResults();
     void twoWindowsSameId();
     void closedWithItsWindow();
+    void corruptFile();
 };
 
 void TestXDatabases::init()
@@ -87,6 +88,25 @@ void TestXDatabases::pageResults_data()
         << "return [app.dbInsert('INSERT INTO t (name) VALUES (?)', '', [{a: 1}]),"
            "app.dbQuery('SELECT count(*) AS n FROM t')];"
         << R"([null,[{"n":0}]])";
+    // A cached statement starts every call with no values bound.
+    QTest::newRow("earlier-values-not-reused")
+        << "app.dbQuery('SELECT ? AS v', '', [5]);"
+           "return [app.dbQuery('SELECT ? AS v'), app.dbQuery('SELECT ? AS v', '', [6])];"
+        << R"([[],[{"v":6}]])";
+    QTest::newRow("fewer-values-than-placeholders")
+        << "var q = 'INSERT INTO t (name, note) VALUES (?, ?)';"
+           "return [app.dbInsert(q, '', ['a', 1]), app.dbInsert(q, '', ['b']),"
+           "app.dbQuery('SELECT name, note FROM t')];"
+        << R"([1,null,[{"name":"a","note":1}]])";
+    QTest::newRow("too-many-values-harm-no-later-call")
+        << "var q = 'SELECT ? AS v';"
+           "return [app.dbQuery(q, '', [1, 2]), app.dbQuery(q, '', [3]), app.dbQuery(q, '', [])];"
+        << R"([[],[{"v":3}],[]])";
+    QTest::newRow("named-missing-or-extra")
+        << "var q = 'SELECT :a AS v, :a AS w';"
+           "return [app.dbQuery(q, '', {}), app.dbQuery(q, '', {a: 1, b: 2}), app.dbQuery(q, '', {a: 1}),"
+           "app.dbQuery('SELECT ? AS v', '', {a: 1})];"
+        << R"([[],[],[{"v":1,"w":1}],[]])";
     QTest::newRow("reconnect-same-id") << "app.dbInsert(\"INSERT INTO t (name) VALUES ('kept')\");"
                                           "app.dbConnect('main.db'); app.dbConnect('main.db');"
                                           "return app.dbQuery('SELECT name FROM t');"
@@ -126,6 +146,28 @@ void TestXDatabases::closedWithItsWindow()
     m_window.reset();
     // The last connection to close folds the log back and removes it.
     QVERIFY(!QFile::exists(QStringLiteral("main.db-wal")));
+}
+
+void TestXDatabases::corruptFile()
+{
+    json(m_window.get(),
+         QStringLiteral("app.dbConnect('big.db', 'b');"
+                        "app.dbQuery('CREATE TABLE big (id INTEGER PRIMARY KEY, pad TEXT)', 'b');"
+                        "app.dbQuery('WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000)"
+                        " INSERT INTO big SELECT i, printf(\\'%0100d\\', i) FROM n', 'b');"
+                        "app.dbClose('b'); return 1;"));
+    QFile file(QStringLiteral("big.db"));
+    QVERIFY(file.size() > 200 * 4096);
+    // A page in the middle of the table turns to garbage; the schema stays readable.
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek((file.size() / 4096 / 2) * 4096));
+    file.write(QByteArray(4096, '\xff'));
+    file.close();
+    QCOMPARE(json(m_window.get(),
+                  QStringLiteral("app.dbConnect('big.db', 'b');"
+                                 "return [app.dbQuery('SELECT id FROM big', 'b').length,"
+                                 "app.dbQuery('SELECT id FROM big WHERE id < 3', 'b')];")),
+             QStringLiteral(R"([0,[{"id":1},{"id":2}]])"));
 }
 
 QTEST_MAIN(TestXDatabases)

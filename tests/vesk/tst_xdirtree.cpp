@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 class TestXDirTree : public QObject {
     Q_OBJECT
 
@@ -38,8 +42,12 @@ private Q_SLOTS:
     void removeStaysInsideTheTree();
     void copyKeepsLinksAndDotFiles();
     void copyReplacesDestination();
-    void copyRefusesOverlap_data();
-    void copyRefusesOverlap();
+    void copyRefuses_data();
+    void copyRefuses();
+    void spellingsNameTheEntry_data();
+    void spellingsNameTheEntry();
+    void copyReportsWhatItCannotRead_data();
+    void copyReportsWhatItCannotRead();
     void contentHidesDotFiles();
 };
 
@@ -85,7 +93,7 @@ void TestXDirTree::copyReplacesDestination()
     QVERIFY(!XDirTree::copy(path(QStringLiteral("src")), path(QStringLiteral("no/such/dst"))));
 }
 
-void TestXDirTree::copyRefusesOverlap_data()
+void TestXDirTree::copyRefuses_data()
 {
     QTest::addColumn<QString>("src");
     QTest::addColumn<QString>("dst");
@@ -101,9 +109,17 @@ void TestXDirTree::copyRefusesOverlap_data()
                                  << "tree";
     QTest::newRow("through-a-link") << "tree"
                                     << "treelink/sub";
+    QTest::newRow("onto-itself-slashed") << "tree/"
+                                         << "tree//";
+    QTest::newRow("source-missing") << "missing"
+                                    << "tree";
+    QTest::newRow("source-is-a-file") << "tree/a.txt"
+                                      << "tree/sub";
+    QTest::newRow("destination-dot-dot") << "outside"
+                                         << "tree/sub/..";
 }
 
-void TestXDirTree::copyRefusesOverlap()
+void TestXDirTree::copyRefuses()
 {
     QFETCH(QString, src);
     QFETCH(QString, dst);
@@ -113,6 +129,80 @@ void TestXDirTree::copyRefusesOverlap()
     for (const char *file : {"tree/a.txt", "tree/.hidden", "tree/sub/b.txt"})
         QVERIFY2(QFileInfo(path(QLatin1String(file))).isFile(), file);
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("tree/new"))));
+}
+
+void TestXDirTree::spellingsNameTheEntry_data()
+{
+    QTest::addColumn<bool>("copy"); // copy src onto the path, else remove it
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("result");
+    QTest::newRow("remove-link-slash") << false << "d/link/" << true;
+    QTest::newRow("remove-link-slashes") << false << "d/link//" << true;
+    QTest::newRow("remove-link-slash-dot") << false << "d/link/./" << true;
+    QTest::newRow("remove-folder-slash") << false << "d/plain/" << true;
+    QTest::newRow("remove-dot-dot") << false << "d/plain/.." << false;
+    QTest::newRow("copy-onto-link-slash") << true << "d/link/" << true;
+    QTest::newRow("copy-onto-link-slashes") << true << "d/link//" << true;
+    QTest::newRow("copy-onto-folder-slash") << true << "d/plain/" << true;
+}
+
+void TestXDirTree::spellingsNameTheEntry()
+{
+    QFETCH(bool, copy);
+    QFETCH(QString, path);
+    QFETCH(bool, result);
+    write(QStringLiteral("outside/keep.txt"), "keep");
+    write(QStringLiteral("d/plain/old.txt"), "old");
+    write(QStringLiteral("src/new.txt"), "new");
+    QVERIFY(QFile::link(this->path(QStringLiteral("outside")), this->path(QStringLiteral("d/link"))));
+    const QString target = this->path(path);
+    QCOMPARE(copy ? XDirTree::copy(this->path(QStringLiteral("src")), target) : XDirTree::remove(target), result);
+    QVERIFY(QFileInfo::exists(this->path(QStringLiteral("outside/keep.txt"))));
+    QCOMPARE(QDir(this->path(QStringLiteral("outside"))).entryList(QDir::Files), QStringList {"keep.txt"});
+    const QFileInfo entry(XDirTree::entryPath(target));
+    if (!result)
+        QVERIFY(QFileInfo::exists(this->path(QStringLiteral("d/plain/old.txt"))));
+    else if (copy)
+        QVERIFY(entry.isDir() && !entry.isSymLink() && QFileInfo::exists(entry.filePath() + "/new.txt")
+                && !QFileInfo::exists(entry.filePath() + "/old.txt"));
+    else
+        QVERIFY(!entry.exists() && !entry.isSymLink());
+}
+
+void TestXDirTree::copyReportsWhatItCannotRead_data()
+{
+    QTest::addColumn<QString>("locked");
+    QTest::newRow("unreadable-folder") << "src/locked";
+    QTest::newRow("unreadable-file") << "src/locked.txt";
+    QTest::newRow("unreadable-source") << "src";
+}
+
+void TestXDirTree::copyReportsWhatItCannotRead()
+{
+    QFETCH(QString, locked);
+    write(QStringLiteral("src/a.txt"), "a");
+    write(QStringLiteral("src/locked/secret.txt"), "s");
+    write(QStringLiteral("src/locked.txt"), "s");
+    write(QStringLiteral("dst/old.txt"), "old");
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0777) == 0);
+    for (const char *open : {"src", "src/locked", "dst"})
+        QVERIFY(::chmod(QFile::encodeName(path(QLatin1String(open))).constData(), 0777) == 0);
+    QVERIFY(::chmod(QFile::encodeName(path(locked)).constData(), 0) == 0);
+    // Permissions do not stop root: the copy runs as nobody in a child.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        ::_exit(XDirTree::copy(path(QStringLiteral("src")), path(QStringLiteral("dst"))) ? 1 : 0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    ::chmod(QFile::encodeName(path(locked)).constData(), 0755);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    // A source that cannot be read at all costs the destination nothing.
+    if (locked == QLatin1String("src"))
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("dst/old.txt"))));
 }
 
 void TestXDirTree::contentHidesDotFiles()

@@ -1,8 +1,11 @@
 #include "loopbackhttpserver.h"
 #include "veskharness.h"
+#include "xwebview.h"
 #include "xwebwindow.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
@@ -10,6 +13,7 @@
 #include <QWebFrame>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 // Raw answers per path on the shared loopback server: whole, cut short, or trickled.
@@ -19,6 +23,8 @@ public:
         QByteArray raw;
         int cutAfter = -1;
         int trickle = 0;
+        // Keeps the connection open after what was sent, silent.
+        bool stall = false;
     };
 
     ScriptedHttpServer()
@@ -37,19 +43,22 @@ private:
         const Answer a = m_answers.value(request.path, Answer {"HTTP/1.0 404 Not Found\r\n\r\n"});
         if (!socket)
             return;
+        const int limit = a.cutAfter < 0 ? a.raw.size() : a.cutAfter;
         if (a.trickle <= 0) {
-            socket->write(a.cutAfter < 0 ? a.raw : a.raw.left(a.cutAfter));
-            socket->disconnectFromHost();
+            socket->write(a.raw.left(limit));
+            if (!a.stall)
+                socket->disconnectFromHost();
             return;
         }
         auto *timer = new QTimer(socket);
         auto sent = std::make_shared<int>(0);
-        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent, a] {
-            socket->write(a.raw.mid(*sent, a.trickle));
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent, a, limit] {
+            socket->write(a.raw.mid(*sent, qMin(a.trickle, limit - *sent)));
             *sent += a.trickle;
-            if (*sent >= a.raw.size()) {
+            if (*sent >= limit) {
                 timer->stop();
-                socket->disconnectFromHost();
+                if (!a.stall)
+                    socket->disconnectFromHost();
             }
         });
         timer->start(10);
@@ -96,7 +105,9 @@ class TestXDownloader : public QObject {
 private:
     QVariant eval(const QString &script) { return VeskHarness::eval(m_window->mainFrame(), script); }
     // Starts a download under key and waits until one of its callbacks ran.
-    QVariantMap fetch(const QString &key, const QString &url, const QString &target, bool progress = false);
+    // whileRunning, if given, runs right after the download has started.
+    QVariantMap fetch(const QString &key, const QString &url, const QString &target, bool progress = false,
+                      const QString &options = QString(), const std::function<void()> &whileRunning = {});
 
     std::unique_ptr<VeskHarness> m_harness;
     std::unique_ptr<XWebWindow> m_window;
@@ -113,6 +124,8 @@ private Q_SLOTS:
     void severalAtOnce();
     void progress_data();
     void progress();
+    void diesWithItsPage_data();
+    void diesWithItsPage();
 };
 
 void TestXDownloader::initTestCase()
@@ -144,10 +157,16 @@ void TestXDownloader::cleanup()
     m_server.reset();
 }
 
-QVariantMap TestXDownloader::fetch(const QString &key, const QString &url, const QString &target, bool progress)
+QVariantMap TestXDownloader::fetch(const QString &key, const QString &url, const QString &target, bool progress,
+                                   const QString &options, const std::function<void()> &whileRunning)
 {
+    QString extra = progress ? ", 'prog_" + key + "'" : QString();
+    if (!options.isEmpty())
+        extra = (progress ? extra : QStringLiteral(", ''")) + ", " + options;
     eval(QStringLiteral("cb('%1'); app._download(%2, %3, 'ok_%1', 'err_%1'%4);")
-             .arg(key, "'" + url + "'", "'" + target + "'", progress ? ", 'prog_" + key + "'" : QString()));
+             .arg(key, "'" + url + "'", "'" + target + "'", extra));
+    if (whileRunning)
+        whileRunning();
     // An empty map on time-out fails every caller's checks.
     if (!QTest::qWaitFor([&] { return eval("'" + key + "' in log").toBool(); }, 15000))
         return QVariantMap();
@@ -167,7 +186,7 @@ void TestXDownloader::outcomes_data()
     QTest::newRow("empty-body") << "/f" << ok("") << -1 << -1 << QByteArray("");
     QTest::newRow("404-with-body") << "/f" << status(404, "not here") << -1 << 404 << old;
     QTest::newRow("500-with-body") << "/f" << status(500, "broken") << -1 << 500 << old;
-    QTest::newRow("closed-mid-body") << "/f" << ok(QByteArray(5000, 'x')) << 2000 << 200 << old;
+    QTest::newRow("closed-mid-body") << "/f" << ok(QByteArray(50000, 'x')) << 20000 << 200 << old;
     QTest::newRow("garbage-answer") << "/f" << QByteArray("hello\r\n\r\n") << -1 << 0 << old;
     QTest::newRow("connection-refused") << "refused" << QByteArray() << -1 << 0 << old;
     QTest::newRow("redirect-followed") << "/r1" << redirect("/r2") << -1 << -1 << QByteArray("final");
@@ -176,6 +195,14 @@ void TestXDownloader::outcomes_data()
     QTest::newRow("https-to-http-refused") << "tls:/down" << QByteArray() << -1 << 302 << old;
     QTest::newRow("https-redirect-to-https") << "tls:/up" << QByteArray() << -1 << -1 << QByteArray("final");
     QTest::newRow("invalid-url") << "bad" << QByteArray() << -1 << 0 << old;
+    // "stall:" rows keep the connection open and silent after cutAfter bytes and
+    // run with a time-out of 1.5 s.
+    QTest::newRow("stalled-before-headers") << "stall:/f" << QByteArray() << -1 << 0 << old;
+    QTest::newRow("stalled-mid-body") << "stall:/f" << ok(QByteArray(50000, 'x')) << 20000 << 200 << old;
+    QTest::newRow("timeout-not-a-number") << "options:{timeout: '5'}" << ok("body") << -1 << 0 << old;
+    QTest::newRow("timeout-zero") << "options:{timeout: 0}" << ok("body") << -1 << 0 << old;
+    QTest::newRow("options-not-an-object") << "options:7" << ok("body") << -1 << 0 << old;
+    QTest::newRow("options-null-is-default") << "options:null" << ok("body") << -1 << -1 << QByteArray("body");
 }
 
 void TestXDownloader::outcomes()
@@ -192,8 +219,18 @@ void TestXDownloader::outcomes()
     existing.write("old content");
     existing.close();
 
+    QString options;
+    const bool stall = path.startsWith(QLatin1String("stall:"));
+    if (stall) {
+        path = path.mid(6);
+        options = QStringLiteral("{timeout: 1.5}");
+    } else if (path.startsWith(QLatin1String("options:"))) {
+        options = path.mid(8);
+        path = QStringLiteral("/f");
+    }
     m_server->answer(QStringLiteral("/r2"), {ok("final")});
-    m_server->answer(path, {raw, cutAfter});
+    // Trickled, so that the progress rate limit holds some reports back.
+    m_server->answer(path, {raw, cutAfter, stall ? 4000 : 0, stall});
     m_tlsServer->answer(QStringLiteral("/final"), {ok("final")});
     m_tlsServer->answer(QStringLiteral("/down"), {redirect(m_server->url(QStringLiteral("/r2")))});
     m_tlsServer->answer(QStringLiteral("/up"), {redirect(m_tlsServer->url(QStringLiteral("/final")))});
@@ -208,7 +245,24 @@ void TestXDownloader::outcomes()
     } else if (path == QLatin1String("bad")) {
         url = QStringLiteral("::not a url");
     }
-    const QVariantMap result = fetch(QStringLiteral("k"), url, target);
+    const int header = raw.indexOf("\r\n\r\n") + 4;
+    const QString arrived = raw.isEmpty() ? QStringLiteral("[0,-1]") : QStringLiteral("[%1,50000]").arg(cutAfter - header);
+    const QString lastProgress = QStringLiteral("JSON.stringify((log.p_k || []).slice(-1)[0])");
+    const QVariantMap result = fetch(QStringLiteral("k"), url, target, stall, options, [&] {
+        // The bytes that did arrive are reported while the server is silent,
+        // long before the time-out.
+        if (stall && !raw.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(eval(lastProgress).toString(), arrived, 1000);
+            QVERIFY(!eval(QStringLiteral("'k' in log")).toBool());
+        }
+    });
+    if (stall) {
+        const QString text = result.value("err").toMap().value("error_text").toString();
+        QCOMPARE(text, QStringLiteral("Timed out: no data from the server for 1.5 s"));
+        QCOMPARE(eval(lastProgress).toString(), arrived);
+    } else if (!options.isEmpty() && expectedStatus >= 0) {
+        QVERIFY(result.value("err").toMap().value("error_text").toString().startsWith("Invalid options: "));
+    }
     if (expectedStatus < 0) {
         QVERIFY2(result.contains("ok"), qPrintable(result.value("err").toMap().value("error_text").toString()));
         QCOMPARE(result.value("ok").toInt(), 0);
@@ -286,6 +340,68 @@ void TestXDownloader::progress()
     // The final figures arrive exactly once.
     QCOMPARE(previous, qint64(body.size()));
     QVERIFY(calls.at(calls.size() - 2).toList().value(0).toLongLong() < body.size());
+}
+
+void TestXDownloader::diesWithItsPage_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("window-deleted") << "delete";
+    QTest::newRow("closeWindow-in-page") << "closeWindow";
+    QTest::newRow("popup-closed") << "popup";
+}
+
+// Pages going away with downloads running: no crash, no callback, no partial file.
+void TestXDownloader::diesWithItsPage()
+{
+    QFETCH(QString, how);
+    const QString target = m_harness->path() + QStringLiteral("/kept.bin");
+    QFile existing(target);
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("old content");
+    existing.close();
+    m_server->answer(QStringLiteral("/silent"), {QByteArray(), -1, 0, true});
+    m_server->answer(QStringLiteral("/half"), {ok(QByteArray(100000, 'h')), 30000, 1000, true});
+    m_harness->writePage(QStringLiteral("popup.html"), kPage);
+
+    QPointer<QWidget> page = m_window.release();
+    QWebFrame *frame = static_cast<XWebWindow *>(page.data())->mainFrame();
+    if (how == QLatin1String("popup")) {
+        const QWidgetList before = QApplication::topLevelWidgets();
+        VeskHarness::eval(frame, QStringLiteral("window.open('popup.html')"));
+        QWidget *popup = nullptr;
+        QTRY_VERIFY((popup = [&before]() -> QWidget * {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (!before.contains(w) && qobject_cast<XWebView *>(w))
+                    return w;
+            }
+            return nullptr;
+        }()));
+        m_window.reset(static_cast<XWebWindow *>(page.data()));
+        page = popup;
+        frame = static_cast<XWebView *>(popup)->page()->mainFrame();
+        QTRY_COMPARE(VeskHarness::eval(frame, QStringLiteral("typeof cb")).toString(), QStringLiteral("function"));
+    }
+    for (const QString &path : {QStringLiteral("/half"), QStringLiteral("/half"), QStringLiteral("/silent")})
+        VeskHarness::eval(frame, QStringLiteral("cb('k'); app._download('%1', 'kept.bin', 'ok_k', 'err_k', 'prog_k');")
+                                     .arg(m_server->url(path)));
+    QTRY_VERIFY2_WITH_TIMEOUT(VeskHarness::eval(frame, QStringLiteral("'p_k' in log")).toBool(),
+                              qPrintable(VeskHarness::eval(frame, QStringLiteral("JSON.stringify(log)")).toString()),
+                              10000);
+
+    if (how == QLatin1String("delete"))
+        delete page.data();
+    else if (how == QLatin1String("closeWindow"))
+        VeskHarness::eval(frame, QStringLiteral("app.closeWindow()"));
+    else
+        VeskHarness::eval(frame, QStringLiteral("window.close()"));
+    if (page)
+        page->deleteLater();
+    QTRY_VERIFY(page.isNull());
+    QTest::qWait(50);
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("old content"));
+    QCOMPARE(QDir(m_harness->path()).entryList({"kept*"}, QDir::Files), QStringList {QStringLiteral("kept.bin")});
 }
 
 QTEST_MAIN(TestXDownloader)

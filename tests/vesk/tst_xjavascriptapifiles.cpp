@@ -5,11 +5,15 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QWebFrame>
 #include <QtTest>
 
 #include <ctime>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Files, folders and system utilities as a page sees them.
 class TestXJavaScriptAPIFiles : public QObject {
@@ -36,6 +40,7 @@ private Q_SLOTS:
         m_harness.reset(new VeskHarness);
         m_harness->writePage(QStringLiteral("init.html"), "<html><body></body></html>");
         m_window.reset(m_harness->openWindow(QStringLiteral("/init.html")));
+        QVERIFY(::mkfifo(QFile::encodeName(m_harness->path() + QStringLiteral("/fifo")).constData(), 0600) == 0);
     }
     void cleanup()
     {
@@ -46,6 +51,8 @@ private Q_SLOTS:
     void pageResults();
     void fileIds();
     void tempFilesLiveWithTheApiObject();
+    void fullDiskKeepsFiles_data();
+    void fullDiskKeepsFiles();
     void dialogsCancelled();
     void taskbarValuesReachTheWindow();
 };
@@ -84,6 +91,39 @@ void TestXJavaScriptAPIFiles::pageResults_data()
            "[app.copydir('s', 's/inner'), app.copydir('s', 'c'), app.fileread('c/.git/x/y'), app.rmdir('c'),"
            " app.dirExists('c'), app.rmdir('never-was')].join()"
         << "false,true,y,true,false,true";
+    QTest::newRow("write-results")
+        << "[app.filewrite('w', 'abc'), app.fileappend('w', 'de'), app.fileread('w'), app.filewrite('no/such/f', 'x'),"
+           " app.fileappend('no/such/f', 'x'), app.filewrite('.', 'x')].join()"
+        << "true,true,abcde,false,false,false";
+    QTest::newRow("filewrite-keeps-link-and-mode")
+        << "app.filewrite('target', 'old'); app.wsystem('chmod 640 target; ln -s target link');"
+           "app.filewrite('link', 'new'); app.wsystem('test -L link && stat -c %a target > mode');"
+           "[app.fileread('target'), app.fileread('mode')].join()"
+        << "new,640\n";
+    QTest::newRow("handle-write-results")
+        << "var w = app.fopen('hw', 'wb'), r = app.fopen('hw', 'rb');"
+           "[app.fwrite(w, 'abc'), app.fwriteln(w, 'de'), app.fwrite(r, 'x'), app.fwrite(99, 'x'),"
+           " app.fwriteln(99, ''), app.fread(r, 100)].join()"
+        << "3,3,0,-1,-1,abcde\n";
+    QTest::newRow("fifo-and-devices-refused-at-once")
+        << "[app.fileread('fifo'), app.fileread('/dev/zero'), app.fileMd5hex('/dev/zero'), app.fileMd5hex('fifo'),"
+           " app.copy('/dev/zero', 'z'), app.copy('fifo', 'z'), app.fileExists('z'), app.fopen('fifo', 'r'),"
+           " app.fopen('fifo', 'w'), app.mkfile('fifo'), app.fileappend('fifo', 'x'), app.filewrite('fifo', 'x'),"
+           " app.filewrite('/dev/null', 'x'), app.fileExists('fifo')].join()"
+        << ",,,,false,false,false,0,0,false,false,false,false,true";
+    QTest::newRow("huge-counts-reserve-nothing")
+        << "app.filewrite('s', 'small\\nline'); var a = app.fopen('s', 'rb'), b = app.fopen('s', 'rb');"
+           "[app.fread(a, 2147483647), app.fgets(b, 2147483647), app.fgets(b, 2147483647)].join('|')"
+        << "small\nline|small\n|line";
+    // Sparse files: sizes cost nothing on disk.
+    QTest::newRow("whole-file-ceiling")
+        << "app.wsystem('printf a > big; truncate -s 268435457 big'); var over = app.fileread('big');"
+           "app.wsystem('truncate -s 268435456 big'); [over, app.fileread('big')].join()"
+        << ",a";
+    QTest::newRow("fread-ceiling")
+        << "app.wsystem('truncate -s 268435456 f; printf xy >> f'); var id = app.fopen('f', 'rb');"
+           "[app.fread(id, 2147483647), app.fread(id, 1), app.fgets(id, 0)].join()"
+        << ",x,y";
     QTest::newRow("hashes") << "[app.md5hex('abc'), app.sha1hex('abc'), app.md5hex('\\u010d') == app.md5hex('?'),"
                                " app.md5('abc').length > 0, app.fileMd5hex('nope')].join()"
                             << "900150983cd24fb0d6963f7d28e17f72,a9993e364706816aba3e25717850c26c9cd0d89d,true,true,";
@@ -151,11 +191,51 @@ void TestXJavaScriptAPIFiles::tempFilesLiveWithTheApiObject()
                  && named.endsWith(QStringLiteral(".vesk.jpg")),
              qPrintable(named));
     QVERIFY(QFile::exists(named) && QFile::exists(plain));
+    // The files stay, their descriptors do not: a page may make thousands.
+    const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
+    QCOMPARE(eval(QStringLiteral("var made = []; for (var i = 0; i < 300; ++i) made.push(app.tempFile('.t'));"
+                                 "made.filter(function (p) { return app.fileExists(p); }).length"))
+                 .toInt(),
+             300);
+    QVERIFY(QDir(QStringLiteral("/proc/self/fd")).count() < descriptors + 10);
     m_window->load(QStringLiteral("/init.html"));
     QVERIFY(VeskHarness::waitForLoad(m_window->view()));
     QVERIFY(QFile::exists(named));
     m_window.reset();
     QVERIFY(!QFile::exists(named) && !QFile::exists(plain));
+}
+
+void TestXJavaScriptAPIFiles::fullDiskKeepsFiles_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("expected");
+    // big: 256 KiB, more than the disk holds.
+    QTest::newRow("filewrite") << "[app.filewrite('full/keep', big), app.fileread('full/keep')].join()"
+                               << "false,old content";
+    QTest::newRow("fileappend") << "[app.fileappend('full/keep', big), app.fileread('full/keep')].join()"
+                                << "false,old content";
+    QTest::newRow("fwrite") << "var id = app.fopen('full/keep', 'ab'); var n = app.fwrite(id, big); app.fclose(id);"
+                               "[n >= 0 && n < big.length, app.filesize('full/keep') == 11 + n].join()"
+                            << "true,true";
+}
+
+void TestXJavaScriptAPIFiles::fullDiskKeepsFiles()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, expected);
+    if (::geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    const QString mountPoint = m_harness->path() + QStringLiteral("/full");
+    QVERIFY(QDir().mkdir(mountPoint));
+    if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=128k", "tmpfs", mountPoint}) != 0)
+        QSKIP("cannot mount a tmpfs here");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint}); });
+    QFile keep(mountPoint + QStringLiteral("/keep"));
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    QCOMPARE(keep.write("old content"), qint64(11));
+    keep.close();
+    eval(QStringLiteral("var big = new Array(256 * 1024 + 1).join('x');"));
+    QCOMPARE(eval(script).toString(), expected);
 }
 
 void TestXJavaScriptAPIFiles::dialogsCancelled()

@@ -3,6 +3,7 @@
 #include "xprocess.h"
 #include "xwebwindow.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QPointer>
 #include <QWebFrame>
@@ -13,9 +14,10 @@
 
 // Programs run by a page, as the page sees them through its callbacks.
 static const QByteArray kPage = "<html><body><script>"
-                                "var out = [], finished = [], errors = 0;"
+                                "var out = [], finished = [], ends = [], errors = 0;"
                                 "function onOut(s){ out.push(s); }"
-                                "function onDone(s){ finished.push(s); }"
+                                "function onDone(s, code, crashed, dropped){"
+                                "  finished.push(s); ends.push([code, crashed, dropped].join()); }"
                                 "function onFail(){ errors++; }"
                                 "</script></body></html>";
 
@@ -58,16 +60,25 @@ void TestXProcess::outputArrivesExactly_data()
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("streamed");
+    QTest::addColumn<QString>("end"); // exit code, crashed, bytes dropped
     // Each script runs under sh; the page must receive its output as written, CR as a blank.
     const QByteArray hostile = "printf '%s\\r\\n' \"it's \\\\' C:\\\\new \\\"q\\\" </script> ');injected=1;//\"\n";
     const QString hostileText = QStringLiteral("it's \\' C:\\new \"q\" </script> ');injected=1;// \n");
-    QTest::newRow("quotes-backslashes-crlf") << hostile << hostileText << false;
-    QTest::newRow("quotes-backslashes-crlf-streamed") << hostile << hostileText << true;
+    const QString clean = QStringLiteral("0,false,0");
+    QTest::newRow("quotes-backslashes-crlf") << hostile << hostileText << false << clean;
+    QTest::newRow("quotes-backslashes-crlf-streamed") << hostile << hostileText << true << clean;
     QTest::newRow("multibyte-split-across-reads")
         << QByteArray("printf '\\304'; sleep 0.3; printf '\\215\\346\\227'; sleep 0.3; printf '\\245\\n'\n")
-        << QStringLiteral("\u010d\u65e5\n") << true;
-    QTest::newRow("stderr-merged") << QByteArray("echo err >&2\n") << QStringLiteral("err\n") << false;
-    QTest::newRow("zero-byte-cuts") << QByteArray("printf 'ab\\000cd'\n") << QStringLiteral("ab") << false;
+        << QStringLiteral("\u010d\u65e5\n") << true << clean;
+    QTest::newRow("stderr-merged") << QByteArray("echo err >&2\n") << QStringLiteral("err\n") << false << clean;
+    QTest::newRow("zero-byte-cuts") << QByteArray("printf 'ab\\000cd'\n") << QStringLiteral("ab") << false << clean;
+    QTest::newRow("exit-code") << QByteArray("echo out; exit 3\n") << QStringLiteral("out\n") << false
+                               << QStringLiteral("3,false,0");
+    QTest::newRow("false") << QByteArray("false\n") << QString() << true << QStringLiteral("1,false,0");
+    QTest::newRow("crash") << QByteArray("kill -SEGV $$\n") << QString() << false << QStringLiteral("11,true,0");
+    // 300 MiB, 44 MiB over the ceiling; zero bytes, so the page text stays empty.
+    QTest::newRow("output-over-the-ceiling") << QByteArray("head -c 314572800 /dev/zero\n") << QString() << false
+                                             << QStringLiteral("0,false,46137344");
 }
 
 void TestXProcess::outputArrivesExactly()
@@ -75,12 +86,18 @@ void TestXProcess::outputArrivesExactly()
     QFETCH(QByteArray, script);
     QFETCH(QString, expected);
     QFETCH(bool, streamed);
+    QFETCH(QString, end);
     writeScript(QStringLiteral("run.sh"), script);
     eval(QStringLiteral("window.injected = 0;"));
     eval(streamed ? QStringLiteral("app._exec('sh run.sh', 'onDone', 'onOut')")
                   : QStringLiteral("app._exec('sh run.sh', 'onDone')"));
-    QTRY_COMPARE(eval(QStringLiteral("finished.length")).toInt(), 1);
+    // Blocking on the event loop, not polling: large output arrives in thousands of pieces.
+    QDeadlineTimer deadline(20000);
+    while (eval(QStringLiteral("finished.length")).toInt() < 1 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    QCOMPARE(eval(QStringLiteral("finished.length")).toInt(), 1);
     QCOMPARE(eval(QStringLiteral("out.join('') + finished[0]")).toString(), expected);
+    QCOMPARE(eval(QStringLiteral("ends[0]")).toString(), end);
     QCOMPARE(eval(QStringLiteral("window.injected")).toInt(), 0);
     if (script.contains("sleep"))
         QVERIFY(eval(QStringLiteral("out.length")).toInt() >= 2);
@@ -99,6 +116,11 @@ void TestXProcess::idsAndFailures()
     eval(QStringLiteral("app.execOEMCP('touch \\u00e9', 'onDone')"));
     QTRY_COMPARE(eval(QStringLiteral("finished.length")).toInt(), 1);
     QVERIFY(QFile::exists(m_harness->path() + QStringLiteral("/\u00c3\u00a9")));
+
+    // Ended programs are freed once reported; their ids stay used and answer as unknown ones.
+    QTRY_COMPARE(m_window->api()->findChildren<XProcess *>().size(), 0);
+    eval(QStringLiteral("app.killExec(1); app.killExec(3);"));
+    QCOMPARE(eval(QStringLiteral("app._exec('true')")).toInt(), 5);
 }
 
 void TestXProcess::programReadingInputEnds()

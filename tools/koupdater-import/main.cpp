@@ -33,6 +33,9 @@ int main(int argc, char *argv[])
     case KOTagImportResult::RolledBack:
         err << "koupdater-import: " << result.error << "; the import was rolled back, the database is as it was\n";
         return 5;
+    case KOTagImportResult::NotADictionary:
+        err << "koupdater-import: " << result.error << "; nothing was imported, the database is as it was\n";
+        return 6;
     }
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <cmath>
 #include <limits>
@@ -57,6 +58,9 @@ QJsonValue JsonVariant::toJson(const QVariant &value)
     switch (value.userType()) {
     case QMetaType::Bool: return value.toBool();
     case QMetaType::Int: return value.toInt();
+    // JSON values hold doubles: exact up to 2^53; format() writes any exactly.
+    case QMetaType::LongLong: return double(value.toLongLong());
+    case QMetaType::ULongLong: return double(value.toULongLong());
     case QMetaType::Double: return value.toDouble();
     case QMetaType::QString: return value.toString();
     case QMetaType::QByteArray: return QString::fromLatin1(value.toByteArray().toBase64());
@@ -81,6 +85,28 @@ QJsonValue JsonVariant::toJson(const QVariant &value)
 
 QString JsonVariant::format(const QVariant &value)
 {
-    const QByteArray wrapped = QJsonDocument(QJsonArray {toJson(value)}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(wrapped.mid(1, wrapped.size() - 2));
+    // Written here rather than by QJsonDocument, which keeps numbers as doubles
+    // and would round a 64-bit integer (<i8>) past 2^53.
+    switch (value.userType()) {
+    case QMetaType::LongLong: return QString::number(value.toLongLong());
+    case QMetaType::ULongLong: return QString::number(value.toULongLong());
+    case QMetaType::QVariantList: {
+        QStringList items;
+        const QVariantList list = value.toList();
+        for (const QVariant &item : list)
+            items << format(item);
+        return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+    }
+    case QMetaType::QVariantMap: {
+        QStringList members;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+            members << format(it.key()) + QLatin1Char(':') + format(it.value());
+        return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
+    }
+    default: {
+        const QByteArray wrapped = QJsonDocument(QJsonArray {toJson(value)}).toJson(QJsonDocument::Compact);
+        return QString::fromUtf8(wrapped.mid(1, wrapped.size() - 2));
+    }
+    }
 }

@@ -25,6 +25,9 @@ XFTP::XFTP(const Evaluator &evaluate, QObject *parent)
     connect(this, &QFtp::listInfo, this, &XFTP::listInfo2);
     connect(this, &QFtp::dataTransferProgress, this, &XFTP::viewProgress);
     connect(this, &QFtp::commandFinished, this, &XFTP::finishCommand);
+    connect(this, &QFtp::done, this, &XFTP::scheduleEndCheck);
+    m_progressRelease.setSingleShot(true);
+    connect(&m_progressRelease, &QTimer::timeout, this, &XFTP::releaseHeldProgress);
 }
 
 XFTP::~XFTP()
@@ -167,7 +170,33 @@ void XFTP::failLater(const QString &error, const QString &text)
 {
     if (error.isEmpty())
         return;
-    QTimer::singleShot(0, this, [this, error, text]() { evaluate(errorCall(error, UnknownError, text)); });
+    ++m_lateReports;
+    QTimer::singleShot(0, this, [this, error, text]() {
+        --m_lateReports;
+        evaluate(errorCall(error, UnknownError, text));
+        scheduleEndCheck();
+    });
+}
+
+bool XFTP::hasEnded() const
+{
+    return state() == Unconnected && currentCommand() == None && m_commands.isEmpty() && m_lateReports == 0;
+}
+
+void XFTP::scheduleEndCheck()
+{
+    // Never from inside the engine's own signals: the owner may delete us.
+    if (m_endCheckQueued)
+        return;
+    m_endCheckQueued = true;
+    QTimer::singleShot(0, this, &XFTP::checkEnded);
+}
+
+void XFTP::checkEnded()
+{
+    m_endCheckQueued = false;
+    if (hasEnded())
+        emit ended();
 }
 
 void XFTP::detach()
@@ -199,6 +228,8 @@ void XFTP::connectionStateChanged(int state)
 {
     if (!m_stateCallback.isEmpty())
         evaluate(stateCall(m_stateCallback, state));
+    if (state == Unconnected)
+        scheduleEndCheck();
 }
 
 void XFTP::listInfo2(const QUrlInfo &info)
@@ -228,10 +259,22 @@ void XFTP::viewProgress(qint64 done, qint64 total)
     const bool last = total >= 0 && done >= total;
     if (last || !m_progressClock.isValid() || m_progressClock.elapsed() >= kProgressInterval)
         deliverProgress(callback);
+    else if (!m_progressRelease.isActive())
+        m_progressRelease.start(int(kProgressInterval - m_progressClock.elapsed()));
+}
+
+void XFTP::releaseHeldProgress()
+{
+    if (!m_progressHeld || m_progressId == 0 || m_progressId != currentId())
+        return;
+    const QString callback = m_commands.value(m_progressId).third;
+    if (!callback.isEmpty())
+        deliverProgress(callback);
 }
 
 void XFTP::deliverProgress(const QString &callback)
 {
+    m_progressRelease.stop();
     m_progressHeld = false;
     m_progressClock.start();
     evaluate(progressCall(callback, m_progressDone, m_progressTotal));
@@ -249,6 +292,7 @@ void XFTP::finishCommand(int id, bool error)
     }
     if (m_progressId == id) {
         m_progressId = 0;
+        m_progressRelease.stop();
         if (m_progressHeld && !pending.third.isEmpty())
             deliverProgress(pending.third);
         m_progressHeld = false;

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -48,11 +49,19 @@ public:
     // Nothing reaches the page any more; transfers still queued are abandoned.
     void detach();
 
+    // Unconnected, with nothing queued and nothing left to report.
+    bool hasEnded() const;
+
     // The texts evaluated in the page.
     static QString stateCall(const QString &callback, int state);
     static QString errorCall(const QString &callback, int code, const QString &text);
     static QString listEntryCall(const QString &callback, const QUrlInfo &info);
     static QString progressCall(const QString &callback, qint64 done, qint64 total);
+
+signals:
+    // From the event loop once the connection has ended and everything about it
+    // has been reported; it may be deleted then.
+    void ended();
 
 private slots:
     void connectionStateChanged(int state);
@@ -74,6 +83,9 @@ private:
     void failLater(const QString &error, const QString &text);
     void evaluate(const QString &script);
     void deliverProgress(const QString &callback);
+    void releaseHeldProgress();
+    void checkEnded();
+    void scheduleEndCheck();
     static void discard(const Pending &pending);
 
     Evaluator m_evaluate;
@@ -86,4 +98,9 @@ private:
     qint64 m_progressDone = -1;
     qint64 m_progressTotal = -1;
     bool m_progressHeld = false;
+    // A held report goes out when its interval is over, not when more data comes.
+    QTimer m_progressRelease;
+    // Refusals reported from the event loop that have not gone out yet.
+    int m_lateReports = 0;
+    bool m_endCheckQueued = false;
 };

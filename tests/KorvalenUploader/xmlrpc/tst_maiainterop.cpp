@@ -252,6 +252,13 @@ void TestMaiaInterop::commandLineTool_data()
                                         << "";
     QTest::newRow("null-result") << QStringList {"nothing"} << 0 << "null"
                                  << "";
+    // <i8> values print exactly, also beyond what a double holds.
+    QTest::newRow("i8-max") << QStringList {"wide", "\"9223372036854775807\""} << 0
+                            << "[9223372036854775807,{\"n\":9223372036854775807}]"
+                            << "";
+    QTest::newRow("i8-min") << QStringList {"wide", "\"-9223372036854775808\""} << 0
+                            << "[-9223372036854775808,{\"n\":-9223372036854775808}]"
+                            << "";
     QTest::newRow("fault") << QStringList {"fail", "4", "\"bad <thing>\""} << 1 << ""
                            << "4: bad <thing>";
     QTest::newRow("argument-not-json") << QStringList {"echo", "[1,"} << 2 << ""

@@ -17,6 +17,17 @@ import xmlrpc.client
 import xmlrpc.server
 
 
+class Wide(int):
+    """An integer the standard marshaller would refuse past 32 bits, sent as <i8>."""
+
+
+def _dump_wide(marshaller, value, write):
+    write("<value><i8>%d</i8></value>\n" % int(value))
+
+
+xmlrpc.client.Marshaller.dispatch[Wide] = _dump_wide
+
+
 def serve():
     server = xmlrpc.server.SimpleXMLRPCServer(
         ("127.0.0.1", 0), logRequests=False, allow_none=True, use_builtin_types=True)
@@ -33,7 +44,10 @@ def serve():
     def nothing():
         return None
 
-    for function in (echo, describe, fail, nothing):
+    def wide(text):
+        return [Wide(int(text)), {"n": Wide(int(text))}]
+
+    for function in (echo, describe, fail, nothing, wide):
         server.register_function(function)
     print(server.server_address[1], flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()

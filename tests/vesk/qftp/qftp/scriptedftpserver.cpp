@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <memory>
+
 ScriptedFtpServer::ScriptedFtpServer(const QHostAddress &address, QObject *parent)
     : QObject(parent)
     , m_address(address)
@@ -223,6 +225,18 @@ void ScriptedFtpServer::sendData(const QByteArray &content)
 {
     QTcpSocket *data = m_data;
     const QByteArray part = m_sendLimit >= 0 ? content.left(int(m_sendLimit)) : content;
+    if (m_stall && m_pieceSize > 0) {
+        auto *timer = new QTimer(data);
+        auto sent = std::make_shared<int>(0);
+        connect(timer, &QTimer::timeout, data, [data, timer, sent, part, this]() {
+            data->write(part.mid(*sent, m_pieceSize));
+            *sent += m_pieceSize;
+            if (*sent >= part.size())
+                timer->stop();
+        });
+        timer->start(m_pieceInterval);
+        return;
+    }
     data->write(part);
     if (m_stall)
         return;

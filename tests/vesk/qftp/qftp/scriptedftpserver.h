@@ -37,6 +37,13 @@ public:
         m_sendLimit = limit;
         m_stall = stall;
     }
+    // With a stalling send limit: the bytes go out in pieces of this size, one
+    // every intervalMs, before the stall.
+    void setStallPieces(int size, int intervalMs)
+    {
+        m_pieceSize = size;
+        m_pieceInterval = intervalMs;
+    }
     // Sends 150 and 226 together, after the data connection has closed.
     void setRepliesAfterData(bool on) { m_repliesAfterData = on; }
     // Sends 226 before closing the data connection.
@@ -85,6 +92,8 @@ private:
     QByteArray m_passiveHost;
     qint64 m_sendLimit = -1;
     bool m_stall = false;
+    int m_pieceSize = 0;
+    int m_pieceInterval = 0;
     bool m_repliesAfterData = false;
     bool m_finalBeforeClose = false;
     bool m_splitReplies = false;
