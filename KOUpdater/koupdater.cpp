@@ -53,7 +53,7 @@ void KOUpdater::finished()
     // finished() comes just before the thread has wound down.
     thread->wait();
     thread->deleteLater();
-    evaluateInPage(callback + QLatin1Char('(') + XJsLiteral::fromVariant(resultObject(result)) + QStringLiteral(");"));
+    evaluateInPage(XJsLiteral::call(callback, {resultObject(result)}));
 }
 
 QVariantMap KOUpdater::resultObject(const KOTagImportResult &result)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xjsliteral.h"
+
 #include "xuploadparts.h"
 
 #include <QHash>
@@ -37,7 +39,7 @@ public:
     };
 
     // evaluate: how a callback reaches the page.
-    using Evaluator = std::function<void(const QString &)>;
+    using Evaluator = XJsLiteral::Evaluator;
     XClient(const Evaluator &evaluate, QObject *parent = nullptr);
     ~XClient() override;
 

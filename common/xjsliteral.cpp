@@ -118,13 +118,28 @@ QString XJsLiteral::fromVariant(const QVariant &value)
 
 QString XJsLiteral::call(const QString &name, const QVariantList &arguments)
 {
-    QString text = name;
-    text += QLatin1Char('(');
-    for (int i = 0; i < arguments.size(); ++i) {
-        if (i > 0)
-            text += QStringLiteral(", ");
-        text += fromVariant(arguments.at(i));
+    QStringList literals;
+    literals.reserve(arguments.size());
+    for (const QVariant &argument : arguments)
+        literals << fromVariant(argument);
+    return callWithLiterals(name, literals);
+}
+
+QString XJsLiteral::callWithLiterals(const QString &name, const QStringList &literals)
+{
+    return name + QLatin1Char('(') + literals.join(QStringLiteral(", ")) + QStringLiteral(");");
+}
+
+QString XJsLiteral::orderedObject(const QVector<QPair<QString, QVariant>> &fields)
+{
+    QStringList parts;
+    parts.reserve(fields.size());
+    for (const auto &field : fields)
+    {
+        // As in fromVariant: a computed key keeps __proto__ an own property.
+        const QString key = fromString(field.first);
+        parts << (field.first == QLatin1String("__proto__") ? QLatin1Char('[') + key + QLatin1Char(']') : key)
+                + QLatin1Char(':') + fromVariant(field.second);
     }
-    text += QStringLiteral(");");
-    return text;
+    return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
 }

@@ -246,7 +246,7 @@ void XDownloader::downloadFinished(QNetworkReply *reply)
         return;
     }
     if (!d.funcOk.isEmpty() && m_evaluate)
-        m_evaluate(QStringLiteral("window.") + d.funcOk + QStringLiteral("();"));
+        m_evaluate(XJsLiteral::call(QStringLiteral("window.") + d.funcOk));
 }
 
 void XDownloader::reportProgress(Download &d)
@@ -255,8 +255,7 @@ void XDownloader::reportProgress(Download &d)
     d.sinceProgress.start();
     if (!m_evaluate)
         return;
-    m_evaluate(QStringLiteral("window.%1(%2,%3);")
-                 .arg(d.funcProgress, XJsLiteral::fromVariant(d.received), XJsLiteral::fromVariant(d.total)));
+    m_evaluate(XJsLiteral::call(QStringLiteral("window.") + d.funcProgress, {d.received, d.total}));
 }
 
 void XDownloader::reportFailure(const QString &func, int httpStatus, const QString &text)
@@ -266,7 +265,6 @@ void XDownloader::reportFailure(const QString &func, int httpStatus, const QStri
     QVariantMap error;
     error.insert(QStringLiteral("http_status"), httpStatus);
     error.insert(QStringLiteral("error_text"), text);
-    m_evaluate(QStringLiteral("window.") + func + QLatin1Char('(') + XJsLiteral::fromVariant(error)
-             + QStringLiteral(");"));
+    m_evaluate(XJsLiteral::call(QStringLiteral("window.") + func, {error}));
 }
 

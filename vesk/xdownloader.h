@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xjsliteral.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
@@ -19,7 +21,7 @@ class XDownloader : public QObject {
     Q_OBJECT
 
 public:
-    using Evaluator = std::function<void(const QString &)>;
+    using Evaluator = XJsLiteral::Evaluator;
 
     // evaluate: how a callback reaches the page.
     XDownloader(const Evaluator &evaluate, QObject *parent = nullptr);

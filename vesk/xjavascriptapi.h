@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include "xdatabases.h"
+#include "xhandletable.h"
 #include "xwindowstyle.h"
 
 class QFile;
@@ -260,8 +261,7 @@ private:
     XWindowStyle m_style;
     QMap<QString, QPointer<XWebWindow>> m_namedWindows;
     bool m_wasMaximized = false;
-    QMap<int, QPointer<XWebWindow>> m_windows;
-    int m_windowCounter = 0;
+    XHandleTable<XWebWindow> m_windows;
     int m_activeWindowId = 0;
 
     // Menus, dialogs, registry, settings and databases
@@ -270,18 +270,15 @@ private:
     // one that has ended and reported everything is freed, and its handle is
     // answered by a fresh unconnected engine, as a closed connection would answer.
     XFTP *ftp(int pftp);
-    XFTP *makeConnection(int handle);
-    void ftpEvaluate(const QString &script);
-    QMap<int, XFTP *> m_ftp;
-    int m_ftpCounter = 0;
+    // Under *handle when it names one, else under a new handle put there.
+    XFTP *makeConnection(int *handle);
+    XHandleTable<XFTP> m_ftp;
     // Files, processes and system utilities
     int startProcess(const QString &command, const QString &onFinish, const QString &onProcess, const QString &onError);
     QFile *openFileOf(int fileId) const;
     QStringList m_tempFiles;
-    int m_openFileCounter = 0;
-    QMap<int, QFile *> m_openFiles;
-    QMap<int, QPointer<XProcess>> m_processes;
-    int m_execCounter = 1;
+    XHandleTable<QFile> m_openFiles;
+    XHandleTable<XProcess> m_processes;
     // Downloads, cookies and widgets
     XDownloader *downloader();
     XDownloader *m_downloader = nullptr;

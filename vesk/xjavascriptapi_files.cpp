@@ -148,14 +148,13 @@ int XJavaScriptAPI::fopen(const QString &file, const QString &mode)
         delete f;
         return 0;
     }
-    const int id = ++m_openFileCounter;
-    m_openFiles.insert(id, f);
-    return id;
+    return m_openFiles.add(f);
 }
 
 void XJavaScriptAPI::fclose(int fileId)
 {
-    delete m_openFiles.take(fileId);
+    delete m_openFiles.value(fileId);
+    m_openFiles.release(fileId);
 }
 
 QString XJavaScriptAPI::fileread(const QString &file)

@@ -5,16 +5,20 @@
 
 #include <QWebFrame>
 
-XFTP *XJavaScriptAPI::makeConnection(int handle)
+XFTP *XJavaScriptAPI::makeConnection(int *handle)
 {
     // A child: when this object goes its connections are closed with it and
     // report nothing more.
-    auto *connection = new XFTP([this](const QString &script) { ftpEvaluate(script); }, this);
-    m_ftp.insert(handle, connection);
-    connect(connection, &XFTP::ended, this, [this, handle, connection] {
-        if (m_ftp.value(handle) != connection)
+    auto *connection = new XFTP([this](const QString &script) { callBack(script); }, this);
+    if (*handle > 0)
+        m_ftp.insert(*handle, connection);
+    else
+        *handle = m_ftp.add(connection);
+    const int id = *handle;
+    connect(connection, &XFTP::ended, this, [this, id, connection] {
+        if (m_ftp.value(id) != connection)
             return;
-        m_ftp.remove(handle);
+        m_ftp.release(id);
         connection->deleteLater();
     });
     return connection;
@@ -24,22 +28,17 @@ XFTP *XJavaScriptAPI::ftp(int pftp)
 {
     if (XFTP *connection = m_ftp.value(pftp))
         return connection;
-    if (pftp < 1 || pftp > m_ftpCounter)
+    if (!m_ftp.wasIssued(pftp))
         return nullptr;
-    return makeConnection(pftp);
-}
-
-void XJavaScriptAPI::ftpEvaluate(const QString &script)
-{
-    callBack(script);
+    return makeConnection(&pftp);
 }
 
 int XJavaScriptAPI::_ftpConnect(const QString &server, int port, const QString &callback_state)
 {
     if (server.trimmed().isEmpty() || port < 1 || port > 65535)
         return 0;
-    const int handle = ++m_ftpCounter;
-    XFTP *connection = makeConnection(handle);
+    int handle = 0;
+    XFTP *connection = makeConnection(&handle);
     connection->setStateCallback(callback_state);
     connection->queueConnect(server.trimmed(), quint16(port));
     return handle;
@@ -122,5 +121,5 @@ int XJavaScriptAPI::ftpState(int pftp)
 {
     if (XFTP *c = m_ftp.value(pftp))
         return int(c->state());
-    return pftp >= 1 && pftp <= m_ftpCounter ? int(QFtp::Unconnected) : -1;
+    return m_ftp.wasIssued(pftp) ? int(QFtp::Unconnected) : -1;
 }

@@ -16,11 +16,11 @@ int XJavaScriptAPI::startProcess(const QString &command, const QString &onFinish
                                  const QString &onError)
 {
     // Ids are handed out before the start, so a program that cannot start still has one.
-    const int id = m_execCounter++;
-    auto *process = new XProcess(this, onFinish, onProcess, onError);
-    m_processes.insert(id, process);
+    auto *process = new XProcess([this](const QString &script) { callBack(script); }, this, onFinish, onProcess,
+                                 onError);
+    const int id = m_processes.add(process);
     // A finished program frees itself; its id then answers as one never given.
-    connect(process, &QObject::destroyed, this, [this, id] { m_processes.remove(id); });
+    connect(process, &QObject::destroyed, this, [this, id] { m_processes.release(id); });
     process->run(command);
     return id;
 }

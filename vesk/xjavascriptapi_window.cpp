@@ -26,8 +26,7 @@ int XJavaScriptAPI::newTopWindow(const QString &url, const QString &name)
     auto *window = new XWebWindow(nullptr, XWebWindow::Modal);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
-    ++m_windowCounter;
-    m_windows.insert(m_windowCounter, window);
+    const int id = m_windows.add(window);
     if (!name.isEmpty()) {
         m_namedWindows.insert(name, window);
         // callWindow and getWindow find it from this page's later documents too.
@@ -35,7 +34,7 @@ int XJavaScriptAPI::newTopWindow(const QString &url, const QString &name)
     }
     if (!url.isEmpty())
         window->load(url);
-    return m_windowCounter;
+    return id;
 }
 
 void XJavaScriptAPI::alert(const QStringList &list)

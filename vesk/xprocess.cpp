@@ -1,15 +1,14 @@
 #include "xprocess.h"
 
 #include "xbyteform.h"
-#include "xjavascriptapi.h"
-#include "xjsliteral.h"
 
 #include <QTextCodec>
 #include <QTextDecoder>
 
-XProcess::XProcess(XJavaScriptAPI *api, const QString &onFinish, const QString &onProcess, const QString &onError)
-    : QProcess(api)
-    , m_api(api)
+XProcess::XProcess(const XJsLiteral::Evaluator &callBack, QObject *parent, const QString &onFinish,
+                   const QString &onProcess, const QString &onError)
+    : QProcess(parent)
+    , m_callBack(callBack)
     , m_onFinish(onFinish)
     , m_onProcess(onProcess)
     , m_onError(onError)
@@ -50,10 +49,7 @@ QString XProcess::callbackText(const QString &name, const QString &output, const
 {
     QString text = output;
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    QString script = name + QLatin1Char('(') + XJsLiteral::fromString(text);
-    for (const QVariant &value : more)
-        script += QLatin1String(", ") + XJsLiteral::fromVariant(value);
-    return script + QStringLiteral(");");
+    return XJsLiteral::call(name, QVariantList {text} + more);
 }
 
 QString XProcess::takeOutput()
@@ -98,7 +94,7 @@ void XProcess::_execFinished(int a, QProcess::ExitStatus b)
         } else {
             output = takeOutput();
         }
-        m_api->callBack(callbackText(m_onFinish, output, {a, b == CrashExit, m_dropped}));
+        m_callBack(callbackText(m_onFinish, output, {a, b == CrashExit, m_dropped}));
     }
     end();
 }
@@ -108,13 +104,13 @@ void XProcess::_execProcess()
     if (m_onProcess.isEmpty())
         collect(readAllStandardOutput());
     else
-        m_api->callBack(callbackText(m_onProcess, takeOutput()));
+        m_callBack(callbackText(m_onProcess, takeOutput()));
 }
 
 void XProcess::_execError(QProcess::ProcessError a)
 {
     if (!m_onError.isEmpty())
-        m_api->callBack(m_onError + QStringLiteral("();"));
+        m_callBack(XJsLiteral::call(m_onError));
     // A program that never started never reports its end.
     if (a == FailedToStart)
         end();

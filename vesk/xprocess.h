@@ -5,20 +5,22 @@
 #include <QString>
 #include <QVariantList>
 
+#include "xjsliteral.h"
+
 #include <memory>
 
 class QTextDecoder;
-class XJavaScriptAPI;
 
 // A program started by a page. Its output and end are reported by calling the
-// page's callbacks in the frame of the API object that started it. Once its end
+// page's callbacks through the evaluator of the page that started it. Once its end
 // is reported the object deletes itself: a page may run programs without end.
 class XProcess : public QProcess {
     Q_OBJECT
 
 public:
-    // The API object is the parent: the program dies with it.
-    XProcess(XJavaScriptAPI *api, const QString &onFinish, const QString &onProcess, const QString &onError);
+    // The program dies with its parent.
+    XProcess(const XJsLiteral::Evaluator &callBack, QObject *parent, const QString &onFinish,
+             const QString &onProcess, const QString &onError);
     // Kills a program still running without calling back into a page that may be going away.
     ~XProcess() override;
 
@@ -41,7 +43,7 @@ private:
     QString takeCollected();
     void end();
 
-    XJavaScriptAPI *m_api = nullptr;
+    XJsLiteral::Evaluator m_callBack;
     QString m_onFinish;
     QString m_onProcess;
     QString m_onError;

@@ -108,7 +108,7 @@ int readPeak(qint64 mib, const QString &workDir)
     qint64 before = statusKiB("VmRSS:");
     QElapsedTimer timer;
     timer.start();
-    qint64 length = dir.window()->api()->fileread(QStringLiteral("big.txt")).size();
+    qint64 length = XJavaScriptAPI::of(dir.window())->fileread(QStringLiteral("big.txt")).size();
     report("the slot alone:", before, length, timer.nsecsElapsed() / 1e9);
     if (length != mib << 20 || !resetPeak())
         return 1;

@@ -118,7 +118,7 @@ void TestXProcess::idsAndFailures()
     QVERIFY(QFile::exists(m_harness->path() + QStringLiteral("/\u00c3\u00a9")));
 
     // Ended programs are freed once reported; their ids stay used and answer as unknown ones.
-    QTRY_COMPARE(m_window->api()->findChildren<XProcess *>().size(), 0);
+    QTRY_COMPARE(XJavaScriptAPI::of(m_window.get())->findChildren<XProcess *>().size(), 0);
     eval(QStringLiteral("app.killExec(1); app.killExec(3);"));
     QCOMPARE(eval(QStringLiteral("app._exec('true')")).toInt(), 5);
 }

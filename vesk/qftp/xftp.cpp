@@ -11,10 +11,6 @@ namespace {
 // At most 20 progress calls a second: each one runs page script on the GUI thread.
 constexpr qint64 kProgressInterval = 50;
 
-QString boolText(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
 } // namespace
 
 XFTP::XFTP(const Evaluator &evaluate, QObject *parent)
@@ -52,32 +48,36 @@ QString XFTP::stateName(int state)
 
 QString XFTP::stateCall(const QString &callback, int state)
 {
-    return callback + QLatin1Char('(') + QString::number(state) + QStringLiteral(", ")
-        + XJsLiteral::fromString(stateName(state)) + QStringLiteral(");");
+    return XJsLiteral::call(callback, {state, stateName(state)});
 }
 
 QString XFTP::errorCall(const QString &callback, int code, const QString &text)
 {
-    return callback + QStringLiteral("({error_code: ") + QString::number(code) + QStringLiteral(", error_text: ")
-        + XJsLiteral::fromString(text) + QStringLiteral("});");
+    return XJsLiteral::callWithLiterals(
+        callback, {XJsLiteral::orderedObject({{QStringLiteral("error_code"), code}, {QStringLiteral("error_text"), text}})});
 }
 
 QString XFTP::listEntryCall(const QString &callback, const QUrlInfo &info)
 {
-    return callback + QLatin1Char('(') + XJsLiteral::fromString(info.name()) + QStringLiteral(", {permissions: ")
-        + QString::number(info.permissions()) + QStringLiteral(", owner: ") + XJsLiteral::fromString(info.owner())
-        + QStringLiteral(", group: ") + XJsLiteral::fromString(info.group()) + QStringLiteral(", size: ")
-        + QString::number(info.size()) + QStringLiteral(", is_dir: ") + boolText(info.isDir())
-        + QStringLiteral(", is_file: ") + boolText(info.isFile()) + QStringLiteral(", is_symlink: ")
-        + boolText(info.isSymLink()) + QStringLiteral(", is_writeble: ") + boolText(info.isWritable())
-        + QStringLiteral(", is_readable: ") + boolText(info.isReadable()) + QStringLiteral(", is_executable: ")
-        + boolText(info.isExecutable()) + QStringLiteral("});");
+    // The fields in the order pages have always seen them.
+    const QString entry = XJsLiteral::orderedObject({
+        {QStringLiteral("permissions"), info.permissions()},
+        {QStringLiteral("owner"), info.owner()},
+        {QStringLiteral("group"), info.group()},
+        {QStringLiteral("size"), info.size()},
+        {QStringLiteral("is_dir"), info.isDir()},
+        {QStringLiteral("is_file"), info.isFile()},
+        {QStringLiteral("is_symlink"), info.isSymLink()},
+        {QStringLiteral("is_writeble"), info.isWritable()},
+        {QStringLiteral("is_readable"), info.isReadable()},
+        {QStringLiteral("is_executable"), info.isExecutable()},
+    });
+    return XJsLiteral::callWithLiterals(callback, {XJsLiteral::fromString(info.name()), entry});
 }
 
 QString XFTP::progressCall(const QString &callback, qint64 done, qint64 total)
 {
-    return callback + QLatin1Char('(') + QString::number(done) + QStringLiteral(", ") + QString::number(total)
-        + QStringLiteral(");");
+    return XJsLiteral::call(callback, {done, total});
 }
 
 int XFTP::file(int id, const Pending &pending)
@@ -310,7 +310,7 @@ void XFTP::finishCommand(int id, bool error)
     discard(pending);
 
     if (!failed && !pending.ok.isEmpty())
-        evaluate(pending.ok + QStringLiteral("();"));
+        evaluate(XJsLiteral::call(pending.ok));
     else if (failed && !pending.error.isEmpty())
         evaluate(errorCall(pending.error, code, text));
 }

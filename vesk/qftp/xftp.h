@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xjsliteral.h"
+
 #include "qftp.h"
 
 #include <QElapsedTimer>
@@ -19,7 +21,7 @@ class XFTP : public QFtp {
     Q_OBJECT
 
 public:
-    using Evaluator = std::function<void(const QString &script)>;
+    using Evaluator = XJsLiteral::Evaluator;
 
     explicit XFTP(const Evaluator &evaluate, QObject *parent = nullptr);
     ~XFTP() override;
