@@ -13,6 +13,14 @@
 
 #include <cmath>
 
+struct XDatabases::Connection {
+    QString name;
+    // The driver's own handle, for the change counter; null if unavailable.
+    void *handle = nullptr;
+    // Prepared statements by text: pages repeat the same few statements.
+    QHash<QString, QSqlQuery> statements;
+};
+
 static QAtomicInt s_tables;
 
 XDatabases::XDatabases()
@@ -35,11 +43,11 @@ bool XDatabases::connect(const QString &fileName, const QString &id)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(fileName);
     const bool opened = db.open();
-    Connection connection;
-    connection.name = name;
+    auto connection = QSharedPointer<Connection>::create();
+    connection->name = name;
     const QVariant handle = db.driver()->handle();
     if (opened && handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        connection.handle = *static_cast<sqlite3 *const *>(handle.constData());
+        connection->handle = *static_cast<sqlite3 *const *>(handle.constData());
     m_connections.insert(id, connection);
     return opened;
 }
@@ -48,7 +56,7 @@ void XDatabases::close(const QString &id)
 {
     if (!m_connections.contains(id))
         return;
-    const QString name = m_connections.take(id).name;
+    const QString name = m_connections.take(id)->name;
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isOpen())
@@ -212,7 +220,7 @@ QVariantList XDatabases::query(const QString &sql, const QString &id, const QVar
         return rows;
     }
     QSqlQuery query;
-    if (!run(*connection, query, sql, params, error))
+    if (!run(**connection, query, sql, params, error))
         return rows;
     const QSqlRecord record = query.record();
     const int columns = record.count();
@@ -264,13 +272,13 @@ QVariant XDatabases::insert(const QString &sql, const QString &id, const QVarian
     }
     // SQLite's last insert id belongs to the connection: a statement that
     // inserted nothing would report an earlier statement's row.
-    const qint64 before = totalChanges(*connection);
+    const qint64 before = totalChanges(**connection);
     QSqlQuery query;
-    if (!run(*connection, query, sql, params, error))
+    if (!run(**connection, query, sql, params, error))
         return QVariant();
     const QVariant rowId = query.lastInsertId();
     query.finish();
-    if (before < 0 || totalChanges(*connection) == before) {
+    if (before < 0 || totalChanges(**connection) == before) {
         if (error)
             *error = QStringLiteral("the statement inserted no row");
         return QVariant();

@@ -2,13 +2,15 @@
 
 #include <QHash>
 #include <QMap>
-#include <QSqlQuery>
+#include <QSharedPointer>
 #include <QString>
 #include <QVariant>
 
 // The SQLite connections of one API object, under the ids its page chose. Each
 // connection gets a library-wide name of its own, so two pages that use the
 // same id never share a database. Everything is closed with the object.
+class QSqlQuery;
+
 class XDatabases {
 public:
     XDatabases();
@@ -36,16 +38,11 @@ public:
     static QVariant toPageValue(const QVariant &value);
 
 private:
-    struct Connection {
-        QString name;
-        // The driver's own handle, for the change counter; null if unavailable.
-        void *handle = nullptr;
-        // Prepared statements by text: pages repeat the same few statements.
-        QHash<QString, QSqlQuery> statements;
-    };
+    // Defined where it is used, so the SQL headers stay out of every includer.
+    struct Connection;
     bool run(Connection &connection, QSqlQuery &query, const QString &sql, const QVariant &params, QString *error);
     qint64 totalChanges(Connection &connection);
 
     int m_serial = 0;
-    QMap<QString, Connection> m_connections;
+    QMap<QString, QSharedPointer<Connection>> m_connections;
 };

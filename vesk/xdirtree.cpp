@@ -146,14 +146,9 @@ bool XDirTree::copyInto(const QString &src, const QString &dst)
         else if (info.isDir())
             ok = copyInto(info.filePath(), to);
         else if (info.isFile())
-            ok = copyFile(info.filePath(), to);
+            ok = XPlatform::copyFile(info.filePath(), to);
         if (!ok)
             return false;
     }
     return true;
-}
-
-bool XDirTree::copyFile(const QString &src, const QString &dst)
-{
-    return XPlatform::copyFile(src, dst);
 }

@@ -30,9 +30,6 @@ public:
     // be copied.
     static bool copy(const QString &src, const QString &dst);
 
-    // Copies one file to a path that must not exist yet, with its permissions.
-    static bool copyFile(const QString &src, const QString &dst);
-
     // Whether one of the two paths is the other or lies inside it, after links
     // are resolved as far as the paths exist.
     static bool overlaps(const QString &a, const QString &b);

@@ -116,9 +116,6 @@ void XDownloader::download(const QString &target_url, const QString &path, const
     d.funcOk = func_pointer;
     d.funcErr = func_pointer_err;
     d.funcProgress = progressFunc;
-    reply->setProperty("file_path", path);
-    reply->setProperty("func_pointer", func_pointer);
-    reply->setProperty("func_pointer_err", func_pointer_err);
 
     d.timeoutMs = timeoutMs;
     d.idle = new QTimer(reply);

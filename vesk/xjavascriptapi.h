@@ -48,7 +48,7 @@ public:
     const XWindowStyle &style() const { return m_style; }
 
 public Q_SLOTS:
-    // Window table and windows
+    // Windows, pages and frames, window style (xjavascriptapi_window.cpp)
     int setActiveWindow(int window);
     int newTopWindow(const QString &url, const QString &name = QString());
     void alert(const QStringList &list);
@@ -76,8 +76,6 @@ public Q_SLOTS:
     bool isWindowMinimized();
     void centerWindowPosition(bool vertically, bool horizontally);
     void centerWindowPositionAccordingParent(bool vertically, bool horizontally);
-
-    // Page and frames
     void setLocalOnly();
     void iframeFakeTop(const QString &id);
     void iframeAutoloadImages(const QString &id, bool enabled);
@@ -85,8 +83,6 @@ public Q_SLOTS:
     void reload();
     void _setOpeningWindowProperties(const QString &title, int width, int height);
     void selectInputFile(const QString &query, const QString &file = QString(), const QString &iframe = QString());
-
-    // Window style
     void setWindowTypeWindow();
     void setWindowTypeDialog();
     void setWindowTypePopup();
@@ -97,12 +93,12 @@ public Q_SLOTS:
                                   bool isHelp = false);
     void setWindowHintOnTop(bool is);
 
-    // Bridge
+    // Calls into pages (xjavascriptapi_bridge.cpp)
     QVariant _call(const QVariantList &vars, int leaveFirstVars = 0);
     QString _getWindowPointer(const QString &name);
     void js(const QString &string);
 
-    // Processes
+    // Programs (xjavascriptapi_processes.cpp)
     void exit(int code = 0);
     int _exec(const QVariant &command, const QString &onFinish = QString(), const QString &onProcess = QString(),
               const QString &onError = QString());
@@ -112,7 +108,7 @@ public Q_SLOTS:
     void killExec(int execId);
     void system(const QString &command);
 
-    // Files and directories
+    // Files and folders (xjavascriptapi_files.cpp)
     QString openFile(const QString &title, const QString &fileTypes, const QString &path = QString());
     QStringList openFiles(const QString &title, const QString &fileTypes, const QString &path = QString());
     QString openNewFile(const QString &title, const QString &fileTypes, const QString &path = QString());
@@ -154,7 +150,7 @@ public Q_SLOTS:
     QVariantMap dirContent(const QString &path);
     void exploreDir(const QString &path);
 
-    // System utilities
+    // System utilities (xjavascriptapi_system.cpp)
     QString getClipboard();
     void setClipboard(const QString &value);
     int getOEMCP();
@@ -178,9 +174,10 @@ public Q_SLOTS:
     bool openUrl(const QString &url);
     QString getMacAddress();
 
-    // Plug-ins
+    // Plug-ins (xjavascriptapi_plugins.cpp)
     void loadPlugin(const QString &path);
-    // Menus, dialogs, registry, settings and databases
+
+    // Menus and dialogs (xjavascriptapi_menus.cpp)
     void switchMenu(const QString &name = QString());
     void addMenu(const QString &name, const QString &text, const QString &icon = QString());
     void _addMenuAction(const QString &name, const QString &text, const QString &onClick = QString(),
@@ -199,6 +196,8 @@ public Q_SLOTS:
     void info(const QString &txt, const QString &title = QString());
     bool confirm(const QString &txt, const QString &title = QString(), const QString &yes = QStringLiteral("Yes"),
                  const QString &no = QStringLiteral("No"));
+
+    // Registry, settings and databases (xjavascriptapi_storage.cpp)
     void regSet(const QString &path, const QString &key, const QVariant &value);
     bool regIsSet(const QString &path, const QString &key);
     QVariant regGet(const QString &path, const QString &key, const QVariant &defaultValue = QString(""));
@@ -212,7 +211,8 @@ public Q_SLOTS:
     void dbClose(const QString &id = QString());
     QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
-    // FTP
+
+    // FTP (xjavascriptapi_ftp.cpp)
     int _ftpConnect(const QString &server, int port = 21, const QString &callback_state = QString());
     void _ftpLogin(int pftp, const QString &username, const QString &password, const QString &callback_ok = QString(),
                    const QString &callback_error = QString());
@@ -236,15 +236,20 @@ public Q_SLOTS:
     void ftpAbort(int pftp);
     int ftpState(int pftp);
 
-    // Downloads, cookies and widgets
+    // Downloads and cookies (xjavascriptapi_network.cpp)
     void _download(const QString &url, const QString &path, const QString &func_pointer,
                    const QString &func_pointer_err, const QString &func_progress = QString(),
                    const QVariant &options = QVariant());
     QVariantList getAllCookies();
     void setAllCookies(const QVariant &cookies);
+
+    // Widgets and frames loading (xjavascriptapi_widgets.cpp)
     int createWidgetIframe(const QString &file, int w = 100, int h = 100, bool isTransparent = false);
     void switchWidget(int widgetId);
     void _iframeLoaded(const QString &id, const QString &ptr);
+
+private Q_SLOTS:
+    // Frames reported by _iframeLoaded; not for pages.
     void onIframeLoaded(bool ok);
     void onIframeUrlChanged();
 

@@ -32,7 +32,6 @@ public:
 
     // The file every later file chooser of this page returns, until changed.
     void setPresetFile(const QString &file);
-    QString presetFile() const { return m_presetFile; }
     // What a file chooser in the frame gets without a dialog: the preset file,
     // but only for a frame that, with every frame above it, the application trusts.
     QString presetFileFor(QWebFrame *frame) const;
