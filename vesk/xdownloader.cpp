@@ -8,7 +8,6 @@
 #include <QNetworkRequest>
 #include <QSaveFile>
 #include <QTimer>
-#include <QWebFrame>
 
 #include <climits>
 #include <cmath>
