@@ -1,9 +1,9 @@
-#include "vesk.h"
-#include "xcommandline.h"
-#include "xtrustpolicy.h"
-#include "xwebsettings.h"
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "app/vesk.h"
+#include "app/xcommandline.h"
+#include "core/xtrustpolicy.h"
+#include "web/xwebsettings.h"
+#include "web/xwebview.h"
+#include "window/xwebwindow.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "benchpage.h"
 
-#include "xjavascriptapi.h"
-#include "xwebsettings.h"
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "api/xjavascriptapi.h"
+#include "web/xwebsettings.h"
+#include "web/xwebview.h"
+#include "window/xwebwindow.h"
 
 #include <QDir>
 #include <QEventLoop>

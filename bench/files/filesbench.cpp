@@ -3,9 +3,9 @@
 // The tree: 20,000 files in 2,000 folders, 64 MiB in all.
 // Peak memory of one fileread of a text file, against the size of the text:
 //   files-bench read [SIZE_MIB] [WORK_DIR]
+#include "api/xjavascriptapi.h"
 #include "benchpage.h"
-#include "xjavascriptapi.h"
-#include "xwebwindow.h"
+#include "window/xwebwindow.h"
 
 #include <QApplication>
 #include <QDir>

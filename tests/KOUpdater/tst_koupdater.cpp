@@ -1,6 +1,6 @@
 #include "tagtestdb.h"
 #include "veskharness.h"
-#include "xwebwindow.h"
+#include "window/xwebwindow.h"
 
 #include <QDir>
 #include <QFile>

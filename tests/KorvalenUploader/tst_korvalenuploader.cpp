@@ -1,7 +1,7 @@
 #include "standin.h"
 #include "veskharness.h"
+#include "window/xwebwindow.h"
 #include "xearningscatalog.h"
-#include "xwebwindow.h"
 
 #include <QDir>
 #include <QFile>

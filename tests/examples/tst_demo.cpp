@@ -1,6 +1,6 @@
 #include "pyftpserver.h"
 #include "veskharness.h"
-#include "xwebwindow.h"
+#include "window/xwebwindow.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "veskharness.h"
 
-#include "xpagebinding.h"
-#include "xjavascriptapi.h"
-#include "xwebsettings.h"
-#include "xwebview.h"
-#include "xwebwindow.h"
+#include "api/xjavascriptapi.h"
+#include "page/xpagebinding.h"
+#include "web/xwebsettings.h"
+#include "web/xwebview.h"
+#include "window/xwebwindow.h"
 
 #include <QApplication>
 #include <QDir>

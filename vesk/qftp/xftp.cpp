@@ -1,4 +1,4 @@
-#include "xftp.h"
+#include "qftp/xftp.h"
 
 #include "xjsliteral.h"
 

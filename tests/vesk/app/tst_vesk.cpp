@@ -1,0 +1,246 @@
+#include "app/vesk.h"
+#include "veskharness.h"
+#include "web/xwebview.h"
+#include "window/xwebwindow.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QProcess>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+// Runs the real program the way a user does.
+class TestVesk : public QObject {
+    Q_OBJECT
+
+private:
+    struct Run {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+    static Run runVesk(const QStringList &arguments, const QString &workdir = QString(),
+                       const QStringList &environment = {});
+
+private Q_SLOTS:
+    void commandLine_data();
+    void commandLine();
+    void missingApplication();
+    void screenshotOfStartPage();
+    void screenshotWhenLoadNeverEnds();
+    void pageExitCode_data();
+    void pageExitCode();
+    void consoleMessagesOnStderr();
+    void settingsSurviveRestart();
+    void settingsFromEveryWindow();
+};
+
+TestVesk::Run TestVesk::runVesk(const QStringList &arguments, const QString &workdir, const QStringList &environment)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const QString &pair : environment)
+        env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    if (!workdir.isEmpty())
+        process.setWorkingDirectory(workdir);
+    process.start(QStringLiteral(VESK_BINARY), arguments);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+void TestVesk::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("expectedOut");
+    QTest::addColumn<QByteArray>("expectedErr");
+    QTest::newRow("help") << QStringList {"--help"} << 0 << QByteArray("--workdir") << QByteArray();
+    QTest::newRow("version") << QStringList {"--version"} << 0 << QByteArray("vesk ") << QByteArray();
+    QTest::newRow("unknown-option") << QStringList {"--nope"} << 2 << QByteArray() << QByteArray("nope");
+    QTest::newRow("missing-workdir") << QStringList {"--workdir", "/nonexistent/dir"} << 2 << QByteArray()
+                                     << QByteArray("/nonexistent/dir");
+    QTest::newRow("bad-origin") << QStringList {"--trust-origin", "nohost"} << 2 << QByteArray()
+                                << QByteArray("nohost");
+}
+
+void TestVesk::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, expectedOut);
+    QFETCH(QByteArray, expectedErr);
+    const Run run = runVesk(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.contains(expectedOut), run.out.constData());
+    QVERIFY2(run.err.contains(expectedErr), run.err.constData());
+}
+
+void TestVesk::missingApplication()
+{
+    QTemporaryDir dir;
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"), shot});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains((dir.path() + QStringLiteral("/app/init.html")).toLocal8Bit()), run.err.constData());
+    QVERIFY(run.err.contains("does not exist"));
+    QVERIFY(!QImage(shot).isNull());
+}
+
+void TestVesk::screenshotOfStartPage()
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body style='background:#ff0000;margin:0'></body></html>");
+    page.close();
+    // Relative to where vesk was started, not to --workdir.
+    const Run run = runVesk(
+        {QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"), QStringLiteral("relative.png")},
+        dir.path() + QStringLiteral("/app"));
+    QCOMPARE(run.exitCode, 0);
+    const QImage image(dir.filePath(QStringLiteral("app/relative.png")));
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::red));
+}
+
+void TestVesk::screenshotWhenLoadNeverEnds()
+{
+    // A server that takes the connection and never answers keeps the page loading.
+    QTcpServer stall;
+    QVERIFY(stall.listen(QHostAddress::LocalHost));
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body>waiting<img src='http://127.0.0.1:" + QByteArray::number(stall.serverPort())
+               + "/never.png'></body></html>");
+    page.close();
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"), shot}, QString(),
+                            {QStringLiteral("VESK_SCREENSHOT_WAIT_MS=1000")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(!QImage(shot).isNull());
+}
+
+void TestVesk::pageExitCode_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("exit-with-code") << QByteArray("app.exit(7);") << 7;
+    QTest::newRow("exit-default-zero") << QByteArray("app.exit();") << 0;
+    QTest::newRow("close-confirmed") << QByteArray(
+        "var vesk={_exit:function(){}}; setTimeout(function(){app.closeWindow();}, 0);")
+                                     << 0;
+}
+
+void TestVesk::pageExitCode()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body><script>" + script + "</script></body></html>");
+    page.close();
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path()});
+    QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestVesk::consoleMessagesOnStderr()
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body>\n<script>\nconsole.log('hello from the page');\nnoSuchFunction();\n</script>\n"
+               "<script>app.exit(0);</script></body></html>");
+    page.close();
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path()});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("app/init.html"))).toString().toLocal8Bit();
+    QVERIFY2(run.err.contains(url + ":3: hello from the page"), run.err.constData());
+    QVERIFY2(run.err.contains(url + ":4: ReferenceError"), run.err.constData());
+}
+
+void TestVesk::settingsSurviveRestart()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    {
+        Vesk vesk(QStringLiteral("/init.html"));
+        QCOMPARE(vesk.setting(QStringLiteral("missing"), 5).toInt(), 5);
+        vesk.setSetting(QStringLiteral("answer"), 42);
+        vesk.setSetting(QStringLiteral("text"), QStringLiteral("it's \"quoted\"\n"));
+    }
+    QVERIFY(QFile::exists(h.path() + QStringLiteral("/config.ini")));
+    Vesk again(QStringLiteral("/init.html"));
+    QCOMPARE(again.setting(QStringLiteral("answer"), 0).toInt(), 42);
+    QCOMPARE(again.setting(QStringLiteral("text"), QString()).toString(), QStringLiteral("it's \"quoted\"\n"));
+}
+
+void TestVesk::settingsFromEveryWindow()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body></body></html>");
+    h.writePage(QStringLiteral("popup.html"), "<html><body></body></html>");
+    {
+        // Without the application object there is no settings file: defaults only.
+        std::unique_ptr<XWebWindow> alone(h.openWindow(QStringLiteral("/init.html")));
+        QCOMPARE(VeskHarness::eval(alone->mainFrame(),
+                                   QStringLiteral("app.setSettings('k', 1); "
+                                                  "app.getSettings('k', 'default')")),
+                 QVariant(QStringLiteral("default")));
+    }
+    {
+        Vesk vesk(QStringLiteral("/init.html"));
+        QWebFrame *main = vesk.mainWindow()->mainFrame();
+        QVERIFY(VeskHarness::waitForLoad(vesk.mainWindow()->view()) || vesk.mainWindow()->loadHasFinished());
+        VeskHarness::eval(main,
+                          QStringLiteral("app.setSettings('fromMain', 'uložit \"'); "
+                                         "app.setSettings('list', [1, 'a'])"));
+        // A popup and a window of its own reach the same store.
+        const QWidgetList before = QApplication::topLevelWidgets();
+        VeskHarness::eval(main, QStringLiteral("window.open('popup.html')"));
+        XWebView *popup = nullptr;
+        QTRY_VERIFY((popup = [&before]() -> XWebView * {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (!before.contains(w) && qobject_cast<XWebView *>(w))
+                    return static_cast<XWebView *>(w);
+            }
+            return nullptr;
+        }()));
+        QTRY_VERIFY(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("typeof app")).toString()
+                    == QLatin1String("object"));
+        QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("app.getSettings('fromMain')")),
+                 QVariant(QStringLiteral("uložit \"")));
+        VeskHarness::eval(popup->page()->mainFrame(), QStringLiteral("app.setSettings('fromPopup', 7)"));
+        VeskHarness::eval(main, QStringLiteral("app.newTopWindow('/init.html', 'top')"));
+        QCOMPARE(VeskHarness::eval(main,
+                                   QStringLiteral("[app.getSettings('missing') == null, "
+                                                  "app.getSettings('missing', 3)].join()")),
+                 QVariant(QStringLiteral("true,3")));
+    }
+    Vesk again(QStringLiteral("/init.html"));
+    QVERIFY(VeskHarness::waitForLoad(again.mainWindow()->view()) || again.mainWindow()->loadHasFinished());
+    QCOMPARE(VeskHarness::eval(again.mainWindow()->mainFrame(),
+                               QStringLiteral("JSON.stringify([app.getSettings('fromMain'), app.getSettings('list'),"
+                                              " app.getSettings('fromPopup')])")),
+             QVariant(QStringLiteral("[\"uložit \\\"\",[1,\"a\"],7]")));
+}
+
+QTEST_MAIN(TestVesk)
+#include "tst_vesk.moc"

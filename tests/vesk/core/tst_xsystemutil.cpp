@@ -1,0 +1,183 @@
+#include "core/xbyteform.h"
+#include "core/xfilemode.h"
+#include "core/xsystemutil.h"
+#include "platform/xplatform.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <ctime>
+
+// The pure logic behind the page's file, process and system utilities.
+class TestXSystemUtil : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // UTC+3 without summer time: local dates are fixed whatever the machine.
+        qputenv("TZ", "XYZ-3");
+        tzset();
+    }
+    void taskbar_data();
+    void taskbar();
+    void localTime_data();
+    void localTime();
+    void hardwareAddress();
+    void byteForms_data();
+    void byteForms();
+    void fileModes_data();
+    void fileModes();
+    void volumePath_data();
+    void volumePath();
+};
+
+void TestXSystemUtil::taskbar_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("state");
+    QTest::newRow("half-truncated") << 0.505 << 50 << 0 << 0;
+    QTest::newRow("negative") << -1.0 << 0 << 1 << 1;
+    QTest::newRow("above-one") << 7.0 << 100 << 2 << 2;
+    QTest::newRow("small-negative-truncates-to-zero") << -0.009 << 0 << 3 << 4;
+    QTest::newRow("not-a-number") << qQNaN() << 0 << 9 << 8;
+    QTest::newRow("infinite") << qInf() << 100 << -1 << 8;
+}
+
+void TestXSystemUtil::taskbar()
+{
+    QFETCH(double, value);
+    QFETCH(int, percent);
+    QFETCH(int, type);
+    QFETCH(int, state);
+    QCOMPARE(XSystemUtil::taskbarPercent(value), percent);
+    QCOMPARE(XSystemUtil::taskbarState(type), state);
+}
+
+void TestXSystemUtil::localTime_data()
+{
+    QTest::addColumn<QList<int>>("hmsMdy");
+    QTest::addColumn<qint64>("secs");
+    QTest::addColumn<QString>("formatted");
+    QTest::newRow("epoch-in-utc+3") << QList<int> {3, 0, 0, 1, 1, 1970} << qint64(0) << "1970-01-01 03:00:00";
+    QTest::newRow("after-2038") << QList<int> {3, 0, 0, 1, 1, 2040} << qint64(2208988800) << "2040-01-01 03:00:00";
+    QTest::newRow("ordinary") << QList<int> {13, 45, 30, 6, 15, 2021} << qint64(1623753930) << "2021-06-15 13:45:30";
+    QTest::newRow("before-epoch") << QList<int> {2, 59, 59, 1, 1, 1970} << qint64(-1) << "";
+    QTest::newRow("month-13") << QList<int> {0, 0, 0, 13, 1, 2020} << qint64(-1) << "";
+    QTest::newRow("hour-25") << QList<int> {25, 0, 0, 1, 1, 2020} << qint64(-1) << "";
+    QTest::newRow("february-30") << QList<int> {0, 0, 0, 2, 30, 2020} << qint64(-1) << "";
+}
+
+void TestXSystemUtil::localTime()
+{
+    QFETCH(QList<int>, hmsMdy);
+    QFETCH(qint64, secs);
+    QFETCH(QString, formatted);
+    QCOMPARE(XSystemUtil::localToEpoch(hmsMdy[0], hmsMdy[1], hmsMdy[2], hmsMdy[3], hmsMdy[4], hmsMdy[5]), secs);
+    if (secs >= 0)
+        QCOMPARE(XSystemUtil::formatLocal(QStringLiteral("yyyy-MM-dd hh:mm:ss"), secs), formatted);
+    else
+        QCOMPARE(XSystemUtil::formatLocal(QStringLiteral("yyyy"), secs), QString::number(QDate::currentDate().year()));
+}
+
+void TestXSystemUtil::hardwareAddress()
+{
+    const QList<XSystemUtil::Interface> list {{true, QStringLiteral("11:22:33:44:55:66")},
+                                              {false, QString()},
+                                              {false, QStringLiteral("00:00:00:00:00:00")},
+                                              {false, QStringLiteral("52:54:00:AB:CD:EF")},
+                                              {false, QStringLiteral("52:54:00:00:00:01")}};
+    QCOMPARE(XSystemUtil::firstHardwareAddress(list), QStringLiteral("52:54:00:AB:CD:EF"));
+    QCOMPARE(XSystemUtil::firstHardwareAddress(list.mid(0, 3)), QString());
+}
+
+void TestXSystemUtil::byteForms_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("string-utf8") << QVariant(QStringLiteral("ls \u010d")) << QByteArray("ls \xc4\x8d");
+    QTest::newRow("string-cut-at-zero") << QVariant(QStringLiteral("echo a") + QChar(0) + QStringLiteral("b"))
+                                        << QByteArray("echo a");
+    QTest::newRow("integer-double") << QVariant(42.0) << QByteArray("42");
+    QTest::newRow("fraction") << QVariant(1.5) << QByteArray("1.5");
+    QTest::newRow("boolean") << QVariant(true) << QByteArray("true");
+    QTest::newRow("list") << QVariant(QVariantList {QStringLiteral("ls")}) << QByteArray();
+    QTest::newRow("map") << QVariant(QVariantMap {{QStringLiteral("a"), 1}}) << QByteArray();
+    QTest::newRow("null") << QVariant() << QByteArray();
+}
+
+void TestXSystemUtil::byteForms()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(XByteForm::ofVariant(value), bytes);
+    // Writing is Latin-1 cut at the first zero; reading is UTF-8 cut at the first zero.
+    QCOMPARE(XByteForm::toLatin1(QStringLiteral("\u010d\u00e9x") + QChar(0) + QStringLiteral("y")),
+             QByteArray("?\xe9x"));
+    QCOMPARE(XByteForm::fromUtf8(QByteArray("\xc4\x8d\0z", 4)), QStringLiteral("\u010d"));
+    QCOMPARE(XByteForm::digestText(QByteArray("ab\0cd", 5)), QStringLiteral("ab"));
+}
+
+void TestXSystemUtil::fileModes_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("openMode");
+    using D = QIODevice;
+    QTest::newRow("r") << "r" << true << int(D::ReadOnly | D::Text);
+    QTest::newRow("w") << "w" << true << int(D::WriteOnly | D::Truncate | D::Text);
+    QTest::newRow("a") << "a" << true << int(D::Append | D::Text);
+    QTest::newRow("rb") << "rb" << true << int(D::ReadOnly);
+    QTest::newRow("wb") << "wb" << true << int(D::WriteOnly | D::Truncate);
+    QTest::newRow("ab") << "ab" << true << int(D::Append);
+    QTest::newRow("upper-case") << "W" << false << 0;
+    QTest::newRow("plus") << "r+" << false << 0;
+    QTest::newRow("padded") << "r " << false << 0;
+    QTest::newRow("empty") << "" << false << 0;
+}
+
+void TestXSystemUtil::fileModes()
+{
+    QFETCH(QString, mode);
+    QFETCH(bool, valid);
+    QFETCH(int, openMode);
+    QIODevice::OpenMode parsed;
+    QCOMPARE(XFileMode::toOpenMode(mode, &parsed), valid);
+    if (valid)
+        QCOMPARE(int(parsed), openMode);
+}
+
+void TestXSystemUtil::volumePath_data()
+{
+    QTest::addColumn<QString>("disk");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("letter") << "C"
+                            << "/";
+    QTest::newRow("letter-colon") << "d:"
+                                  << "/";
+    QTest::newRow("windows-path") << "C:\\Users\\x"
+                                  << "/";
+    QTest::newRow("existing-path") << "/tmp"
+                                   << "/tmp";
+    QTest::newRow("missing-path") << "/no/such/place"
+                                  << "";
+    QTest::newRow("two-letters") << "CD"
+                                 << "";
+}
+
+void TestXSystemUtil::volumePath()
+{
+    QFETCH(QString, disk);
+    QFETCH(QString, path);
+    QCOMPARE(XPlatform::volumePath(disk), path);
+    QCOMPARE(XPlatform::space(disk, XPlatform::FreeSpace) >= 0, !path.isEmpty());
+    if (!path.isEmpty())
+        QVERIFY(XPlatform::space(disk, XPlatform::TotalSpace) >= XPlatform::space(disk, XPlatform::FreeSpace));
+}
+
+QTEST_GUILESS_MAIN(TestXSystemUtil)
+#include "tst_xsystemutil.moc"

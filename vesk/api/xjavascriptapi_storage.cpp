@@ -1,0 +1,72 @@
+#include "api/xjavascriptapi.h"
+
+#include "core/xregistry.h"
+#include "core/xsettingsstore.h"
+
+void XJavaScriptAPI::regSet(const QString &path, const QString &key, const QVariant &value)
+{
+    XRegistry(path).set(key, value);
+}
+
+bool XJavaScriptAPI::regIsSet(const QString &path, const QString &key)
+{
+    return XRegistry(path).contains(key);
+}
+
+QVariant XJavaScriptAPI::regGet(const QString &path, const QString &key, const QVariant &defaultValue)
+{
+    return XRegistry(path).get(key, defaultValue);
+}
+
+void XJavaScriptAPI::regDelete(const QString &path, const QString &key)
+{
+    XRegistry(path).remove(key);
+}
+
+QStringList XJavaScriptAPI::regAllKeys(const QString &path)
+{
+    return XRegistry(path).allKeys();
+}
+
+QStringList XJavaScriptAPI::regKeys(const QString &path)
+{
+    return XRegistry(path).keys();
+}
+
+QStringList XJavaScriptAPI::regGroups(const QString &path)
+{
+    return XRegistry(path).groups();
+}
+
+QVariant XJavaScriptAPI::getSettings(const QString &key, const QVariant &defaultValue)
+{
+    // A window made without the application object has no settings file.
+    // An absent key without a default is an invalid value, which the engine
+    // hands to the page as null.
+    return XSettingsStore::value(key, defaultValue);
+}
+
+void XJavaScriptAPI::setSettings(const QString &key, const QVariant &value)
+{
+    XSettingsStore::setValue(key, value);
+}
+
+void XJavaScriptAPI::dbConnect(const QString &filename, const QString &id)
+{
+    m_databases.connect(filename, id);
+}
+
+void XJavaScriptAPI::dbClose(const QString &id)
+{
+    m_databases.close(id);
+}
+
+QVariantList XJavaScriptAPI::dbQuery(const QString &query, const QString &id, const QVariant &params)
+{
+    return m_databases.query(query, id, params);
+}
+
+QVariant XJavaScriptAPI::dbInsert(const QString &query, const QString &id, const QVariant &params)
+{
+    return m_databases.insert(query, id, params);
+}
