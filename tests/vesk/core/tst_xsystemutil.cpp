@@ -1,9 +1,5 @@
-#include "core/xbyteform.h"
-#include "core/xfilemode.h"
 #include "core/xsystemutil.h"
-#include "platform/xplatform.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <ctime>
@@ -24,12 +20,6 @@ private Q_SLOTS:
     void localTime_data();
     void localTime();
     void hardwareAddress();
-    void byteForms_data();
-    void byteForms();
-    void fileModes_data();
-    void fileModes();
-    void volumePath_data();
-    void volumePath();
 };
 
 void TestXSystemUtil::taskbar_data()
@@ -91,92 +81,6 @@ void TestXSystemUtil::hardwareAddress()
                                               {false, QStringLiteral("52:54:00:00:00:01")}};
     QCOMPARE(XSystemUtil::firstHardwareAddress(list), QStringLiteral("52:54:00:AB:CD:EF"));
     QCOMPARE(XSystemUtil::firstHardwareAddress(list.mid(0, 3)), QString());
-}
-
-void TestXSystemUtil::byteForms_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("string-utf8") << QVariant(QStringLiteral("ls \u010d")) << QByteArray("ls \xc4\x8d");
-    QTest::newRow("string-cut-at-zero") << QVariant(QStringLiteral("echo a") + QChar(0) + QStringLiteral("b"))
-                                        << QByteArray("echo a");
-    QTest::newRow("integer-double") << QVariant(42.0) << QByteArray("42");
-    QTest::newRow("fraction") << QVariant(1.5) << QByteArray("1.5");
-    QTest::newRow("boolean") << QVariant(true) << QByteArray("true");
-    QTest::newRow("list") << QVariant(QVariantList {QStringLiteral("ls")}) << QByteArray();
-    QTest::newRow("map") << QVariant(QVariantMap {{QStringLiteral("a"), 1}}) << QByteArray();
-    QTest::newRow("null") << QVariant() << QByteArray();
-}
-
-void TestXSystemUtil::byteForms()
-{
-    QFETCH(QVariant, value);
-    QFETCH(QByteArray, bytes);
-    QCOMPARE(XByteForm::ofVariant(value), bytes);
-    // Writing is Latin-1 cut at the first zero; reading is UTF-8 cut at the first zero.
-    QCOMPARE(XByteForm::toLatin1(QStringLiteral("\u010d\u00e9x") + QChar(0) + QStringLiteral("y")),
-             QByteArray("?\xe9x"));
-    QCOMPARE(XByteForm::fromUtf8(QByteArray("\xc4\x8d\0z", 4)), QStringLiteral("\u010d"));
-    QCOMPARE(XByteForm::digestText(QByteArray("ab\0cd", 5)), QStringLiteral("ab"));
-}
-
-void TestXSystemUtil::fileModes_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("openMode");
-    using D = QIODevice;
-    QTest::newRow("r") << "r" << true << int(D::ReadOnly | D::Text);
-    QTest::newRow("w") << "w" << true << int(D::WriteOnly | D::Truncate | D::Text);
-    QTest::newRow("a") << "a" << true << int(D::Append | D::Text);
-    QTest::newRow("rb") << "rb" << true << int(D::ReadOnly);
-    QTest::newRow("wb") << "wb" << true << int(D::WriteOnly | D::Truncate);
-    QTest::newRow("ab") << "ab" << true << int(D::Append);
-    QTest::newRow("upper-case") << "W" << false << 0;
-    QTest::newRow("plus") << "r+" << false << 0;
-    QTest::newRow("padded") << "r " << false << 0;
-    QTest::newRow("empty") << "" << false << 0;
-}
-
-void TestXSystemUtil::fileModes()
-{
-    QFETCH(QString, mode);
-    QFETCH(bool, valid);
-    QFETCH(int, openMode);
-    QIODevice::OpenMode parsed;
-    QCOMPARE(XFileMode::toOpenMode(mode, &parsed), valid);
-    if (valid)
-        QCOMPARE(int(parsed), openMode);
-}
-
-void TestXSystemUtil::volumePath_data()
-{
-    QTest::addColumn<QString>("disk");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("letter") << "C"
-                            << "/";
-    QTest::newRow("letter-colon") << "d:"
-                                  << "/";
-    QTest::newRow("windows-path") << "C:\\Users\\x"
-                                  << "/";
-    QTest::newRow("existing-path") << "/tmp"
-                                   << "/tmp";
-    QTest::newRow("missing-path") << "/no/such/place"
-                                  << "";
-    QTest::newRow("two-letters") << "CD"
-                                 << "";
-}
-
-void TestXSystemUtil::volumePath()
-{
-    QFETCH(QString, disk);
-    QFETCH(QString, path);
-    QCOMPARE(XPlatform::volumePath(disk), path);
-    QCOMPARE(XPlatform::space(disk, XPlatform::FreeSpace) >= 0, !path.isEmpty());
-    if (!path.isEmpty())
-        QVERIFY(XPlatform::space(disk, XPlatform::TotalSpace) >= XPlatform::space(disk, XPlatform::FreeSpace));
 }
 
 QTEST_GUILESS_MAIN(TestXSystemUtil)
