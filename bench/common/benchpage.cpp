@@ -45,3 +45,16 @@ QWebFrame *BenchPage::frame() const
 {
     return m_window ? m_window->mainFrame() : nullptr;
 }
+
+qint64 BenchPage::statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray name(field);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(name))
+            return line.mid(name.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}

@@ -24,6 +24,9 @@ public:
     XWebWindow *window() const { return m_window.get(); }
     QWebFrame *frame() const;
 
+    // A KiB field of /proc/self/status ("VmRSS:", "VmHWM:"); -1 where there is none.
+    static qint64 statusKiB(const char *field);
+
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<XWebWindow> m_window;

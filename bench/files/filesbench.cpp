@@ -64,18 +64,6 @@ bool run(const QString &program, const QStringList &args)
     return QProcess::execute(program, args) == 0;
 }
 
-qint64 statusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(strlen(field))).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 int readPeak(qint64 mib, const QString &workDir)
 {
     BenchPage dir("<html><body></body></html>", workDir);
@@ -96,7 +84,7 @@ int readPeak(qint64 mib, const QString &workDir)
         return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
     };
     auto report = [mib](const char *how, qint64 before, qint64 length, double seconds) {
-        const qint64 peak = statusKiB("VmHWM:");
+        const qint64 peak = BenchPage::statusKiB("VmHWM:");
         printf("%-28s %lld characters in %.2f s; peak resident %+lld MiB, %.2fx the file's bytes, %.2fx the"
                " text's UTF-16 bytes\n",
                how, length, seconds, (peak - before) >> 10, double(peak - before) * 1024 / (mib << 20),
@@ -105,14 +93,14 @@ int readPeak(qint64 mib, const QString &workDir)
     printf("fileread of a %lld MiB ASCII file (target: near 3x the text)\n", mib);
     if (!resetPeak())
         return 1;
-    qint64 before = statusKiB("VmRSS:");
+    qint64 before = BenchPage::statusKiB("VmRSS:");
     QElapsedTimer timer;
     timer.start();
     qint64 length = XJavaScriptAPI::of(dir.window())->fileread(QStringLiteral("big.txt")).size();
     report("the slot alone:", before, length, timer.nsecsElapsed() / 1e9);
     if (length != mib << 20 || !resetPeak())
         return 1;
-    before = statusKiB("VmRSS:");
+    before = BenchPage::statusKiB("VmRSS:");
     timer.start();
     length = dir.frame()->evaluateJavaScript(QStringLiteral("app.fileread('big.txt').length")).toLongLong();
     report("through the page:", before, length, timer.nsecsElapsed() / 1e9);

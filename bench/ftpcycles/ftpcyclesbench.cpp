@@ -25,18 +25,6 @@ function cycle(){
 function run(n){ target = done + n; state = 'running'; cycle(); }
 </script></body></html>)";
 
-static qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 // Bytes handed out by malloc and not freed: leaks in native code show here,
 // while the script engine's own heap does not.
 static qint64 mallocInUse()
@@ -84,14 +72,14 @@ int main(int argc, char *argv[])
     // Warm-up: the first connections fill caches that stay whatever happens later.
     if (!runCycles(frame, 50))
         return 1;
-    const qint64 before = residentKiB();
+    const qint64 before = BenchPage::statusKiB("VmRSS:");
     const qint64 heapBefore = mallocInUse();
     QElapsedTimer clock;
     clock.start();
     if (!runCycles(frame, cycles))
         return 1;
     const double seconds = clock.elapsed() / 1000.0;
-    const qint64 after = residentKiB();
+    const qint64 after = BenchPage::statusKiB("VmRSS:");
     const qint64 heapAfter = mallocInUse();
     const bool unique = frame->evaluateJavaScript(
         QStringLiteral("handles.every(function (x, i) { return i == 0 || x > handles[i - 1]; })")).toBool();

@@ -22,18 +22,6 @@ const QByteArray kPage = "<html><body><script>"
                          "function run(n, atOnce) { total += n; for (var i = 0; i < atOnce; ++i) start(); }"
                          "</script></body></html>";
 
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 bool runPrograms(QWebFrame *frame, int count, int atOnce)
 {
     const int target = frame->evaluateJavaScript(QStringLiteral("done")).toInt() + count;
@@ -68,7 +56,7 @@ int main(int argc, char *argv[])
     // A first round, so that what every run needs once (the engine, caches) is in place.
     if (!runPrograms(frame, 200, atOnce))
         return 1;
-    const qint64 before = residentKiB();
+    const qint64 before = BenchPage::statusKiB("VmRSS:");
     QElapsedTimer timer;
     timer.start();
     if (!runPrograms(frame, programs, atOnce)) {
@@ -76,12 +64,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
-    const qint64 after = residentKiB();
+    const qint64 after = BenchPage::statusKiB("VmRSS:");
     if (!runPrograms(frame, programs, atOnce)) {
         fprintf(stderr, "the programs did not all finish\n");
         return 1;
     }
-    const qint64 again = residentKiB();
+    const qint64 again = BenchPage::statusKiB("VmRSS:");
     printf("%d programs ('true'), %d at a time, in %.2f s (%.0f per second)\n", programs, atOnce, seconds,
            programs / seconds);
     printf("resident before %lld KiB, after %lld KiB: %+lld KiB, %.2f KiB per program\n", before, after,
