@@ -9,6 +9,7 @@
 namespace {
 struct Store {
     std::unique_ptr<QSettings> settings;
+    bool written = false;
     bool checked = false;
     bool reported = false;
 };
@@ -33,7 +34,7 @@ bool isWritableLocation(const QString &file)
 void reportIfUnwritable()
 {
     Store &s = store();
-    if (!s.settings || s.reported)
+    if (!s.settings || !s.written || s.reported)
         return;
     bool failed = s.settings->status() == QSettings::AccessError;
     if (!s.checked) {
@@ -54,6 +55,7 @@ void XSettingsStore::open(const QString &file)
 {
     Store &s = store();
     s.settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    s.written = false;
     s.checked = false;
     s.reported = false;
 }
@@ -83,5 +85,6 @@ void XSettingsStore::setValue(const QString &key, const QVariant &value)
     if (!store().settings)
         return;
     store().settings->setValue(key, value);
+    store().written = true;
     reportIfUnwritable();
 }
