@@ -152,9 +152,11 @@ QString XDebPackage::architectureFor(const QString &appFolder)
     return QString::fromLatin1(dpkg.readAllStandardOutput()).trimmed();
 }
 
-bool XDebPackage::build(const QString &appFolder)
+bool XDebPackage::build(const QString &folder)
 {
     m_packageFile.clear();
+    // Paths inside the copy are made relative to it: both sides absolute.
+    const QString appFolder = QFileInfo(folder).absoluteFilePath();
     const QString app = appFolder + QStringLiteral("/app");
     if (!QFileInfo(app + QStringLiteral("/init.html")).isFile())
         return fail(QStringLiteral("%1 holds no app/init.html").arg(QFileInfo(appFolder).absoluteFilePath()));

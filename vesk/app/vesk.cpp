@@ -67,7 +67,7 @@ void Vesk::applyIdentity(const XManifest &manifest)
         return;
     const QString icon = XPlatform::applicationDirectory() + QLatin1Char('/') + manifest.icon();
     const QIcon loaded(icon);
-    if (QFileInfo(icon).isFile() && !loaded.availableSizes().isEmpty())
+    if (QFileInfo(icon).isFile() && !loaded.pixmap(QSize(32, 32)).isNull())
         QApplication::setWindowIcon(loaded);
     else
         fputs(qPrintable(QStringLiteral("vesk: %1: the manifest's icon is not a readable image, ignored\n")
