@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite libsqlite3-dev
+  qtbase5-dev libqt5webkit5-dev libqt5sql5-sqlite libqt5svg5 libsqlite3-dev
   python3 python3-pyftpdlib vsftpd
   openssl curl
   xvfb xauth fonts-dejavu-core

@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/vesk share/vesk/vesk.js share/man/man1/vesk.1 share/applications/vesk.desktop \
+for f in bin/vesk bin/vesk-pack share/vesk/vesk.js share/man/man1/vesk.1 share/applications/vesk.desktop \
          share/icons/hicolor/scalable/apps/vesk.svg share/doc/vesk/api.md share/doc/vesk/vesk-js.md \
          share/doc/vesk/vesk.d.ts share/doc/vesk/frameworks.md; do
   [ -f "$prefix/$f" ] || fail "$f not installed"

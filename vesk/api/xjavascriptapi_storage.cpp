@@ -3,6 +3,10 @@
 #include "core/xregistry.h"
 #include "core/xsettingsstore.h"
 
+#include <QFileInfo>
+
+#include <cstdio>
+
 void XJavaScriptAPI::regSet(const QString &path, const QString &key, const QVariant &value)
 {
     XRegistry(path).set(key, value);
@@ -51,9 +55,27 @@ void XJavaScriptAPI::setSettings(const QString &key, const QVariant &value)
     XSettingsStore::setValue(key, value);
 }
 
+// The page gets no result from dbConnect, so whoever runs the program is told;
+// the texts come from the page and must not drive the terminal.
+static QByteArray terminalText(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || (c.unicode() >= 0x80 && c.unicode() < 0xa0))
+            c = QChar(0xfffd);
+    }
+    return line.toLocal8Bit();
+}
+
 void XJavaScriptAPI::dbConnect(const QString &filename, const QString &id)
 {
-    m_databases.connect(filename, id);
+    QString error;
+    if (!m_databases.connect(filename, id, &error)) {
+        const QByteArray line = "vesk: dbConnect: cannot open " + terminalText(QFileInfo(filename).absoluteFilePath())
+            + ": " + terminalText(error) + "\n";
+        fputs(line.constData(), stderr);
+        fflush(stderr);
+    }
 }
 
 void XJavaScriptAPI::dbClose(const QString &id)

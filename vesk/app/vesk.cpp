@@ -2,13 +2,20 @@
 
 #include "api/xjavascriptapi.h"
 #include "app/xappwatcher.h"
+#include "core/xmanifest.h"
 #include "core/xpagepath.h"
 #include "core/xsettingsstore.h"
+#include "platform/xplatform.h"
+#include "web/xwebsettings.h"
 #include "web/xwebview.h"
 #include "window/xwebwindow.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
+#include <QIcon>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -22,6 +29,12 @@ Vesk *Vesk::current()
 Vesk::Vesk(const QString &startPage)
     : QObject(nullptr)
 {
+    XManifest manifest;
+    manifest.load(XPlatform::applicationDirectory() + QStringLiteral("/vesk.json"));
+    for (const QString &problem : manifest.problems())
+        fputs(qPrintable(QStringLiteral("vesk: ") + problem + QLatin1Char('\n')), stderr);
+    applyIdentity(manifest);
+    XWebSettings::enablePersistentStorage(webStorageDirectory(!manifest.id().isEmpty()));
     // Not a child of the main window: pages of other windows still read and
     // write settings after the main window has gone.
     XSettingsStore::open(QStringLiteral("config.ini"));
@@ -39,7 +52,54 @@ Vesk::Vesk(const QString &startPage)
         fputs(message.constData(), stderr);
         m_mainWindow->showMissingApplication(QFileInfo(path).absoluteFilePath());
     }
-    m_mainWindow->showMaximized();
+    applyFirstWindow(manifest);
+}
+
+void Vesk::applyIdentity(const XManifest &manifest)
+{
+    // The id names the data folder (getDirAppData, web storage) and the
+    // temporary files; the name is what people read.
+    if (!manifest.id().isEmpty())
+        QCoreApplication::setApplicationName(manifest.id());
+    if (!manifest.name().isEmpty())
+        QGuiApplication::setApplicationDisplayName(manifest.name());
+    if (manifest.icon().isEmpty())
+        return;
+    const QString icon = XPlatform::applicationDirectory() + QLatin1Char('/') + manifest.icon();
+    const QIcon loaded(icon);
+    if (QFileInfo(icon).isFile() && !loaded.pixmap(QSize(32, 32)).isNull())
+        QApplication::setWindowIcon(loaded);
+    else
+        fputs(qPrintable(QStringLiteral("vesk: %1: the manifest's icon is not a readable image, ignored\n")
+                             .arg(QFileInfo(icon).absoluteFilePath())),
+              stderr);
+}
+
+void Vesk::applyFirstWindow(const XManifest &manifest)
+{
+    if (!manifest.windowTitle().isEmpty())
+        m_mainWindow->setWindowTitle(manifest.windowTitle());
+    else if (!manifest.name().isEmpty())
+        m_mainWindow->setWindowTitle(manifest.name());
+    if (manifest.windowSize().isValid()) {
+        m_mainWindow->resize(manifest.windowSize());
+        m_mainWindow->show();
+    } else {
+        m_mainWindow->showMaximized();
+    }
+}
+
+QString Vesk::webStorageDirectory(bool hasId)
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (hasId)
+        return data + QStringLiteral("/web-storage");
+    // Every local page has the one origin file://, so the folder is all that
+    // keeps one application's storage from another's.
+    const QString appDir = QFileInfo(XPlatform::applicationDirectory()).canonicalFilePath();
+    const QByteArray key = QCryptographicHash::hash(
+        (appDir.isEmpty() ? QDir::currentPath() : appDir).toUtf8(), QCryptographicHash::Sha1);
+    return data + QStringLiteral("/web-storage/") + QString::fromLatin1(key.toHex().left(16));
 }
 
 Vesk::~Vesk()

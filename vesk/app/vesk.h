@@ -4,6 +4,7 @@
 #include <QVariant>
 
 class XAppWatcher;
+class XManifest;
 class XWebWindow;
 
 // The application object: owns the main window and opens the settings store.
@@ -28,7 +29,16 @@ public:
     // Reloads the pages of every window and popup.
     static void reloadAllPages();
 
+    // Where the engine keeps web storage: in the application's data folder when
+    // the manifest names an id; otherwise one folder per application directory
+    // under vesk's own, so applications without an id share nothing either.
+    static QString webStorageDirectory(bool hasId);
+
 private:
+    // What app/vesk.json says about the application, before any page exists.
+    static void applyIdentity(const XManifest &manifest);
+    void applyFirstWindow(const XManifest &manifest);
+
     XWebWindow *m_mainWindow = nullptr;
     XAppWatcher *m_watcher = nullptr;
 };

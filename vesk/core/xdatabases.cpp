@@ -35,7 +35,7 @@ XDatabases::~XDatabases()
         close(id);
 }
 
-bool XDatabases::connect(const QString &fileName, const QString &id)
+bool XDatabases::connect(const QString &fileName, const QString &id, QString *error)
 {
     close(id);
     // The id is the page's; the library's name must be unique in the process.
@@ -43,6 +43,8 @@ bool XDatabases::connect(const QString &fileName, const QString &id)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(fileName);
     const bool opened = db.open();
+    if (!opened && error)
+        *error = db.lastError().text();
     auto connection = QSharedPointer<Connection>::create();
     connection->name = name;
     const QVariant handle = db.driver()->handle();

@@ -19,7 +19,8 @@ public:
     XDatabases &operator=(const XDatabases &) = delete;
 
     // Opens (or creates) the file as connection id, closing any earlier one of that id.
-    bool connect(const QString &fileName, const QString &id);
+    // On failure error gets the driver's text.
+    bool connect(const QString &fileName, const QString &id, QString *error = nullptr);
     void close(const QString &id);
     bool contains(const QString &id) const { return m_connections.contains(id); }
 

@@ -2,6 +2,7 @@
 
 #include "core/xtrustpolicy.h"
 
+#include <QDir>
 #include <QStringList>
 #include <QUrl>
 #include <QWebPage>
@@ -30,6 +31,18 @@ void XWebSettings::applyGlobal()
     // Application pages may read remote data; trust is decided per document by
     // origin, so this gives remote documents nothing.
     QWebSettings::globalSettings()->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, true);
+}
+
+void XWebSettings::enablePersistentStorage(const QString &folder)
+{
+    QDir().mkpath(folder);
+    // Sets the paths and switches local storage, SQL databases and the cache on.
+    QWebSettings::enablePersistentStorage(folder);
+    QWebSettings::setOfflineStorageDefaultQuota(DatabaseQuota);
+    // Without a path of its own the engine keeps local storage in memory only.
+    QWebSettings::globalSettings()->setLocalStoragePath(folder + QStringLiteral("/LocalStorage"));
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::LocalStorageEnabled, true);
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::OfflineStorageDatabaseEnabled, true);
 }
 
 void XWebSettings::applyToPage(QWebPage *page)

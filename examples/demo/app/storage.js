@@ -1,6 +1,6 @@
 // "Menus, dialogs and storage" panel: a menu built from script, the three
-// dialogs, a registry value and a setting that survive a restart, and a small
-// notes table written with bound parameters.
+// dialogs, a registry value, a setting and a localStorage counter that survive
+// a restart, and a small notes table written with bound parameters.
 var storageRegistryPath = 'HKEY_CURRENT_USER/Software/vesk/demo';
 
 function storageBuildMenu() {
@@ -38,12 +38,24 @@ function storageVisits() {
   var registry = Number(app.regGet(storageRegistryPath, 'visits', 0)) + 1;
   app.regSet(storageRegistryPath, 'visits', registry);
   document.getElementById('visits').textContent =
-    'Started ' + settings + ' times (config.ini), ' + registry + ' times (registry)';
+    'Started ' + settings + ' times (config.ini), ' + registry + ' times (registry)' + storageLocalVisits();
+}
+
+// Web storage is kept in the application's data folder (app/vesk.json names the id).
+function storageLocalVisits() {
+  if (!window.localStorage)
+    return ', no localStorage here';
+  var visits = Number(localStorage.getItem('demo.visits') || 0) + 1;
+  localStorage.setItem('demo.visits', String(visits));
+  return ', ' + visits + ' times (localStorage)';
 }
 
 function storageOpenNotes() {
   app.dbConnect('notes.db', 'notes');
   app.dbQuery('CREATE TABLE IF NOT EXISTS note (id INTEGER PRIMARY KEY, text TEXT, at TEXT)', 'notes');
+  app.dbQuery('CREATE TABLE IF NOT EXISTS start (at TEXT)', 'notes');
+  app.dbInsert("INSERT INTO start (at) VALUES (datetime('now'))", 'notes');
+  log('Start ' + app.dbQuery('SELECT count(*) AS n FROM start', 'notes')[0].n + ' recorded in notes.db');
 }
 
 function storageAddNote() {

@@ -25,6 +25,7 @@ private:
                        const QStringList &environment = {});
 
 private Q_SLOTS:
+    void initTestCase();
     void commandLine_data();
     void commandLine();
     void missingApplication();
@@ -35,13 +36,38 @@ private Q_SLOTS:
     void consoleMessagesOnStderr();
     void settingsSurviveRestart();
     void settingsFromEveryWindow();
+    void manifestAndWebStorage();
+    void reportedOnTerminal_data();
+    void reportedOnTerminal();
 };
+
+// An application folder with app/init.html and, when given, app/vesk.json.
+static void writeApplication(const QString &dir, const QByteArray &page, const QByteArray &manifest = QByteArray())
+{
+    QDir(dir).mkpath(QStringLiteral("app"));
+    QFile init(dir + QStringLiteral("/app/init.html"));
+    if (init.open(QIODevice::WriteOnly))
+        init.write(page);
+    if (manifest.isNull())
+        return;
+    QFile json(dir + QStringLiteral("/app/vesk.json"));
+    if (json.open(QIODevice::WriteOnly))
+        json.write(manifest);
+}
+
+void TestVesk::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
 
 TestVesk::Run TestVesk::runVesk(const QStringList &arguments, const QString &workdir, const QStringList &environment)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // Web storage of the runs stays out of the user's data folder.
+    static QTemporaryDir data;
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
     for (const QString &pair : environment)
         env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(env);
@@ -240,6 +266,103 @@ void TestVesk::settingsFromEveryWindow()
                                QStringLiteral("JSON.stringify([app.getSettings('fromMain'), app.getSettings('list'),"
                                               " app.getSettings('fromPopup')])")),
              QVariant(QStringLiteral("[\"uložit \\\"\",[1,\"a\"],7]")));
+}
+
+void TestVesk::manifestAndWebStorage()
+{
+    QTemporaryDir data;
+    QTemporaryDir first;
+    QTemporaryDir other;
+    const QStringList env {QStringLiteral("XDG_DATA_HOME=") + data.path()};
+    // Reports what the page sees, then counts one more start in each kind of web storage.
+    const QByteArray page = R"(<html><head><title>from the page</title></head><body><script>
+var n = Number(localStorage.getItem('starts') || 0);
+localStorage.setItem('starts', String(n + 1));
+var db = openDatabase('counts', '1', 'counts', 1024 * 1024);
+db.transaction(function (t) {
+  t.executeSql('CREATE TABLE IF NOT EXISTS c (n)');
+  t.executeSql('SELECT count(*) AS k FROM c', [], function (t, r) {
+    var k = r.rows.item(0).k;
+    t.executeSql('INSERT INTO c VALUES (1)', [], function () { counted(n, k); });
+  });
+}, function (e) { console.log('sql failed ' + e.message); app.exit(3); });
+function counted(n, k) {
+  var open = indexedDB.open('counts', 1);
+  open.onupgradeneeded = function () { open.result.createObjectStore('c'); };
+  open.onsuccess = function () {
+    var tx = open.result.transaction('c', 'readwrite');
+    var get = tx.objectStore('c').get('n');
+    get.onsuccess = function () { tx.objectStore('c').put((get.result || 0) + 1, 'n'); };
+    tx.oncomplete = function () {
+      console.log('seen ' + [n, k, get.result || 0, app.getDirAppData(), app.getWindowTitle(),
+                             app.getWindowWidth(), app.getWindowHeight()].join('|'));
+      app.exit(0);
+    };
+  };
+}
+</script></body></html>)";
+    writeApplication(first.path(), page,
+                     R"({"id": "counter-app", "name": "Counter", "unknown": 1,
+                         "window": {"title": "Counting", "width": 640, "height": 480}})");
+    writeApplication(other.path(), page);
+    const QString dataDir = data.path() + QStringLiteral("/counter-app");
+    const QByteArray tail = "|" + dataDir.toLocal8Bit() + "|Counting|640|480";
+    for (const QByteArray &expected : {QByteArray("seen 0|0|0"), QByteArray("seen 1|1|1")}) {
+        const Run run = runVesk({QStringLiteral("--workdir"), first.path()}, QString(), env);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains(expected + tail), run.err.constData());
+        QVERIFY2(!run.err.contains("vesk: "), run.err.constData());
+    }
+    QVERIFY(QFileInfo(dataDir + QStringLiteral("/web-storage/LocalStorage")).isDir());
+    // Another application (here one without an id) shares none of it.
+    const Run run = runVesk({QStringLiteral("--workdir"), other.path()}, QString(), env);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains("seen 0|0|0|" + data.path().toLocal8Bit() + "/vesk|"), run.err.constData());
+}
+
+void TestVesk::reportedOnTerminal_data()
+{
+    QTest::addColumn<QByteArray>("manifest"); // null: none
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("times");
+    const QByteArray exit("app.exit(0);");
+    QTest::newRow("manifest-not-json") << QByteArray("{id: notes}") << exit << QByteArray("not valid JSON") << 1;
+    QTest::newRow("manifest-array") << QByteArray("[]") << exit << QByteArray("not a JSON object") << 1;
+    QTest::newRow("manifest-bad-id") << QByteArray(R"({"id": "../x", "name": "Kept"})")
+                                     << QByteArray("console.log('title=' + app.getWindowTitle()); app.exit(0);")
+                                     << QByteArray("\"id\" ignored") << 1;
+    QTest::newRow("manifest-missing-icon") << QByteArray(R"({"icon": "none.png"})") << exit
+                                           << QByteArray("none.png: the manifest's icon is not a readable image") << 1;
+    QTest::newRow("settings-unwritable")
+        << QByteArray() << QByteArray("for (var i = 0; i < 100; i++) app.setSettings('k' + i, i); app.exit(0);")
+        << QByteArray("vesk: settings cannot be saved: ") << 1;
+    QTest::newRow("database-unopenable")
+        << QByteArray() << QByteArray("app.dbConnect('/nonexistent/folder/x.db', 'a'); app.exit(0);")
+        << QByteArray("vesk: dbConnect: cannot open /nonexistent/folder/x.db: ") << 1;
+    QTest::newRow("database-name-cannot-drive-terminal")
+        << QByteArray() << QByteArray("app.dbConnect('/nonexistent/\\u001b[2Jx.db'); app.exit(0);")
+        << QByteArray("[2Jx.db: ") << 1;
+}
+
+void TestVesk::reportedOnTerminal()
+{
+    QFETCH(QByteArray, manifest);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, times);
+    QTemporaryDir dir;
+    QTemporaryDir data;
+    writeApplication(dir.path(), "<html><body><script>" + script + "</script></body></html>", manifest);
+    // A folder where config.ini should be: not writable, even for root.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("config.ini")));
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path()}, QString(),
+                            {QStringLiteral("XDG_DATA_HOME=") + data.path()});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.count(expected) == times, run.err.constData());
+    QVERIFY(!run.err.contains('\x1b'));
+    if (QByteArray(QTest::currentDataTag()) == "manifest-bad-id")
+        QVERIFY2(run.err.contains("title=Kept"), run.err.constData());
 }
 
 QTEST_MAIN(TestVesk)
