@@ -82,6 +82,12 @@ void Vesk::reloadAllPages()
 {
     // Child windows and popups are windows of their own: each reloads its page.
     const QWidgetList widgets = QApplication::allWidgets();
+    // All menus first: a popup builds entries on its opener's window, which
+    // may come later in the list.
+    for (QWidget *widget : widgets) {
+        if (auto *window = qobject_cast<XWebWindow *>(widget))
+            window->resetMenus();
+    }
     for (QWidget *widget : widgets) {
         if (auto *window = qobject_cast<XWebWindow *>(widget))
             window->view()->reload();
