@@ -52,7 +52,7 @@
     };
     IO.prototype.observe = function (target) {
       if (this._targets.some(function (e) { return e.target === target; })) return;
-      this._targets.push({ target: target, state: -1 });
+      this._targets.push({ target: target, state: null });
       if (this._targets.length === 1) {
         global.addEventListener('scroll', this._check, true);
         global.addEventListener('resize', this._check, true);

@@ -44,7 +44,8 @@ bool XByteForm::ofArgumentList(const QVariant &value, bool latin1, QStringList *
         return false;
     const QVariantList list = value.toList();
     for (const QVariant &element : list) {
-        if (static_cast<int>(element.type()) != QMetaType::QString)
+        // The engine hands null over as a null string.
+        if (static_cast<int>(element.type()) != QMetaType::QString || element.isNull())
             return false;
         const QString text = element.toString();
         // A C string ends at U+0000: the program would get another argument than the page gave.

@@ -23,9 +23,14 @@ XWebPage::XWebPage(QObject *parent)
 
 void XWebPage::installConsole(QWebFrame *frame)
 {
+    // The engine keeps the window object of a frame's first, empty document for
+    // the first real one: an untrusted one gets the engine's console back.
     connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, [this, frame] {
-        if (isDocumentTrusted(frame))
-            frame->evaluateJavaScript(consoleScript(m_consoleToken));
+        frame->evaluateJavaScript(isDocumentTrusted(frame) ? consoleScript(m_consoleToken)
+                                                           : QStringLiteral("(function () { var c = window.console,"
+                                                                            " o = c && c.__vesk; if (!o) return;"
+                                                                            " for (var k in o) c[k] = o[k];"
+                                                                            " delete c.__vesk; })();"));
     });
 }
 
@@ -74,16 +79,18 @@ QString XWebPage::consoleScript(const QString &token)
     var m = /^[^@\n]*@(.+):(\d+):\d+$/.exec(stack.split('\n')[2] || '');
     return m ? m[2] + '\n' + m[1] : '\n';
   }
+  var originals = {};
   ['log', 'info', 'warn', 'error', 'debug'].forEach(function (name) {
     var original = c[name];
     if (typeof original !== 'function') return;
+    originals[name] = original;
     c[name] = function () {
       var text;
       try { text = token + caller() + '\n' + format(arguments); } catch (e) { return original.apply(c, arguments); }
       return original.call(c, text);
     };
   });
-  Object.defineProperty(c, '__vesk', { value: true });
+  Object.defineProperty(c, '__vesk', { value: originals, configurable: true });
 })()JS");
     return script + XJsLiteral::fromString(token) + QStringLiteral(");");
 }
