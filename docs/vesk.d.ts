@@ -122,7 +122,9 @@ declare namespace VeskApi {
     regAllKeys(path: string): string[];
     regKeys(path: string): string[];
     regGroups(path: string): string[];
-    /** `null` for a missing key without default. */
+    /** `null` for a missing key without default. config.ini holds text: after a restart numbers and
+     *  booleans come back as strings (160 as "160", false as "false"), lists as lists of strings;
+     *  vesk.settings keeps types. */
     getSettings(key: string, defaultValue?: Value): any;
     setSettings(key: string, value: Value): void;
     dbConnect(file: string, id?: string): void;
@@ -130,6 +132,8 @@ declare namespace VeskApi {
     /** The new row id; `null` when nothing was inserted; 0 for an unknown id. */
     dbInsert(sql: string, id?: string, params?: Value[] | { [name: string]: Value }): number | null;
     dbClose(id?: string): void;
+    /** The driver's text for the last failed connect, query or insert of `id`; "" after one that worked. */
+    dbLastError(id?: string): string;
 
     // Plug-ins
     loadPlugin(path: string): void;
@@ -201,9 +205,10 @@ declare namespace VeskApi {
     // Programs
     /** Starts `command` and returns its exec id. onFinish(text, code, crashed, dropped), onProcess(text),
      *  onError(). */
-    _exec(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
+    /** `command`: [program, ...arguments] as they are (0 for a bad array), or a string split at blanks. */
+    _exec(command: string[] | string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
           onError?: CallbackName): number;
-    execOEMCP(command: string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
+    execOEMCP(command: string[] | string | number | boolean, onFinish?: CallbackName, onProcess?: CallbackName,
               onError?: CallbackName): number;
     killExec(id: number): void;
     /** Always 0. */
@@ -230,6 +235,12 @@ declare namespace VeskApi {
     openBrowser(url: string): void;
     openUrl(url: string): boolean;
     getMacAddress(): string;
+    /** What followed `--` on vesk's command line. */
+    getArguments(): string[];
+    /** null when the variable is not set. */
+    getEnv(name: string): string | null;
+    /** The page is ready for a --screenshot-wait picture. */
+    screenshotReady(): void;
     enableTaskbarProgress(): void;
     setTaskbarProgressType(type: number): void;
     setTaskbarProgressValue(fraction: number): void;
@@ -351,6 +362,18 @@ declare namespace VeskApi {
     dispose(): void;
   }
 
+  interface DbError { error_text: string; }
+  /** A connection of vesk.db: every promise rejects with DbError, the driver's text. */
+  interface Database {
+    readonly id: string;
+    query(sql: string, params?: Value[] | { [name: string]: any }): Promise<Array<{ [column: string]: any }>>;
+    /** The new row id; null when nothing was inserted. */
+    insert(sql: string, params?: Value[] | { [name: string]: any }): Promise<number | null>;
+    /** BEGIN, fn's promise, COMMIT; ROLLBACK and the same rejection when anything failed. */
+    transaction<T>(fn: (db: Database) => Promise<T> | T): Promise<T>;
+    close(): void;
+  }
+
   interface Operation<T> {
     name(fn: (...args: any[]) => void): CallbackName;
     resolve(value?: T): void;
@@ -361,9 +384,22 @@ declare namespace VeskApi {
   /** The global `vesk` of vesk.js; `_exit` is the close question. */
   interface VeskJs {
     readonly version: string;
+    /** Defined by vesk.js: closes unless the onClose handler returns false. */
     _exit?: () => boolean | void;
+    /** Registers the close handler; assigning a function to onClose works too. */
     onClose(ask: () => boolean | void): void;
-    exec(command: string, options?: ExecOptions): ExecPromise;
+    /** Tells a --screenshot-wait run that the page is ready. */
+    ready(): void;
+    /** Settings as JSON text in config.ini, so they keep their types across restarts. */
+    settings: {
+      get<T = any>(key: string, fallback?: T): T;
+      set(key: string, value: any): void;
+    };
+    db: {
+      open(file: string, id?: string): Promise<Database>;
+    };
+    /** A bad array rejects at once with id 0. */
+    exec(command: string | string[], options?: ExecOptions): ExecPromise;
     download(url: string, path: string, options?: ProgressOptions & DownloadOptions): Promise<void>;
     ftp(server: string, port?: number, options?: { onState?: (state: FtpState, name: string) => void }): FtpConnection;
     iframeLoaded(name: string): Promise<boolean>;

@@ -4,10 +4,106 @@
 (function (global) {
   'use strict';
 
+  // What the engine lacks of later JavaScript, only where it is missing. -------
+
+  function polyfill(object, name, value) {
+    if (object && typeof object[name] !== 'function')
+      Object.defineProperty(object, name, { value: value, configurable: true, writable: true });
+  }
+  polyfill(Object, 'values', function (o) { return Object.keys(o).map(function (k) { return o[k]; }); });
+  polyfill(Object, 'entries', function (o) { return Object.keys(o).map(function (k) { return [k, o[k]]; }); });
+  function pad(text, length, filler, atStart) {
+    text = String(text);
+    filler = filler === undefined ? ' ' : String(filler);
+    length = Math.floor(length) || 0;
+    if (length <= text.length || filler === '') return text;
+    var fill = filler.repeat(Math.ceil((length - text.length) / filler.length)).slice(0, length - text.length);
+    return atStart ? fill + text : text + fill;
+  }
+  polyfill(String.prototype, 'padStart', function (length, filler) { return pad(this, length, filler, true); });
+  polyfill(String.prototype, 'padEnd', function (length, filler) { return pad(this, length, filler, false); });
+  polyfill(Array.prototype, 'includes', function (item, from) {
+    var list = Object(this), n = list.length >>> 0, i = Math.floor(from) || 0;
+    for (i = i < 0 ? Math.max(n + i, 0) : i; i < n; ++i)
+      if (list[i] === item || (item !== item && list[i] !== list[i])) return true;
+    return false;
+  });
+  if (typeof Promise !== 'undefined')
+    polyfill(Promise.prototype, 'finally', function (fn) {
+      var C = this.constructor || Promise;
+      return this.then(function (v) { return C.resolve(fn()).then(function () { return v; }); },
+                       function (e) { return C.resolve(fn()).then(function () { throw e; }); });
+    });
+
+  // A small IntersectionObserver: checks on scroll, resize and a slow timer, so
+  // lazy lists and "load more" work; rootMargin in px only.
+  if (typeof global.IntersectionObserver !== 'function' && typeof document !== 'undefined') {
+    var IO = function (callback, options) {
+      options = options || {};
+      var t = options.threshold === undefined ? [0] : [].concat(options.threshold);
+      this._callback = callback;
+      this.root = options.root || null;
+      this.rootMargin = options.rootMargin || '0px';
+      this.thresholds = t.sort();
+      this._targets = [];
+      this._records = [];
+      var self = this;
+      this._check = function () { self._update(); };
+    };
+    IO.prototype.observe = function (target) {
+      if (this._targets.some(function (e) { return e.target === target; })) return;
+      this._targets.push({ target: target, state: null });
+      if (this._targets.length === 1) {
+        global.addEventListener('scroll', this._check, true);
+        global.addEventListener('resize', this._check, true);
+        this._timer = setInterval(this._check, 200);
+      }
+      setTimeout(this._check, 0);
+    };
+    IO.prototype.unobserve = function (target) {
+      this._targets = this._targets.filter(function (e) { return e.target !== target; });
+      if (!this._targets.length) this.disconnect();
+    };
+    IO.prototype.disconnect = function () {
+      this._targets = [];
+      global.removeEventListener('scroll', this._check, true);
+      global.removeEventListener('resize', this._check, true);
+      clearInterval(this._timer);
+    };
+    IO.prototype.takeRecords = function () { return this._records.splice(0); };
+    IO.prototype._update = function () {
+      var m = String(this.rootMargin).split(/\s+/).map(function (v) { return parseFloat(v) || 0; });
+      while (m.length < 4) m.push(m[m.length > 1 ? m.length - 2 : 0]);
+      var r = this.root ? this.root.getBoundingClientRect()
+                        : { top: 0, left: 0, right: global.innerWidth, bottom: global.innerHeight };
+      var root = { top: r.top - m[0], right: r.right + m[1], bottom: r.bottom + m[2], left: r.left - m[3] };
+      root.width = root.right - root.left;
+      root.height = root.bottom - root.top;
+      var self = this;
+      this._targets.forEach(function (e) {
+        var b = e.target.getBoundingClientRect();
+        var top = Math.max(b.top, root.top), bottom = Math.min(b.bottom, root.bottom);
+        var left = Math.max(b.left, root.left), right = Math.min(b.right, root.right);
+        var w = Math.max(right - left, 0), h = Math.max(bottom - top, 0);
+        var inside = document.documentElement.contains(e.target) && bottom >= top && right >= left;
+        var area = b.width * b.height;
+        var ratio = !inside ? 0 : area > 0 ? (w * h) / area : 1;
+        var state = !inside ? -1 : self.thresholds.filter(function (t) { return ratio >= t; }).length;
+        if (state === e.state) return;
+        e.state = state;
+        self._records.push({ target: e.target, time: Date.now(), isIntersecting: inside, intersectionRatio: ratio,
+                             boundingClientRect: b, rootBounds: root,
+                             intersectionRect: { top: top, left: left, right: left + w, bottom: top + h, width: w, height: h } });
+      });
+      if (this._records.length) this._callback(this.takeRecords(), this);
+    };
+    global.IntersectionObserver = IO;
+  }
+
   // A page may already have a `vesk` object for the close question (_exit): keep it.
   var vesk = global.vesk && typeof global.vesk === 'object' ? global.vesk : {};
   global.vesk = vesk;
-  vesk.version = '1.0';
+  vesk.version = '1.1';
 
   var counter = 0;
   var prefix = '__vesk_cb_' + Math.floor(Math.random() * 1e9).toString(36) + '_';
@@ -121,7 +217,10 @@
         }, 0);
       });
       var run = options && options.oem ? app.execOEMCP : app._exec;
-      var id = run.call(app, String(command), onFinish, onProcess, onError);
+      var id = run.call(app, Array.isArray(command) ? command : String(command), onFinish, onProcess, onError);
+      if (!id)
+        op.reject({ id: 0, output: '', error_text: 'Not a command: give [program, arguments...] as strings, ' +
+                    'the program not empty, none holding U+0000' });
       return { id: id, kill: function () { app.killExec(id); } };
     });
   };
@@ -156,9 +255,80 @@
     app._addMenuAction(name, text, cb, icon || '', shortcut || '');
   };
 
-  // Asks fn before the window closes; false keeps it open.
-  vesk.onClose = function (fn) {
-    vesk._exit = fn;
+  // The close question: vesk asks vesk._exit() before the window closes. Here it
+  // asks the page's onClose (given to vesk.onClose(fn), or set as vesk.onClose = fn)
+  // and closes unless that returns false. A handler that throws does not keep the
+  // window open: the user must always be able to close it.
+  var askClose = typeof vesk.onClose === 'function' ? vesk.onClose : null;
+  function closeQuestion() {
+    var ask = vesk.onClose !== register && typeof vesk.onClose === 'function' ? vesk.onClose : askClose;
+    if (!ask) return true;
+    try {
+      return ask() !== false;
+    } catch (e) {
+      if (global.console) console.error('vesk.onClose failed, closing anyway:', e);
+      return true;
+    }
+  }
+  function register(fn) {
+    askClose = typeof fn === 'function' ? fn : null;
+    vesk._exit = closeQuestion;
+  }
+  vesk.onClose = register;
+  if (typeof vesk._exit !== 'function') vesk._exit = closeQuestion;
+
+  // The start page is ready for a --screenshot-wait picture.
+  vesk.ready = function () {
+    if (global.app && typeof app.screenshotReady === 'function') app.screenshotReady();
+  };
+
+  // Settings that keep their types: JSON in the INI text. ------------------------
+
+  vesk.settings = {
+    // A value that is not JSON (written by app.setSettings) comes back as its text.
+    get: function (key, fallback) {
+      var text = app.getSettings(String(key));
+      if (text === null || text === undefined) return fallback;
+      if (typeof text !== 'string') return text;
+      try { return JSON.parse(text); } catch (e) { return text; }
+    },
+    set: function (key, value) {
+      var text = JSON.stringify(value === undefined ? null : toNative(value, 0));
+      app.setSettings(String(key), text === undefined ? 'null' : text);
+    }
+  };
+
+  // SQLite --------------------------------------------------------------------------
+
+  // Every call settles at once; a failure rejects with the driver's own text.
+  function Database(id) { this.id = id; }
+  function dbResult(id, value) {
+    var error = app.dbLastError(id);
+    return error ? Promise.reject({ error_text: error }) : Promise.resolve(value);
+  }
+  function dbParams(params) { return params === undefined ? null : toNative(params, 0); }
+  Database.prototype.query = function (sql, params) {
+    return dbResult(this.id, app.dbQuery(String(sql), this.id, dbParams(params)));
+  };
+  Database.prototype.insert = function (sql, params) {
+    return dbResult(this.id, app.dbInsert(String(sql), this.id, dbParams(params)));
+  };
+  // BEGIN, then fn(db)'s promise, then COMMIT; ROLLBACK when anything failed.
+  Database.prototype.transaction = function (fn) {
+    var db = this;
+    return db.query('BEGIN').then(function () { return fn(db); }).then(function (value) {
+      return db.query('COMMIT').then(function () { return value; });
+    }, function (e) {
+      return db.query('ROLLBACK').then(function () { throw e; }, function () { throw e; });
+    });
+  };
+  Database.prototype.close = function () { app.dbClose(this.id); };
+  vesk.db = {
+    open: function (file, id) {
+      id = id === undefined ? '' : String(id);
+      app.dbConnect(String(file), id);
+      return dbResult(id, new Database(id));
+    }
   };
 
   // FTP ------------------------------------------------------------------------

@@ -1,5 +1,7 @@
+#include "api/xjavascriptapi.h"
 #include "app/vesk.h"
 #include "app/xcommandline.h"
+#include "core/xsystemutil.h"
 #include "core/xtrustpolicy.h"
 #include "web/xwebsettings.h"
 #include "web/xwebview.h"
@@ -14,24 +16,53 @@
 #include <cstdio>
 #include <memory>
 
+static void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("vesk"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
+}
+
+// --help and --version answer without a display: no widget application is made for them.
+static bool printedTextOnly(int argc, char *argv[])
+{
+    bool asked = false;
+    for (int i = 1; i < argc && qstrcmp(argv[i], "--") != 0; ++i) {
+        for (const char *option : {"--help", "-h", "-?", "--help-all", "--version", "-v"})
+            asked = asked || qstrcmp(argv[i], option) == 0;
+    }
+    if (!asked)
+        return false;
+    QCoreApplication probe(argc, argv);
+    nameApplication();
+    XCommandLine options;
+    // Anything unusual (Qt's own options, a value that looks like --help) goes the usual way.
+    if (!options.parse(QCoreApplication::arguments()) || !(options.helpRequested() || options.versionRequested()))
+        return false;
+    fputs(qPrintable(options.helpRequested() ? options.helpText() : options.versionText()), stdout);
+    // Written out now, whatever runs at exit.
+    fflush(stdout);
+    return true;
+}
+
 int main(int argc, char *argv[])
 {
+    if (printedTextOnly(argc, argv))
+        return 0;
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vesk"));
-    QApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
+    nameApplication();
     Q_INIT_RESOURCE(vesk);
 
     XCommandLine options;
     if (!options.parse(QApplication::arguments())) {
-        fprintf(stderr, "%s\n", qPrintable(options.errorText()));
+        fprintf(stderr, "vesk: %s\n", qPrintable(options.errorText()));
         return 2;
     }
     if (options.helpRequested() || options.versionRequested()) {
         fputs(qPrintable(options.helpRequested() ? options.helpText() : options.versionText()), stdout);
-        // Written out now, whatever runs at exit.
         fflush(stdout);
         return 0;
     }
+    XSystemUtil::setPassedArguments(options.passedArguments());
     if (!options.workdir().isEmpty() && !QDir::setCurrent(options.workdir())) {
         fprintf(stderr, "vesk: cannot change to working directory %s\n", qPrintable(options.workdir()));
         return 2;
@@ -65,15 +96,37 @@ int main(int argc, char *argv[])
             // A page whose load never ends (a stalled image, say) still gets its picture.
             bool customWait = false;
             const int waitMs = qEnvironmentVariableIntValue("VESK_SCREENSHOT_WAIT_MS", &customWait);
-            QTimer::singleShot(customWait && waitMs > 0 ? waitMs : 30000, &application, take);
+            const int limitMs = customWait && waitMs > 0 ? waitMs : 30000;
+            const bool waitForPage = options.screenshotWait();
+            auto ready = std::make_shared<bool>(false);
+            auto loaded = std::make_shared<bool>(window->loadHasFinished());
             // A short pause lets the first paint of the page happen.
-            if (window->loadHasFinished())
-                QTimer::singleShot(100, take);
-            else
-                QObject::connect(window->view(), &QWebView::loadFinished, &application,
-                                 [take] { QTimer::singleShot(100, take); });
+            auto takeWhenDue = [take, ready, loaded, waitForPage] {
+                if (*loaded && (*ready || !waitForPage))
+                    QTimer::singleShot(100, take);
+            };
+            QTimer::singleShot(limitMs, &application, [take, ready, taken, waitForPage, limitMs] {
+                if (waitForPage && !*ready && !*taken)
+                    fprintf(stderr, "vesk: the page did not call vesk.ready() within %d ms; taking the picture as it is\n",
+                            limitMs);
+                take();
+            });
+            if (waitForPage) {
+                XJavaScriptAPI::setReadyHandler([window, ready, takeWhenDue](XWebWindow *caller) {
+                    if (caller != window)
+                        return;
+                    *ready = true;
+                    takeWhenDue();
+                });
+            }
+            QObject::connect(window->view(), &QWebView::loadFinished, &application, [loaded, takeWhenDue] {
+                *loaded = true;
+                takeWhenDue();
+            });
+            takeWhenDue();
         }
         code = application.exec();
+        XJavaScriptAPI::setReadyHandler({});
     }
     return code;
 }

@@ -43,6 +43,18 @@ void TestDemo::demoWorks()
     QVERIFY(eval(QStringLiteral("document.getElementById('visits').textContent"))
                 .toString()
                 .contains(QStringLiteral("1 times (registry)")));
+    QVERIFY(eval(QStringLiteral("document.getElementById('aidsEnv').textContent")).toString().contains(
+        QStringLiteral("getArguments(): []")));
+    // The harness opens no settings file: the defaults come back each time.
+    eval(QStringLiteral("aidsSettings()"));
+    QVERIFY(eval(QStringLiteral("document.getElementById('aidsPrefs').textContent")).toString().contains(
+        QStringLiteral("{\"runs\":1,\"compact\":true}")));
+    eval(QStringLiteral("aidsBadSql()"));
+    QTRY_VERIFY(eval(QStringLiteral("document.getElementById('log').textContent")).toString().contains(
+        QStringLiteral("SQL rejected: near \"SELEC\"")));
+    eval(QStringLiteral("aidsTransaction()"));
+    QTRY_VERIFY(eval(QStringLiteral("document.getElementById('log').textContent")).toString().contains(
+        QStringLiteral("rows kept: 0")));
     eval(QStringLiteral("storageAddNote()"));
     QCOMPARE(eval(QStringLiteral("document.getElementById('notes').textContent")).toString().left(41),
              QStringLiteral("1: it's \"quoted\"'); DROP TABLE note; -- ("));

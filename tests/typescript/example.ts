@@ -186,6 +186,16 @@ function uploads(): Promise<void> {
 function promises(): Promise<void> {
   console.log(vesk.version, vesk.liveCallbacks().length);
   vesk.onClose(() => app.confirm('Quit?'));
+  vesk.ready();
+  vesk.settings.set('size', { w: 160, dark: false });
+  const size: { w: number } = vesk.settings.get('size', { w: 100 });
+  console.log(size.w, app.getArguments().length, app.getEnv('HOME') || '', app.dbLastError('notes'));
+  app.screenshotReady();
+  app._exec(['grep', '-e', 'say "hi"', 'notes.txt'], 'done');
+  vesk.db.open('notes.db', 'n')
+    .then(db => db.transaction(d => d.insert('INSERT INTO note (text) VALUES (?)', ['a']).then(() => d.query('SELECT 1')))
+      .then(rows => console.log(rows.length), (e: VeskApi.DbError) => console.log(e.error_text))
+      .then(() => db.close()));
   const run = vesk.exec('ls -l', { onOutput: (t: string) => console.log(t), oem: false });
   run.kill();
   vesk.menuAction('about', 'About', () => app.info('vesk'), '', 'F1');

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 #include "core/xdatabases.h"
 #include "core/xhandletable.h"
 #include "core/xwindowstyle.h"
@@ -36,6 +38,10 @@ public:
 
     // From now on every new page binding gets an API object and a widget object.
     static void serveBindings();
+    // What screenshotReady tells, with the window whose page called it; set by
+    // the program when a screenshot waits for its page.
+    using ReadyHandler = std::function<void(XWebWindow *window)>;
+    static void setReadyHandler(const ReadyHandler &handler);
     // The API object of a window's page, or of the page a binding serves.
     static XJavaScriptAPI *of(const XPageBinding *binding);
     static XJavaScriptAPI *of(const XWebWindow *window);
@@ -173,6 +179,10 @@ public Q_SLOTS:
     void openBrowser(const QString &url);
     bool openUrl(const QString &url);
     QString getMacAddress();
+    QStringList getArguments();
+    QVariant getEnv(const QString &name);
+    // The page is ready for the picture a --screenshot-wait run takes.
+    void screenshotReady();
 
     // Plug-ins (xjavascriptapi_plugins.cpp)
     void loadPlugin(const QString &path);
@@ -211,6 +221,7 @@ public Q_SLOTS:
     void dbClose(const QString &id = QString());
     QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
+    QString dbLastError(const QString &id = QString());
 
     // FTP (xjavascriptapi_ftp.cpp)
     int _ftpConnect(const QString &server, int port = 21, const QString &callback_state = QString());
@@ -279,7 +290,10 @@ private:
     XFTP *makeConnection(int *handle);
     XHandleTable<XFTP> m_ftp;
     // Files, processes and system utilities
-    int startProcess(const QString &command, const QString &onFinish, const QString &onProcess, const QString &onError);
+    int startProcess(const QStringList &program, const QString &onFinish, const QString &onProcess,
+                     const QString &onError);
+    int startCommand(const QVariant &command, bool latin1, const QString &onFinish, const QString &onProcess,
+                     const QString &onError);
     QFile *openFileOf(int fileId) const;
     QStringList m_tempFiles;
     XHandleTable<QFile> m_openFiles;

@@ -12,7 +12,7 @@ void XJavaScriptAPI::exit(int code)
     QCoreApplication::exit(code);
 }
 
-int XJavaScriptAPI::startProcess(const QString &command, const QString &onFinish, const QString &onProcess,
+int XJavaScriptAPI::startProcess(const QStringList &program, const QString &onFinish, const QString &onProcess,
                                  const QString &onError)
 {
     // Ids are handed out before the start, so a program that cannot start still has one.
@@ -21,20 +21,35 @@ int XJavaScriptAPI::startProcess(const QString &command, const QString &onFinish
     const int id = m_processes.add(process);
     // A finished program frees itself; its id then answers as one never given.
     connect(process, &QObject::destroyed, this, [this, id] { m_processes.release(id); });
-    process->run(command);
+    process->run(program);
     return id;
+}
+
+int XJavaScriptAPI::startCommand(const QVariant &command, bool latin1, const QString &onFinish,
+                                 const QString &onProcess, const QString &onError)
+{
+    QStringList program;
+    if (XByteForm::isList(command)) {
+        // A bad array starts nothing and takes no id: the page learns at once.
+        if (!XByteForm::ofArgumentList(command, latin1, &program))
+            return 0;
+    } else {
+        const QByteArray bytes = XByteForm::ofVariant(command);
+        program = QProcess::splitCommand(latin1 ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes));
+    }
+    return startProcess(program, onFinish, onProcess, onError);
 }
 
 int XJavaScriptAPI::_exec(const QVariant &command, const QString &onFinish, const QString &onProcess,
                           const QString &onError)
 {
-    return startProcess(QString::fromUtf8(XByteForm::ofVariant(command)), onFinish, onProcess, onError);
+    return startCommand(command, false, onFinish, onProcess, onError);
 }
 
 int XJavaScriptAPI::execOEMCP(const QVariant &command, const QString &onFinish, const QString &onProcess,
                               const QString &onError)
 {
-    return startProcess(QString::fromLatin1(XByteForm::ofVariant(command)), onFinish, onProcess, onError);
+    return startCommand(command, true, onFinish, onProcess, onError);
 }
 
 int XJavaScriptAPI::wsystem(const QVariant &command)

@@ -92,3 +92,8 @@ QVariant XJavaScriptAPI::dbInsert(const QString &query, const QString &id, const
 {
     return m_databases.insert(query, id, params);
 }
+
+QString XJavaScriptAPI::dbLastError(const QString &id)
+{
+    return m_databases.lastError(id);
+}

@@ -2,6 +2,7 @@
 
 #include "core/xbyteform.h"
 #include "core/xsystemutil.h"
+#include "page/xpagebinding.h"
 #include "platform/xplatform.h"
 #include "window/xwebwindow.h"
 
@@ -148,4 +149,34 @@ QString XJavaScriptAPI::getMacAddress()
     for (const QNetworkInterface &i : interfaces)
         list.append({i.flags().testFlag(QNetworkInterface::IsLoopBack), i.hardwareAddress()});
     return XSystemUtil::firstHardwareAddress(list);
+}
+
+QStringList XJavaScriptAPI::getArguments()
+{
+    return XSystemUtil::passedArguments();
+}
+
+QVariant XJavaScriptAPI::getEnv(const QString &name)
+{
+    return XSystemUtil::environmentValue(name);
+}
+
+namespace {
+XJavaScriptAPI::ReadyHandler &readyHandler()
+{
+    static XJavaScriptAPI::ReadyHandler handler;
+    return handler;
+}
+} // namespace
+
+void XJavaScriptAPI::setReadyHandler(const ReadyHandler &handler)
+{
+    readyHandler() = handler;
+}
+
+void XJavaScriptAPI::screenshotReady()
+{
+    // Only a window's own page speaks for its picture, not a popup.
+    if (readyHandler() && m_binding->role() == XPageBinding::WindowPage)
+        readyHandler()(window());
 }

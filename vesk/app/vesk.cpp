@@ -140,7 +140,18 @@ void Vesk::watchApplication(int debounceMs)
 
 void Vesk::reloadAllPages()
 {
+    // All menus first: a popup builds entries on its opener's window, which
+    // may come later in the list.
+    // Menus are top-level widgets too: the windows are gathered before any goes.
+    QList<XWebWindow *> windows;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<XWebWindow *>(widget))
+            windows.append(window);
+    }
+    for (XWebWindow *window : qAsConst(windows))
+        window->resetMenus();
     // Child windows and popups are windows of their own: each reloads its page.
+    // Asked again: the menus just deleted were widgets too.
     const QWidgetList widgets = QApplication::allWidgets();
     for (QWidget *widget : widgets) {
         if (auto *window = qobject_cast<XWebWindow *>(widget))

@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 bool XCommandLine::parse(const QStringList &arguments)
@@ -30,10 +31,20 @@ bool XCommandLine::parse(const QStringList &arguments)
         QStringLiteral("ORIGIN"));
     const QCommandLineOption watch(QStringLiteral("watch"),
                                    QStringLiteral("Reload the pages of every window when a file under app/ changes."));
-    parser.addOptions({workdir, inspector, screenshot, trust, watch});
+    const QCommandLineOption screenshotWait(
+        QStringLiteral("screenshot-wait"),
+        QStringLiteral("With --screenshot: wait until the start page calls vesk.ready() (at most 30 s)."));
+    parser.addOptions({workdir, inspector, screenshot, trust, watch, screenshotWait});
 
-    m_help = parser.helpText();
-    if (!parser.parse(arguments)) {
+    m_help = parser.helpText() + QStringLiteral("\nArguments after -- are handed to the pages (app.getArguments()).\n");
+    // What follows "--" is the application's, not vesk's.
+    QStringList own = arguments;
+    const int dashes = own.indexOf(QStringLiteral("--"));
+    if (dashes > 0) {
+        m_passed = own.mid(dashes + 1);
+        own = own.mid(0, dashes);
+    }
+    if (!parser.parse(own)) {
         m_error = parser.errorText();
         return false;
     }
@@ -46,8 +57,18 @@ bool XCommandLine::parse(const QStringList &arguments)
     m_workdir = parser.value(workdir);
     m_inspector = parser.isSet(inspector);
     m_watch = parser.isSet(watch);
-    if (parser.isSet(screenshot))
+    m_screenshotWait = parser.isSet(screenshotWait);
+    if (parser.isSet(screenshot)) {
         m_screenshot = QDir::current().absoluteFilePath(parser.value(screenshot));
+        const QString problem = screenshotProblem(m_screenshot);
+        if (!problem.isEmpty()) {
+            m_error = QStringLiteral("Cannot save the screenshot to ") + m_screenshot + QStringLiteral(": ") + problem;
+            return false;
+        }
+    } else if (m_screenshotWait) {
+        m_error = QStringLiteral("--screenshot-wait needs --screenshot FILE");
+        return false;
+    }
     for (const QString &origin : parser.values(trust)) {
         if (XTrustPolicy::origin(QUrl(origin)).isEmpty()) {
             m_error = QStringLiteral("Not an origin (scheme://host[:port]): ") + origin;
@@ -56,6 +77,23 @@ bool XCommandLine::parse(const QStringList &arguments)
         m_trustedOrigins << origin;
     }
     return true;
+}
+
+QString XCommandLine::screenshotProblem(const QString &path)
+{
+    const QFileInfo file(path);
+    if (path.endsWith(QLatin1Char('/')) || file.isDir())
+        return QStringLiteral("it is a folder");
+    if (file.exists() && !file.isFile())
+        return QStringLiteral("it is not a regular file");
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("the file is not writable");
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("the folder does not exist");
+    if (!file.exists() && !folder.isWritable())
+        return QStringLiteral("the folder is not writable");
+    return QString();
 }
 
 QString XCommandLine::versionText() const

@@ -3,7 +3,8 @@
 #include <QStringList>
 
 // The program's command line: vesk [--workdir DIR] [--inspector]
-// [--screenshot FILE] [--trust-origin ORIGIN]... [--watch] [--help] [--version]
+// [--screenshot FILE [--screenshot-wait]] [--trust-origin ORIGIN]... [--watch]
+// [--help] [--version] [-- ARGUMENTS...]
 class XCommandLine {
 public:
     bool parse(const QStringList &arguments);
@@ -19,6 +20,12 @@ public:
     QString screenshot() const { return m_screenshot; }
     QStringList trustedOrigins() const { return m_trustedOrigins; }
     bool watch() const { return m_watch; }
+    // Whether the screenshot waits for the page's screenshotReady().
+    bool screenshotWait() const { return m_screenshotWait; }
+    // Everything after the first "--", for the pages.
+    QStringList passedArguments() const { return m_passed; }
+    // Why a screenshot cannot be saved at path; empty when it can.
+    static QString screenshotProblem(const QString &path);
 
 private:
     QString m_error;
@@ -30,4 +37,6 @@ private:
     QString m_screenshot;
     QStringList m_trustedOrigins;
     bool m_watch = false;
+    bool m_screenshotWait = false;
+    QStringList m_passed;
 };

@@ -31,6 +31,35 @@ QByteArray XByteForm::ofVariant(const QVariant &value)
     }
 }
 
+bool XByteForm::isList(const QVariant &value)
+{
+    const int type = static_cast<int>(value.type());
+    return type == QMetaType::QVariantList || type == QMetaType::QStringList;
+}
+
+bool XByteForm::ofArgumentList(const QVariant &value, bool latin1, QStringList *arguments)
+{
+    arguments->clear();
+    if (!isList(value))
+        return false;
+    const QVariantList list = value.toList();
+    for (const QVariant &element : list) {
+        // The engine hands null over as a null string.
+        if (static_cast<int>(element.type()) != QMetaType::QString || element.isNull())
+            return false;
+        const QString text = element.toString();
+        // A C string ends at U+0000: the program would get another argument than the page gave.
+        if (text.contains(QChar(0)))
+            return false;
+        arguments->append(latin1 ? QString::fromLatin1(text.toUtf8()) : text);
+    }
+    if (arguments->isEmpty() || arguments->first().isEmpty()) {
+        arguments->clear();
+        return false;
+    }
+    return true;
+}
+
 QString XByteForm::digestText(const QByteArray &digest)
 {
     return fromUtf8(digest);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // How page text becomes bytes and bytes become page text. Pages hand over
@@ -23,6 +24,12 @@ public:
     // A command given as a script value: a string's UTF-8 bytes, a number's
     // decimal text, "true"/"false"; anything else gives no bytes.
     static QByteArray ofVariant(const QVariant &value);
+    // A command given as an array [program, arguments...]: whether the value is
+    // one, and its elements; false for an empty array, an empty program, an
+    // element that is not a string or one holding U+0000. latin1 reads each
+    // element's UTF-8 bytes one character per byte.
+    static bool isList(const QVariant &value);
+    static bool ofArgumentList(const QVariant &value, bool latin1, QStringList *arguments);
     // A raw digest as text: cut at the first zero byte, decoded as UTF-8.
     static QString digestText(const QByteArray &digest);
 };

@@ -43,8 +43,13 @@ bool XDatabases::connect(const QString &fileName, const QString &id, QString *er
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(fileName);
     const bool opened = db.open();
-    if (!opened && error)
-        *error = db.lastError().text();
+    if (opened) {
+        m_errors.remove(id);
+    } else {
+        m_errors.insert(id, db.lastError().text());
+        if (error)
+            *error = db.lastError().text();
+    }
     auto connection = QSharedPointer<Connection>::create();
     connection->name = name;
     const QVariant handle = db.driver()->handle();
@@ -59,6 +64,7 @@ void XDatabases::close(const QString &id)
     if (!m_connections.contains(id))
         return;
     const QString name = m_connections.take(id)->name;
+    m_errors.remove(id);
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isOpen())
@@ -212,7 +218,25 @@ QVariant XDatabases::toPageValue(const QVariant &value)
     return value;
 }
 
+QString XDatabases::lastError(const QString &id) const
+{
+    if (!m_connections.contains(id))
+        return QStringLiteral("no connection under this id");
+    return m_errors.value(id);
+}
+
 QVariantList XDatabases::query(const QString &sql, const QString &id, const QVariant &params, QString *error)
+{
+    QString failure;
+    const QVariantList rows = queryRows(sql, id, params, &failure);
+    if (error)
+        *error = failure;
+    if (m_connections.contains(id))
+        m_errors.insert(id, failure);
+    return rows;
+}
+
+QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const QVariant &params, QString *error)
 {
     QVariantList rows;
     auto connection = m_connections.find(id);
@@ -266,6 +290,20 @@ qint64 XDatabases::totalChanges(Connection &connection)
 
 QVariant XDatabases::insert(const QString &sql, const QString &id, const QVariant &params, QString *error)
 {
+    QString failure;
+    bool changedNothing = false;
+    const QVariant rowId = insertRow(sql, id, params, &failure, &changedNothing);
+    if (error)
+        *error = failure;
+    // A statement that inserted nothing (INSERT OR IGNORE on a conflict) did not fail.
+    if (m_connections.contains(id))
+        m_errors.insert(id, changedNothing ? QString() : failure);
+    return rowId;
+}
+
+QVariant XDatabases::insertRow(const QString &sql, const QString &id, const QVariant &params, QString *error,
+                               bool *changedNothing)
+{
     auto connection = m_connections.find(id);
     if (connection == m_connections.end()) {
         if (error)
@@ -281,6 +319,7 @@ QVariant XDatabases::insert(const QString &sql, const QString &id, const QVarian
     const QVariant rowId = query.lastInsertId();
     query.finish();
     if (before < 0 || totalChanges(**connection) == before) {
+        *changedNothing = true;
         if (error)
             *error = QStringLiteral("the statement inserted no row");
         return QVariant();

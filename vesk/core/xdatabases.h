@@ -38,12 +38,20 @@ public:
     // How a column value reaches a page: NULL as a null value, BLOB as Base64 text.
     static QVariant toPageValue(const QVariant &value);
 
+    // Why the last connect, query or insert of this id failed, as the driver
+    // says it; empty after one that worked (an insert that changed no row did).
+    QString lastError(const QString &id) const;
+
 private:
     // Defined where it is used, so the SQL headers stay out of every includer.
     struct Connection;
     bool run(Connection &connection, QSqlQuery &query, const QString &sql, const QVariant &params, QString *error);
     qint64 totalChanges(Connection &connection);
+    QVariantList queryRows(const QString &sql, const QString &id, const QVariant &params, QString *error);
+    QVariant insertRow(const QString &sql, const QString &id, const QVariant &params, QString *error,
+                       bool *changedNothing);
 
     int m_serial = 0;
     QMap<QString, QSharedPointer<Connection>> m_connections;
+    QHash<QString, QString> m_errors;
 };

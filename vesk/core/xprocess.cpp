@@ -25,7 +25,7 @@ XProcess::~XProcess()
     }
 }
 
-void XProcess::run(const QString &command)
+void XProcess::run(const QStringList &program)
 {
     setProcessChannelMode(MergedChannels);
     // Connected before the start, so a program that cannot start is reported. All
@@ -35,7 +35,7 @@ void XProcess::run(const QString &command)
     connect(this, &QProcess::errorOccurred, this, &XProcess::_execError);
     connect(this, &QProcess::readyReadStandardOutput, this, &XProcess::_execProcess);
 
-    QStringList parts = splitCommand(command);
+    QStringList parts = program;
     if (!parts.isEmpty()) {
         setProgram(parts.takeFirst());
         setArguments(parts);

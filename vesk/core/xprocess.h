@@ -24,8 +24,9 @@ public:
     // Kills a program still running without calling back into a page that may be going away.
     ~XProcess() override;
 
-    // Starts one command string (blanks separate, double quotes group).
-    void run(const QString &command);
+    // Starts the program (the first element) with the other elements as its
+    // arguments, as they are: no shell, no splitting. An empty list cannot start.
+    void run(const QStringList &program);
 
     // name + "(" + the output as a literal, then each further argument as a
     // literal, + ");", every CR of the output turned into a blank.

@@ -57,3 +57,29 @@ QString XSystemUtil::firstHardwareAddress(const QList<Interface> &interfaces)
     }
     return QString();
 }
+
+static QStringList &passed()
+{
+    static QStringList arguments;
+    return arguments;
+}
+
+void XSystemUtil::setPassedArguments(const QStringList &arguments)
+{
+    passed() = arguments;
+}
+
+QStringList XSystemUtil::passedArguments()
+{
+    return passed();
+}
+
+QVariant XSystemUtil::environmentValue(const QString &name)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('=')) || name.contains(QChar(0)))
+        return QVariant();
+    const QByteArray key = name.toLocal8Bit();
+    if (!qEnvironmentVariableIsSet(key.constData()))
+        return QVariant();
+    return qEnvironmentVariable(key.constData());
+}

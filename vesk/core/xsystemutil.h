@@ -3,6 +3,8 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 // The pure parts of the page's system utilities: progress mapping, local time
 // conversions and the choice of hardware address.
@@ -28,4 +30,11 @@ public:
         QString hardwareAddress;
     };
     static QString firstHardwareAddress(const QList<Interface> &interfaces);
+
+    // What followed "--" on the program's command line, as the pages get it.
+    static void setPassedArguments(const QStringList &arguments);
+    static QStringList passedArguments();
+    // The variable's value; invalid when it is not set or the name cannot name
+    // one (empty, or holding "=" or U+0000).
+    static QVariant environmentValue(const QString &name);
 };

@@ -2,7 +2,10 @@
 
 #include "core/xtrustpolicy.h"
 
+#include "xjsliteral.h"
+
 #include <QNetworkRequest>
+#include <QUuid>
 #include <QWebFrame>
 #include <QWebSecurityOrigin>
 
@@ -10,7 +13,105 @@
 
 XWebPage::XWebPage(QObject *parent)
     : QWebPage(parent)
+    , m_consoleToken(QStringLiteral("\x01vesk-console-")
+                     + QUuid::createUuid().toString().remove(QLatin1Char('{')).remove(QLatin1Char('}'))
+                     + QLatin1Char('\x01'))
 {
+    installConsole(mainFrame());
+    connect(this, &QWebPage::frameCreated, this, [this](QWebFrame *frame) { installConsole(frame); });
+}
+
+void XWebPage::installConsole(QWebFrame *frame)
+{
+    // The engine keeps the window object of a frame's first, empty document for
+    // the first real one: an untrusted one gets the engine's console back.
+    connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, [this, frame] {
+        frame->evaluateJavaScript(isDocumentTrusted(frame) ? consoleScript(m_consoleToken)
+                                                           : QStringLiteral("(function () { var c = window.console,"
+                                                                            " o = c && c.__vesk; if (!o) return;"
+                                                                            " for (var k in o) c[k] = o[k];"
+                                                                            " delete c.__vesk; })();"));
+    });
+}
+
+QString XWebPage::consoleScript(const QString &token)
+{
+    // Browsers' rules: a first string argument may hold %s %d %i %f %o %O %c %%,
+    // the rest follow separated by blanks, strings as they are, objects as JSON.
+    static const QString script = QStringLiteral(R"JS((function (token) {
+  var c = window.console;
+  if (!c || c.__vesk) return;
+  function show(v) {
+    if (typeof v === 'string') return v;
+    if (v === undefined || v === null || typeof v !== 'object' && typeof v !== 'function') return String(v);
+    if (typeof v === 'function') return 'function ' + (v.name || '') + '()';
+    if (v instanceof Error) return v.stack ? String(v) + '\n' + v.stack : String(v);
+    if (typeof Node !== 'undefined' && v instanceof Node) return '<' + String(v.nodeName).toLowerCase() + '>';
+    var seen = [];
+    try {
+      var text = JSON.stringify(v, function (k, x) {
+        if (x && typeof x === 'object') { if (seen.indexOf(x) >= 0) return '[Circular]'; seen.push(x); }
+        return x === undefined ? null : typeof x === 'function' ? 'function ' + (x.name || '') + '()' : x;
+      });
+      return text === undefined ? String(v) : text;
+    } catch (e) { return String(v); }
+  }
+  function format(args) {
+    var parts = [], i = 0;
+    if (typeof args[0] === 'string' && args.length > 1) {
+      i = 1;
+      parts.push(args[0].replace(/%([sdifoOc%])/g, function (m, f) {
+        if (f === '%') return '%';
+        if (i >= args.length) return m;
+        var v = args[i++];
+        if (f === 'c') return '';
+        if (f === 'd' || f === 'i') return String(parseInt(v, 10));
+        if (f === 'f') return String(parseFloat(v));
+        return f === 's' && typeof v !== 'object' ? String(v) : show(v);
+      }));
+    }
+    for (; i < args.length; ++i) parts.push(show(args[i]));
+    return parts.join(' ');
+  }
+  function caller() {
+    var stack = '';
+    try { throw new Error(); } catch (e) { stack = String(e.stack || ''); }
+    var m = /^[^@\n]*@(.+):(\d+):\d+$/.exec(stack.split('\n')[2] || '');
+    return m ? m[2] + '\n' + m[1] : '\n';
+  }
+  var originals = {};
+  ['log', 'info', 'warn', 'error', 'debug'].forEach(function (name) {
+    var original = c[name];
+    if (typeof original !== 'function') return;
+    originals[name] = original;
+    c[name] = function () {
+      var text;
+      try { text = token + caller() + '\n' + format(arguments); } catch (e) { return original.apply(c, arguments); }
+      return original.call(c, text);
+    };
+  });
+  Object.defineProperty(c, '__vesk', { value: originals, configurable: true });
+})()JS");
+    return script + XJsLiteral::fromString(token) + QStringLiteral(");");
+}
+
+bool XWebPage::unwrapConsoleMessage(const QString &token, QString *message, int *lineNumber, QString *sourceID)
+{
+    if (token.isEmpty() || !message->startsWith(token))
+        return false;
+    const int lineEnd = message->indexOf(QLatin1Char('\n'), token.size());
+    const int sourceEnd = lineEnd < 0 ? -1 : message->indexOf(QLatin1Char('\n'), lineEnd + 1);
+    if (sourceEnd < 0)
+        return false;
+    bool ok = false;
+    const int line = message->mid(token.size(), lineEnd - token.size()).toInt(&ok);
+    // Where the caller could not be found, the engine's own place stands.
+    if (ok) {
+        *lineNumber = line;
+        *sourceID = message->mid(lineEnd + 1, sourceEnd - lineEnd - 1);
+    }
+    *message = message->mid(sourceEnd + 1);
+    return true;
 }
 
 QString XWebPage::userAgent()
@@ -117,7 +218,10 @@ QString XWebPage::consoleLine(const QString &sourceID, int lineNumber, const QSt
 
 void XWebPage::javaScriptConsoleMessage(const QString &message, int lineNumber, const QString &sourceID)
 {
-    const QByteArray line = consoleLine(sourceID, lineNumber, message).toLocal8Bit();
+    QString text = message;
+    QString source = sourceID;
+    unwrapConsoleMessage(m_consoleToken, &text, &lineNumber, &source);
+    const QByteArray line = consoleLine(source, lineNumber, text).toLocal8Bit();
     fwrite(line.constData(), 1, size_t(line.size()), stderr);
     fflush(stderr);
 }

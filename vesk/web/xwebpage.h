@@ -11,6 +11,12 @@ public:
     static QString userAgent();
     // "url:line: message" with control characters made harmless.
     static QString consoleLine(const QString &sourceID, int lineNumber, const QString &message);
+    // The engine hands the console only a message's first argument. Trusted
+    // documents get console methods that format every argument and pass the
+    // caller's place along, marked with the page's own token; this takes the
+    // mark off again. Untrusted documents cannot know the token.
+    static QString consoleScript(const QString &token);
+    static bool unwrapConsoleMessage(const QString &token, QString *message, int *lineNumber, QString *sourceID);
 
     // Whether the frame's document may use native objects. A blank document with
     // a local origin was made by whoever the engine says; a subframe's is judged
@@ -44,6 +50,9 @@ protected:
     void javaScriptConsoleMessage(const QString &message, int lineNumber, const QString &sourceID) override;
 
 private:
+    void installConsole(QWebFrame *frame);
+
+    QString m_consoleToken;
     QString m_presetFile;
     bool m_emptyMainTrusted = false;
     bool m_blankMainTrusted = false;

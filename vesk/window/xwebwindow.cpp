@@ -162,6 +162,19 @@ void XWebWindow::clearMenuBar()
     menuBar()->clear();
 }
 
+void XWebWindow::resetMenus()
+{
+    menuBar()->clear();
+    for (const QPointer<QAction> &action : qAsConst(m_actions))
+        delete action.data();
+    // Submenus go with the menu that holds them; the QPointers see to it.
+    for (const QPointer<QMenu> &menu : qAsConst(m_menus))
+        delete menu.data();
+    m_actions.clear();
+    m_menus.clear();
+    m_currentMenu.clear();
+}
+
 void XWebWindow::menuTriggered(const QByteArray &name)
 {
     // The menu was built by a trusted page; a later untrusted one gets no calls.

@@ -52,6 +52,9 @@ public:
     // Takes the action off the bar; inside a menu it stays.
     void removeMenuAction(const QString &name);
     void clearMenuBar();
+    // Forgets every menu, entry and separator a page built: a reloaded page
+    // builds its menus again from an empty bar.
+    void resetMenus();
     QMenu *menu(const QString &name) const;
     QAction *menuAction(const QString &name) const;
 

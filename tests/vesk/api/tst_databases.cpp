@@ -113,6 +113,32 @@ void TestDatabases::pageResults_data()
                                        << R"([{"name":"kept"}])";
     QTest::newRow("close-default-id") << "app.dbClose(); return app.dbQuery('SELECT 1 AS a');"
                                       << "[]";
+    QTest::newRow("last-error-driver-text")
+        << "app.dbQuery('SELEC nonsense'); var q = app.dbLastError();"
+           "app.dbInsert('INSERT INTO nowhere VALUES (1)'); var i = app.dbLastError();"
+           "app.dbQuery('SELECT ?', '', []); var p = app.dbLastError();"
+           "app.dbQuery('SELECT 1'); return [q, i, p, app.dbLastError()];"
+        << R"(["near \"SELEC\": syntax error Unable to execute statement",)"
+           R"("no such table: nowhere Unable to execute statement",)"
+           R"("the statement has 1 placeholder(s) but 0 value(s) were given",""])";
+    QTest::newRow("last-error-per-id-and-unknown")
+        << "app.dbConnect('other.db', 'o'); app.dbQuery('bad', 'o'); app.dbQuery('SELECT 1');"
+           "var before = app.dbLastError('o'); app.dbClose('o');"
+           "return [before.length > 0, app.dbLastError(), app.dbLastError('o'), app.dbLastError('never')];"
+        << R"([true,"","no connection under this id","no connection under this id"])";
+    QTest::newRow("last-error-ignored-insert-is-no-error")
+        << "app.dbInsert(\"INSERT INTO t (name) VALUES ('a')\");"
+           "return [app.dbInsert(\"INSERT OR IGNORE INTO t (name) VALUES ('a')\"), app.dbLastError(),"
+           "app.dbInsert(\"INSERT INTO t (name) VALUES ('a')\"), app.dbLastError().indexOf('UNIQUE') >= 0];"
+        << R"([null,"",null,true])";
+    QTest::newRow("last-error-open-failure")
+        << "app.dbConnect('no/such/folder/x.db', 'f'); return app.dbLastError('f').length > 0;"
+        << "true";
+    QTest::newRow("transaction-through-dbquery")
+        << "app.dbQuery('BEGIN'); app.dbInsert(\"INSERT INTO t (name) VALUES ('gone')\"); app.dbQuery('ROLLBACK');"
+           "app.dbQuery('BEGIN'); app.dbInsert(\"INSERT INTO t (name) VALUES ('kept')\"); app.dbQuery('COMMIT');"
+           "return [app.dbQuery('SELECT name FROM t'), app.dbLastError()];"
+        << R"([[{"name":"kept"}],""])";
 }
 
 void TestDatabases::pageResults()

@@ -49,6 +49,8 @@ private Q_SLOTS:
     }
     void outputArrivesExactly_data();
     void outputArrivesExactly();
+    void arrayCommands_data();
+    void arrayCommands();
     void idsAndFailures();
     void programReadingInputEnds();
     void killExecAndWindowClose();
@@ -103,12 +105,58 @@ void TestProcesses::outputArrivesExactly()
         QVERIFY(eval(QStringLiteral("out.length")).toInt() >= 2);
 }
 
+void TestProcesses::arrayCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("starts");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("errors");
+    QTest::newRow("quotes-and-blanks-as-given")
+        << R"(app._exec(['printf', '[%s]', 'a "b"', ' c ', "d'e", '', '$HOME', '*'], 'onDone', '', 'onFail'))" << true
+        << R"([a "b"][ c ][d'e][][$HOME][*])" << 0;
+    QTest::newRow("oem-reads-bytes") << R"(app.execOEMCP(['printf', '%s', '\u00e9'], 'onDone', '', 'onFail'))" << true
+                                     << QStringLiteral("\u00c3\u00a9") << 0;
+    QTest::newRow("missing-program") << "app._exec(['no-such-program-xyz', 'a'], 'onDone', '', 'onFail')" << true
+                                     << QString() << 1;
+    QTest::newRow("empty-array") << "app._exec([], 'onDone', '', 'onFail')" << false << QString() << 0;
+    QTest::newRow("empty-program") << "app._exec(['', 'x'], 'onDone', '', 'onFail')" << false << QString() << 0;
+    QTest::newRow("number-element") << "app._exec(['echo', 1], 'onDone', '', 'onFail')" << false << QString() << 0;
+    QTest::newRow("null-element") << "app._exec(['echo', null], 'onDone', '', 'onFail')" << false << QString() << 0;
+    QTest::newRow("nested-array") << "app._exec(['echo', ['a']], 'onDone', '', 'onFail')" << false << QString()
+                                  << 0;
+    QTest::newRow("nul-in-argument") << R"(app.execOEMCP(['echo', 'a\u0000b'], 'onDone', '', 'onFail'))" << false
+                                     << QString() << 0;
+}
+
+void TestProcesses::arrayCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, starts);
+    QFETCH(QString, output);
+    QFETCH(int, errors);
+    const int id = eval(command).toInt();
+    if (!starts) {
+        // Refused at once: no id used, nothing started, nothing called.
+        QCOMPARE(id, 0);
+        QCOMPARE(eval(QStringLiteral("app._exec('true')")).toInt(), 1);
+        QTest::qWait(100);
+        QCOMPARE(eval(QStringLiteral("finished.length + errors")).toInt(), 0);
+        return;
+    }
+    QCOMPARE(id, 1);
+    // A program that never started reports only its error.
+    QTRY_COMPARE(eval(QStringLiteral("finished.length + errors")).toInt(), 1);
+    QCOMPARE(eval(QStringLiteral("errors")).toInt(), errors);
+    if (!errors)
+        QCOMPARE(eval(QStringLiteral("finished[0]")).toString(), output);
+}
+
 void TestProcesses::idsAndFailures()
 {
     QCOMPARE(eval(QStringLiteral("app._exec('no-such-program-xyz', 'onDone', 'onOut', 'onFail')")).toInt(), 1);
     QTRY_COMPARE(eval(QStringLiteral("errors")).toInt(), 1);
-    // A list gives an empty command, which cannot start either; execOEMCP shares the counter.
-    QCOMPARE(eval(QStringLiteral("app.execOEMCP(['ls'], '', '', 'onFail')")).toInt(), 2);
+    // An object gives an empty command, which cannot start either; execOEMCP shares the counter.
+    QCOMPARE(eval(QStringLiteral("app.execOEMCP({a: 'ls'}, '', '', 'onFail')")).toInt(), 2);
     QTRY_COMPARE(eval(QStringLiteral("errors")).toInt(), 2);
     QCOMPARE(eval(QStringLiteral("app._exec('true')")).toInt(), 3);
     QCOMPARE(eval(QStringLiteral("finished.length")).toInt(), 0);

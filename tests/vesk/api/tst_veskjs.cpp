@@ -142,6 +142,55 @@ void TestVeskJs::promises_data()
         << R"(err \{"error_type":"xmlrpc","error_code":"-32300","error_text":"no network"\})";
     QTest::newRow("page-exit-kept") << "Promise.resolve(vesk._exit())"
                                     << "ok false";
+    QTest::newRow("exec-array-no-splitting")
+        << R"(vesk.exec(['printf', '%s|', 'a "b"  c', "it's", '']).then(r => r.output))"
+        << R"(ok "a \\"b\\"  c\|it's\|\|")";
+    QTest::newRow("exec-bad-arrays-reject-at-once")
+        << R"(Promise.all([[], [1], ['printf', 'a\u0000b'], [''], ['printf', null]].map(c => vesk.exec(c)
+             .then(() => 'ran', e => e.id + ' ' + e.error_text.split(':')[0]))))"
+        << R"(ok \["0 Not a command","0 Not a command","0 Not a command","0 Not a command","0 Not a command"\])";
+    QTest::newRow("db-rejects-with-driver-text")
+        << "vesk.db.open('t.db').then(db => db.query('SELEC 1'))"
+        << R"(err \{"error_text":"near \\"SELEC\\": syntax error.*"\})";
+    QTest::newRow("db-open-fails-with-driver-text")
+        << "vesk.db.open('no/such/folder/t.db', 'x')"
+        << R"(err \{"error_text":".*unable to open.*"\})";
+    QTest::newRow("db-transaction-rolls-back")
+        << "vesk.db.open('t.db', 't').then(db => db.query('CREATE TABLE IF NOT EXISTS k (v)')"
+           ".then(() => db.transaction(d => d.insert('INSERT INTO k VALUES (?)', [1]).then(() => d.query('bad'))))"
+           ".catch(e => db.query('SELECT count(*) AS n FROM k').then(r => [r, e.error_text.length > 0])))"
+        << R"(ok \[\[\{"n":0\}\],true\])";
+    QTest::newRow("db-transaction-commits")
+        << "vesk.db.open('t.db', 'c').then(db => db.query('CREATE TABLE IF NOT EXISTS c (v)')"
+           ".then(() => db.transaction(d => d.insert('INSERT INTO c VALUES (:v)', {v: 'x'})))"
+           ".then(id => [id, db.query('SELECT v FROM c')]).then(a => Promise.all(a)))"
+        << R"(ok \[1,\[\{"v":"x"\}\]\])";
+    // Without a settings file a page reads its defaults; the text form is checked across a restart in tst_vesk.
+    QTest::newRow("settings-default") << "Promise.resolve(vesk.settings.get('missing', {d: 1}))"
+                                      << R"(ok \{"d":1\})";
+    QTest::newRow("polyfill-object-entries-values")
+        << "Promise.resolve([Object.entries({a: 1, b: 'x'}), Object.values({a: [2]})])"
+        << R"(ok \[\[\["a",1\],\["b","x"\]\],\[\[2\]\]\])";
+    QTest::newRow("polyfill-pad")
+        << "Promise.resolve(['5'.padStart(3, '0'), 'ab'.padEnd(7, 'xyz'), 'abc'.padStart(2), 'a'.padStart(3), "
+           "'a'.padEnd(3, '')])"
+        << R"(ok \["005","abxyzxy","abc","  a","a"\])";
+    QTest::newRow("polyfill-includes") << "Promise.resolve([[1, NaN].includes(NaN), [1, 2].includes(1, 1), "
+                                          "[1, 2].includes(2, -1), Object.keys([]).length, 'includes' in []])"
+                                       << R"(ok \[true,false,true,0,true\])";
+    QTest::newRow("polyfill-finally")
+        << "(() => { var seen = []; return Promise.all([Promise.resolve(1).finally(() => seen.push('a')),"
+           " Promise.reject(2).finally(() => seen.push('b')).catch(e => 'caught ' + e)]).then(r => [r, seen]); })()"
+        << R"(ok \[\[1,"caught 2"\],\["a","b"\]\])";
+    QTest::newRow("polyfill-intersection-observer")
+        << "new Promise(done => { var seen = {}; var make = top => { var d = document.createElement('div');"
+           " d.style.cssText = 'position:absolute;left:0;width:10px;height:10px;top:' + top + 'px';"
+           " document.body.appendChild(d); return d; };"
+           " var near = make(0), far = make(100000);"
+           " var io = new IntersectionObserver(es => { es.forEach(e => seen[e.target === near ? 'near' : 'far'] ="
+           " e.isIntersecting); if ('near' in seen && 'far' in seen) { io.disconnect(); done(seen); } });"
+           " io.observe(near); io.observe(far); })"
+        << R"(ok \{"near":true,"far":false\})";
 }
 
 void TestVeskJs::promises()

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
@@ -31,6 +33,8 @@ private Q_SLOTS:
     void missingApplication();
     void screenshotOfStartPage();
     void screenshotWhenLoadNeverEnds();
+    void screenshotWaitsForReady();
+    void helpWithoutDisplay();
     void pageExitCode_data();
     void pageExitCode();
     void consoleMessagesOnStderr();
@@ -39,6 +43,8 @@ private Q_SLOTS:
     void manifestAndWebStorage();
     void reportedOnTerminal_data();
     void reportedOnTerminal();
+    void settingsAcrossRealRestart();
+    void reloadStartsFromEmptyMenuBar();
 };
 
 // An application folder with app/init.html and, when given, app/vesk.json.
@@ -97,6 +103,8 @@ void TestVesk::commandLine_data()
     QTest::newRow("unknown-option") << QStringList {"--nope"} << 2 << QByteArray() << QByteArray("nope");
     QTest::newRow("missing-workdir") << QStringList {"--workdir", "/nonexistent/dir"} << 2 << QByteArray()
                                      << QByteArray("/nonexistent/dir");
+    QTest::newRow("screenshot-unwritable") << QStringList {"--screenshot", "/nonexistent/dir/s.png"} << 2 << QByteArray()
+                                           << QByteArray("/nonexistent/dir/s.png: the folder does not exist");
     QTest::newRow("bad-origin") << QStringList {"--trust-origin", "nohost"} << 2 << QByteArray()
                                 << QByteArray("nohost");
 }
@@ -161,6 +169,51 @@ void TestVesk::screenshotWhenLoadNeverEnds()
     QVERIFY(!QImage(shot).isNull());
 }
 
+void TestVesk::screenshotWaitsForReady()
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    QFile page(dir.filePath(QStringLiteral("app/init.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body style='background:#0000ff;margin:0'><script src='qrc:/vesk.js'></script><script>"
+               "setTimeout(function () { document.body.style.background = '#ff0000'; vesk.ready(); }, 700);"
+               "</script></body></html>");
+    page.close();
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const QStringList arguments {QStringLiteral("--workdir"), dir.path(), QStringLiteral("--screenshot"), shot,
+                                 QStringLiteral("--screenshot-wait")};
+    Run run = runVesk(arguments);
+    QCOMPARE(run.exitCode, 0);
+    QImage image(shot);
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::red));
+
+    // A page that never says it is ready is taken at the time limit, and the terminal says why.
+    QVERIFY(page.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    page.write("<html><body style='background:#0000ff;margin:0'></body></html>");
+    page.close();
+    QFile::remove(shot);
+    run = runVesk(arguments, QString(), {QStringLiteral("VESK_SCREENSHOT_WAIT_MS=1000")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains("did not call vesk.ready()"), run.err.constData());
+    image = QImage(shot);
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::blue));
+}
+
+void TestVesk::helpWithoutDisplay()
+{
+    // With the X11 platform and no display, making a widget application would abort.
+    const QStringList noDisplay {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY="),
+                                 QStringLiteral("WAYLAND_DISPLAY=")};
+    Run run = runVesk({QStringLiteral("--help")}, QString(), noDisplay);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("--screenshot-wait"), run.err.constData());
+    run = runVesk({QStringLiteral("--version")}, QString(), noDisplay);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.startsWith("vesk "));
+}
+
 void TestVesk::pageExitCode_data()
 {
     QTest::addColumn<QByteArray>("script");
@@ -193,13 +246,24 @@ void TestVesk::consoleMessagesOnStderr()
     QFile page(dir.filePath(QStringLiteral("app/init.html")));
     QVERIFY(page.open(QIODevice::WriteOnly));
     page.write("<html><body>\n<script>\nconsole.log('hello from the page');\nnoSuchFunction();\n</script>\n"
-               "<script>app.exit(0);</script></body></html>");
+               "<script>console.info('args', app.getArguments(), 1, {k: [true, null]}, '%d%%', 5);\n"
+               "function nested() { console.error('in', 'function'); }\nnested();</script>\n"
+               // An untrusted document gets no wrapped console: its first argument, made harmless.
+               "<iframe src=\"data:text/html,<script>console.log('untrusted\\x1b[2J', 'second')</script>\" "
+               "onload='setTimeout(function () { app.exit(0); }, 0)'></iframe></body></html>");
     page.close();
-    const Run run = runVesk({QStringLiteral("--workdir"), dir.path()});
+    const Run run = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--"), QStringLiteral("a"),
+                             QStringLiteral("b \"c\"")});
     QCOMPARE(run.exitCode, 0);
     const QByteArray url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("app/init.html"))).toString().toLocal8Bit();
     QVERIFY2(run.err.contains(url + ":3: hello from the page"), run.err.constData());
     QVERIFY2(run.err.contains(url + ":4: ReferenceError"), run.err.constData());
+    QVERIFY2(run.err.contains(url + ":6: args [\"a\",\"b \\\"c\\\"\"] 1 {\"k\":[true,null]} %d%% 5"),
+             run.err.constData());
+    QVERIFY2(run.err.contains(url + ":7: in function"), run.err.constData());
+    QVERIFY2(run.err.contains(": untrusted"), run.err.constData());
+    QVERIFY(!run.err.contains('\x1b'));
+    QVERIFY(!run.err.contains("untrusted second"));
 }
 
 void TestVesk::settingsSurviveRestart()
@@ -363,6 +427,54 @@ void TestVesk::reportedOnTerminal()
     QVERIFY(!run.err.contains('\x1b'));
     if (QByteArray(QTest::currentDataTag()) == "manifest-bad-id")
         QVERIFY2(run.err.contains("title=Kept"), run.err.constData());
+
+void TestVesk::settingsAcrossRealRestart()
+{
+    // Within one process the settings library keeps what was written; only a new process reads the file.
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("app"));
+    auto runPage = [&dir](const QByteArray &script) {
+        QFile page(dir.filePath(QStringLiteral("app/init.html")));
+        if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return Run();
+        page.write("<html><body><script src='qrc:/vesk.js'></script><script>" + script
+                   + "setTimeout(function () { app.exit(0); }, 0);</script></body></html>");
+        page.close();
+        return runVesk({QStringLiteral("--workdir"), dir.path()});
+    };
+    QCOMPARE(runPage("app.setSettings('plain', 160); app.setSettings('off', false);"
+                     "vesk.settings.set('typed', {n: 160, off: false, s: '160', q: 'a,\\\"b\\\"\\n@c', "
+                     "when: new Date(0)}); vesk.settings.set('none', undefined);")
+                 .exitCode,
+             0);
+    const Run run = runPage("console.log(JSON.stringify([app.getSettings('plain'), app.getSettings('off'),"
+                            " vesk.settings.get('typed'), vesk.settings.get('none', 1), vesk.settings.get('missing', 2),"
+                            " vesk.settings.get('off')]));");
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray expected = ": [\"160\",\"false\",{\"n\":160,\"off\":false,\"s\":\"160\",\"q\":\"a,\\\"b\\\"\\n@c\","
+                                "\"when\":\"1970-01-01T00:00:00.000Z\"},null,2,false]";
+    QVERIFY2(run.err.contains(expected), run.err.constData());
+}
+
+void TestVesk::reloadStartsFromEmptyMenuBar()
+{
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"),
+                "<html><body><script>app.addMenu('file', 'File'); app.switchMenu('file');"
+                "app._addMenuAction('open', 'Open', 'f'); app.addMenuSeparator('sep'); app.switchMenu();"
+                "app._addMenuAction('top', 'Top', 'f');</script></body></html>");
+    Vesk vesk(QStringLiteral("/init.html"));
+    XWebWindow *window = vesk.mainWindow();
+    QVERIFY(VeskHarness::waitForLoad(window->view()) || window->loadHasFinished());
+    QCOMPARE(window->menuBar()->actions().size(), 2);
+    for (int round = 0; round < 2; ++round) {
+        QSignalSpy loaded(window->view(), &QWebView::loadFinished);
+        Vesk::reloadAllPages();
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(window->menuBar()->actions().size(), 2);
+        QVERIFY(window->menu(QStringLiteral("file")));
+        QCOMPARE(window->menu(QStringLiteral("file"))->actions().size(), 2);
+    }
 }
 
 QTEST_MAIN(TestVesk)

@@ -9,6 +9,8 @@ class TestXCommandLine : public QObject {
 private Q_SLOTS:
     void parse_data();
     void parse();
+    void passedArguments_data();
+    void passedArguments();
 };
 
 void TestXCommandLine::parse_data()
@@ -39,6 +41,18 @@ void TestXCommandLine::parse_data()
                                    << false;
     QTest::newRow("stray-argument") << QStringList {"vesk", "extra"} << false << "" << false << "" << QStringList {}
                                     << false;
+    QTest::newRow("screenshot-in-missing-folder") << QStringList {"vesk", "--screenshot", "/nonexistent/dir/s.png"}
+                                                  << false << "" << false << "" << QStringList {} << false;
+    QTest::newRow("screenshot-is-a-folder") << QStringList {"vesk", "--screenshot", QDir::tempPath()} << false << ""
+                                            << false << "" << QStringList {} << false;
+    QTest::newRow("screenshot-trailing-slash") << QStringList {"vesk", "--screenshot", "/nonexistent.png/"} << false
+                                               << "" << false << "" << QStringList {} << false;
+    QTest::newRow("screenshot-is-a-device") << QStringList {"vesk", "--screenshot", "/dev/null"} << false << ""
+                                            << false << "" << QStringList {} << false;
+    QTest::newRow("screenshot-wait-alone") << QStringList {"vesk", "--screenshot-wait"} << false << "" << false << ""
+                                           << QStringList {} << false;
+    QTest::newRow("stray-argument-before-dashes") << QStringList {"vesk", "extra", "--", "x"} << false << "" << false
+                                                  << "" << QStringList {} << false;
     QTest::newRow("origin-without-host") << QStringList {"vesk", "--trust-origin", "example"} << false << "" << false
                                          << "" << QStringList {} << false;
 }
@@ -57,6 +71,29 @@ void TestXCommandLine::parse()
     QTEST(line.inspector(), "inspector");
     QTEST(line.screenshot(), "screenshot");
     QTEST(line.trustedOrigins(), "origins");
+    QTEST(line.watch(), "watch");
+}
+
+void TestXCommandLine::passedArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("passed");
+    QTest::addColumn<bool>("watch");
+    QTest::newRow("none") << QStringList {"vesk", "--watch"} << QStringList {} << true;
+    QTest::newRow("empty-after-dashes") << QStringList {"vesk", "--"} << QStringList {} << false;
+    // vesk's own options after "--" belong to the application.
+    QTest::newRow("options-after-dashes-are-passed")
+        << QStringList {"vesk", "--watch", "--", "--help", "a b", "--", ""}
+        << QStringList {"--help", "a b", "--", ""} << true;
+}
+
+void TestXCommandLine::passedArguments()
+{
+    QFETCH(QStringList, arguments);
+    XCommandLine line;
+    QVERIFY2(line.parse(arguments), qPrintable(line.errorText()));
+    QVERIFY(!line.helpRequested());
+    QTEST(line.passedArguments(), "passed");
     QTEST(line.watch(), "watch");
 }
 

@@ -20,6 +20,8 @@ private Q_SLOTS:
     void localTime_data();
     void localTime();
     void hardwareAddress();
+    void environmentValue_data();
+    void environmentValue();
 };
 
 void TestXSystemUtil::taskbar_data()
@@ -81,6 +83,30 @@ void TestXSystemUtil::hardwareAddress()
                                               {false, QStringLiteral("52:54:00:00:00:01")}};
     QCOMPARE(XSystemUtil::firstHardwareAddress(list), QStringLiteral("52:54:00:AB:CD:EF"));
     QCOMPARE(XSystemUtil::firstHardwareAddress(list.mid(0, 3)), QString());
+}
+
+void TestXSystemUtil::environmentValue_data()
+{
+    qputenv("VESK_TEST_SET", "a b=\"c\"");
+    qputenv("VESK_TEST_EMPTY", "");
+    qunsetenv("VESK_TEST_UNSET");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("set") << "VESK_TEST_SET" << QVariant(QStringLiteral("a b=\"c\""));
+    QTest::newRow("set-but-empty") << "VESK_TEST_EMPTY" << QVariant(QString(""));
+    QTest::newRow("unset") << "VESK_TEST_UNSET" << QVariant();
+    QTest::newRow("empty-name") << "" << QVariant();
+    QTest::newRow("name-with-equals") << "VESK_TEST_SET=a" << QVariant();
+    QTest::newRow("name-with-nul") << QStringLiteral("VESK_TEST_SET") + QChar(0) << QVariant();
+}
+
+void TestXSystemUtil::environmentValue()
+{
+    QFETCH(QString, name);
+    QFETCH(QVariant, value);
+    const QVariant got = XSystemUtil::environmentValue(name);
+    QCOMPARE(got.isValid(), value.isValid());
+    QCOMPARE(got.toString(), value.toString());
 }
 
 QTEST_GUILESS_MAIN(TestXSystemUtil)

@@ -55,6 +55,14 @@ void TestXWebWindow::closeContract_data()
     QTest::newRow("exit-returns-undefined") << QByteArray("var vesk={_exit:function(){}};") << true;
     QTest::newRow("exit-returns-zero") << QByteArray("var vesk={_exit:function(){return 0;}};") << true;
     QTest::newRow("exit-throws") << QByteArray("var vesk={_exit:function(){throw 1;}};") << false;
+    // vesk.js answers the question itself: it closes unless onClose says false.
+    const QByteArray veskJs = "</script><script src='qrc:/vesk.js'></script><script>";
+    QTest::newRow("vesk-js-without-onclose") << veskJs << true;
+    QTest::newRow("vesk-js-onclose-false") << veskJs + "vesk.onClose(function(){return false;});" << false;
+    QTest::newRow("vesk-js-onclose-assigned-false") << veskJs + "vesk.onClose = function(){return false;};" << false;
+    QTest::newRow("vesk-js-onclose-true") << veskJs + "vesk.onClose(function(){return true;});" << true;
+    QTest::newRow("vesk-js-onclose-throws") << veskJs + "vesk.onClose(function(){throw 1;});" << true;
+    QTest::newRow("vesk-js-keeps-page-exit") << "var vesk={_exit:function(){return false;}};" + veskJs << false;
 }
 
 void TestXWebWindow::closeContract()
