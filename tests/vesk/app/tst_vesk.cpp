@@ -427,6 +427,7 @@ void TestVesk::reportedOnTerminal()
     QVERIFY(!run.err.contains('\x1b'));
     if (QByteArray(QTest::currentDataTag()) == "manifest-bad-id")
         QVERIFY2(run.err.contains("title=Kept"), run.err.constData());
+}
 
 void TestVesk::settingsAcrossRealRestart()
 {
