@@ -129,6 +129,7 @@ declare namespace VeskApi {
     dbQuery(sql: string, id?: string, params?: Value[] | { [name: string]: Value }): Array<{ [column: string]: any }>;
     /** The new row id; `null` when nothing was inserted; 0 for an unknown id. */
     dbInsert(sql: string, id?: string, params?: Value[] | { [name: string]: Value }): number | null;
+    dbInsertMany(id: string, sql: string, rows: (Value[] | { [name: string]: Value })[]): number | null;
     dbClose(id?: string): void;
 
     // Plug-ins

@@ -72,8 +72,9 @@ function menusAndDialogs(): void {
   app.dbConnect('notes.db', 'notes');
   const rows = app.dbQuery('SELECT id, text FROM note WHERE text LIKE :q', 'notes', { q: '%a%' });
   const rowId: number | null = app.dbInsert('INSERT INTO note (text) VALUES (?)', 'notes', [String(rows[0].text)]);
+  const many: number | null = app.dbInsertMany('notes', 'INSERT INTO note (text) VALUES (?)', [['a'], ['b']]);
   app.dbClose('notes');
-  console.log(rowId);
+  console.log(rowId, many);
 }
 
 function filesAndPrograms(): void {

@@ -211,6 +211,7 @@ public Q_SLOTS:
     void dbClose(const QString &id = QString());
     QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
+    QVariant dbInsertMany(const QString &id, const QString &query, const QVariant &rows);
 
     // FTP (xjavascriptapi_ftp.cpp)
     int _ftpConnect(const QString &server, int port = 21, const QString &callback_state = QString());

@@ -70,3 +70,9 @@ QVariant XJavaScriptAPI::dbInsert(const QString &query, const QString &id, const
 {
     return m_databases.insert(query, id, params);
 }
+
+QVariant XJavaScriptAPI::dbInsertMany(const QString &id, const QString &query, const QVariant &rows)
+{
+    // An invalid result reaches the page as null, as dbInsert's does.
+    return m_databases.insertMany(query, id, rows);
+}
