@@ -239,6 +239,8 @@ declare namespace VeskApi {
     /** ok(), err({http_status, error_text}), progress(bytesReceived, bytesTotal). */
     _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName,
               options?: DownloadOptions | null): void;
+    /** done(fileUrl), err({error_code, error_text}); runs on a worker thread. */
+    _thumbnail(src: string, maxSide: number, done: CallbackName, err?: CallbackName): void;
     getAllCookies(): CookieRecord[];
     setAllCookies(records: Partial<CookieRecord>[]): void;
     createWidgetIframe(file: string, width?: number, height?: number, transparent?: boolean): number;
@@ -368,6 +370,7 @@ declare namespace VeskApi {
     download(url: string, path: string, options?: ProgressOptions & DownloadOptions): Promise<void>;
     ftp(server: string, port?: number, options?: { onState?: (state: FtpState, name: string) => void }): FtpConnection;
     iframeLoaded(name: string): Promise<boolean>;
+    thumbnail(src: string, maxSide: number): Promise<string>;
     menuAction(name: string, text: string, onClick: () => void, icon?: string, shortcut?: string): void;
     plugins: {
       load(path: string, objectName?: string): Promise<any>;

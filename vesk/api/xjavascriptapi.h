@@ -18,6 +18,7 @@ class XDownloader;
 class XFTP;
 class XPageBinding;
 class XProcess;
+class XThumbnailer;
 class XWebView;
 class XWebWindow;
 
@@ -213,6 +214,9 @@ public Q_SLOTS:
     QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QVariant dbInsertMany(const QString &id, const QString &query, const QVariant &rows);
 
+    // Thumbnails (xjavascriptapi_thumbnails.cpp)
+    void _thumbnail(const QString &src, int maxSide, const QString &onDone, const QString &onError = QString());
+
     // FTP (xjavascriptapi_ftp.cpp)
     int _ftpConnect(const QString &server, int port = 21, const QString &callback_state = QString());
     void _ftpLogin(int pftp, const QString &username, const QString &password, const QString &callback_ok = QString(),
@@ -288,4 +292,6 @@ private:
     // Downloads, cookies and widgets
     XDownloader *downloader();
     XDownloader *m_downloader = nullptr;
+    // Thumbnails: made on the first request, a child of this object
+    XThumbnailer *m_thumbnailer = nullptr;
 };
