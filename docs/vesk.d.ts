@@ -131,6 +131,7 @@ declare namespace VeskApi {
     dbQuery(sql: string, id?: string, params?: Value[] | { [name: string]: Value }): Array<{ [column: string]: any }>;
     /** The new row id; `null` when nothing was inserted; 0 for an unknown id. */
     dbInsert(sql: string, id?: string, params?: Value[] | { [name: string]: Value }): number | null;
+    dbInsertMany(id: string, sql: string, rows: (Value[] | { [name: string]: Value })[]): number | null;
     dbClose(id?: string): void;
     /** The driver's text for the last failed connect, query or insert of `id`; "" after one that worked. */
     dbLastError(id?: string): string;
@@ -249,6 +250,8 @@ declare namespace VeskApi {
     /** ok(), err({http_status, error_text}), progress(bytesReceived, bytesTotal). */
     _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName,
               options?: DownloadOptions | null): void;
+    /** done(fileUrl), err({error_code, error_text}); runs on a worker thread. */
+    _thumbnail(src: string, maxSide: number, done: CallbackName, err?: CallbackName): void;
     getAllCookies(): CookieRecord[];
     setAllCookies(records: Partial<CookieRecord>[]): void;
     createWidgetIframe(file: string, width?: number, height?: number, transparent?: boolean): number;
@@ -403,6 +406,7 @@ declare namespace VeskApi {
     download(url: string, path: string, options?: ProgressOptions & DownloadOptions): Promise<void>;
     ftp(server: string, port?: number, options?: { onState?: (state: FtpState, name: string) => void }): FtpConnection;
     iframeLoaded(name: string): Promise<boolean>;
+    thumbnail(src: string, maxSide: number): Promise<string>;
     menuAction(name: string, text: string, onClick: () => void, icon?: string, shortcut?: string): void;
     plugins: {
       load(path: string, objectName?: string): Promise<any>;

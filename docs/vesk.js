@@ -238,6 +238,17 @@
     });
   };
 
+  // Thumbnails ------------------------------------------------------------------
+
+  // A promise of the file: URL of a JPEG whose longer side is at most maxSide.
+  vesk.thumbnail = function (src, maxSide) {
+    return operation(function (op) {
+      app._thumbnail(String(src), Number(maxSide) | 0,
+                     op.name(function (url) { op.resolve(url); }),
+                     op.name(function (e) { op.reject(e); }));
+    });
+  };
+
   // Frames and menus -----------------------------------------------------------
 
   vesk.iframeLoaded = function (name) {

@@ -72,8 +72,9 @@ function menusAndDialogs(): void {
   app.dbConnect('notes.db', 'notes');
   const rows = app.dbQuery('SELECT id, text FROM note WHERE text LIKE :q', 'notes', { q: '%a%' });
   const rowId: number | null = app.dbInsert('INSERT INTO note (text) VALUES (?)', 'notes', [String(rows[0].text)]);
+  const many: number | null = app.dbInsertMany('notes', 'INSERT INTO note (text) VALUES (?)', [['a'], ['b']]);
   app.dbClose('notes');
-  console.log(rowId);
+  console.log(rowId, many);
 }
 
 function filesAndPrograms(): void {
@@ -120,6 +121,7 @@ function systemAndNetwork(): void {
   app.setTaskbarProgressValue(0.5);
   app._download('http://example.org/a.zip', 'a.zip', 'ok', 'err', 'step');
   app._download('http://example.org/b.zip', 'b.zip', 'ok', 'err', '', { timeout: 30 });
+  app._thumbnail('photo.jpg', 256, 'shown', 'notShown');
   const cookies: Partial<VeskApi.CookieRecord>[] = app.getAllCookies();
   app.setAllCookies(cookies.concat([{ name: 'theme', value: 'dark', domain: 'example.org', path: '/' }]));
   const w = app.createWidgetIframe('app/clock.html', 160, 80, true);
@@ -211,6 +213,7 @@ function promises(): Promise<void> {
   return run
     .then(r => console.log(r.id + r.output + run.id, r.code === 0 && !r.crashed, r.dropped),
           (e: VeskApi.ExecError) => console.log(e.error_text, e.code))
+    .then(() => vesk.thumbnail('photo.jpg', 256)).then((url: string) => console.log(url.length))
     .then(() => vesk.download('http://example.org/a', 'a', { onProgress: (d, t) => console.log(d / t), timeout: 30 }))
     .catch((e: VeskApi.DownloadError) => console.log(e.http_status))
     .then(() => later)

@@ -20,6 +20,7 @@ class XDownloader;
 class XFTP;
 class XPageBinding;
 class XProcess;
+class XThumbnailer;
 class XWebView;
 class XWebWindow;
 
@@ -222,6 +223,10 @@ public Q_SLOTS:
     QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QString dbLastError(const QString &id = QString());
+    QVariant dbInsertMany(const QString &id, const QString &query, const QVariant &rows);
+
+    // Thumbnails (xjavascriptapi_thumbnails.cpp)
+    void _thumbnail(const QString &src, int maxSide, const QString &onDone, const QString &onError = QString());
 
     // FTP (xjavascriptapi_ftp.cpp)
     int _ftpConnect(const QString &server, int port = 21, const QString &callback_state = QString());
@@ -301,4 +306,6 @@ private:
     // Downloads, cookies and widgets
     XDownloader *downloader();
     XDownloader *m_downloader = nullptr;
+    // Thumbnails: made on the first request, a child of this object
+    XThumbnailer *m_thumbnailer = nullptr;
 };

@@ -97,3 +97,9 @@ QString XJavaScriptAPI::dbLastError(const QString &id)
 {
     return m_databases.lastError(id);
 }
+
+QVariant XJavaScriptAPI::dbInsertMany(const QString &id, const QString &query, const QVariant &rows)
+{
+    // An invalid result reaches the page as null, as dbInsert's does.
+    return m_databases.insertMany(query, id, rows);
+}

@@ -7,13 +7,11 @@
 #include <QVariant>
 
 // The SQLite connections of one API object, under the ids its page chose. Each
-// connection gets a library-wide name of its own, so two pages that use the
-// same id never share a database. Everything is closed with the object.
-class QSqlQuery;
-
+// id has a connection of its own, so two pages that use the same id never share
+// one. Everything is closed with the object.
 class XDatabases {
 public:
-    XDatabases();
+    XDatabases() = default;
     ~XDatabases();
     XDatabases(const XDatabases &) = delete;
     XDatabases &operator=(const XDatabases &) = delete;
@@ -34,6 +32,10 @@ public:
     // when the statement failed or changed no row.
     QVariant insert(const QString &sql, const QString &id, const QVariant &params = QVariant(),
                     QString *error = nullptr);
+    // Runs the statement once per entry of rows (each a list or a map, as
+    // params above) inside one savepoint: the number of rows the statement
+    // changed in all, or invalid, with nothing kept, when any entry fails.
+    QVariant insertMany(const QString &sql, const QString &id, const QVariant &rows, QString *error = nullptr);
 
     // How a column value reaches a page: NULL as a null value, BLOB as Base64 text.
     static QVariant toPageValue(const QVariant &value);
@@ -43,15 +45,14 @@ public:
     QString lastError(const QString &id) const;
 
 private:
-    // Defined where it is used, so the SQL headers stay out of every includer.
+    // Defined where it is used, so the SQLite header stays out of every includer.
     struct Connection;
-    bool run(Connection &connection, QSqlQuery &query, const QString &sql, const QVariant &params, QString *error);
-    qint64 totalChanges(Connection &connection);
+    struct Statement;
     QVariantList queryRows(const QString &sql, const QString &id, const QVariant &params, QString *error);
-    QVariant insertRow(const QString &sql, const QString &id, const QVariant &params, QString *error,
-                       bool *changedNothing);
+    QVariant insertRow(const QString &sql, const QString &id, const QVariant &params, QString *error);
+    QVariant insertRows(const QString &sql, const QString &id, const QVariant &rows, QString *error);
+    void note(const QString &id, const QString &error, QString *out);
 
-    int m_serial = 0;
     QMap<QString, QSharedPointer<Connection>> m_connections;
     QHash<QString, QString> m_errors;
 };

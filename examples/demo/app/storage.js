@@ -65,6 +65,15 @@ function storageAddNote() {
   storageShowNotes();
 }
 
+// Many rows in one call and one transaction: all of them, or none when one fails.
+function storageAddSampleNotes() {
+  var rows = [];
+  for (var i = 1; i <= 1000; ++i) rows.push(['Sample note ' + i]);
+  var n = app.dbInsertMany('notes', "INSERT INTO note (text, at) VALUES (?, datetime('now'))", rows);
+  log(n === null ? 'Sample notes not saved' : n + ' sample notes saved');
+  storageShowNotes();
+}
+
 function storageCountNotes() {
   log('Notes: ' + app.dbQuery('SELECT count(*) AS n FROM note', 'notes')[0].n);
 }

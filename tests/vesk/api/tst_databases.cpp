@@ -107,6 +107,26 @@ void TestDatabases::pageResults_data()
            "return [app.dbQuery(q, '', {}), app.dbQuery(q, '', {a: 1, b: 2}), app.dbQuery(q, '', {a: 1}),"
            "app.dbQuery('SELECT ? AS v', '', {a: 1})];"
         << R"([[],[],[{"v":1,"w":1}],[]])";
+    QTest::newRow("insert-many-rows") << "var q = 'INSERT INTO t (name, score) VALUES (?, ?)';"
+                                         "return [app.dbInsertMany('', q, [['a', 1], ['b', 2.5]]), app.dbInsertMany('', q, []),"
+                                         "app.dbQuery('SELECT name, score FROM t')];"
+                                      << R"([2,0,[{"name":"a","score":1},{"name":"b","score":2.5}]])";
+    // One bad row undoes the rows before it, and only them.
+    QTest::newRow("insert-many-fails-whole")
+        << "var q = 'INSERT INTO t (name) VALUES (?)';"
+           "app.dbQuery('BEGIN'); app.dbInsert(q, '', ['page']);"
+           "var r = [app.dbInsertMany('', q, [['a'], ['b', 2]]), app.dbInsertMany('', q, [['c'], ['c']]),"
+           "app.dbInsertMany('', q, [['d'], [{x: 1}]]), app.dbInsertMany('', q, [['e'], 7])];"
+           "app.dbQuery('COMMIT');"
+           "return r.concat([app.dbQuery('SELECT name FROM t')]);"
+        << R"([null,null,null,null,[{"name":"page"}]])";
+    QTest::newRow("insert-many-refused")
+        << "return [app.dbInsertMany('', 'INSERT INTO t (name) VALUES (?)', 'a'),"
+           "app.dbInsertMany('', 'SELECT ?', [[1]]), app.dbInsertMany('', 'COMMIT', [[]]),"
+           "app.dbInsertMany('nope', 'INSERT INTO t (name) VALUES (?)', [['a']]),"
+           "app.dbInsertMany('', 'INSERT INTO t (name) VALUES (?); DROP TABLE t', [['a']]),"
+           "app.dbQuery('SELECT count(*) AS n FROM t')];"
+        << R"([null,null,null,null,null,[{"n":0}]])";
     QTest::newRow("reconnect-same-id") << "app.dbInsert(\"INSERT INTO t (name) VALUES ('kept')\");"
                                           "app.dbConnect('main.db'); app.dbConnect('main.db');"
                                           "return app.dbQuery('SELECT name FROM t');"
@@ -118,8 +138,8 @@ void TestDatabases::pageResults_data()
            "app.dbInsert('INSERT INTO nowhere VALUES (1)'); var i = app.dbLastError();"
            "app.dbQuery('SELECT ?', '', []); var p = app.dbLastError();"
            "app.dbQuery('SELECT 1'); return [q, i, p, app.dbLastError()];"
-        << R"(["near \"SELEC\": syntax error Unable to execute statement",)"
-           R"("no such table: nowhere Unable to execute statement",)"
+        << R"(["near \"SELEC\": syntax error",)"
+           R"("no such table: nowhere",)"
            R"("the statement has 1 placeholder(s) but 0 value(s) were given",""])";
     QTest::newRow("last-error-per-id-and-unknown")
         << "app.dbConnect('other.db', 'o'); app.dbQuery('bad', 'o'); app.dbQuery('SELECT 1');"

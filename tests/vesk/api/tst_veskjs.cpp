@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QWebFrame>
@@ -59,6 +60,12 @@ function settle(p) {
     QDir().mkpath(QStringLiteral("libs"));
     QFile::copy(QStringLiteral(EXAMPLE_PLUGIN), QStringLiteral("libs/VeskExample.so"));
     QFile::copy(QStringLiteral(KOUPDATER_PLUGIN), QStringLiteral("libs/KOUpdater.so"));
+    QImage photo(200, 100, QImage::Format_RGB32);
+    photo.fill(Qt::blue);
+    QVERIFY(photo.save(QStringLiteral("photo.jpg")));
+    QFile text(QStringLiteral("text.jpg"));
+    QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a photo") == 11);
+    text.close();
     m_window.reset(m_harness->openWindow(QStringLiteral("/init.html")));
     QCOMPARE(eval(QStringLiteral("typeof vesk.exec")).toString(), QStringLiteral("function"));
 }
@@ -140,6 +147,15 @@ void TestVeskJs::promises_data()
     QTest::newRow("uploader-rejects-with-error-object")
         << "vesk.uploader.uploadFile('', {n: 1})"
         << R"(err \{"error_type":"xmlrpc","error_code":"-32300","error_text":"no network"\})";
+    // The page can show what it is given.
+    QTest::newRow("thumbnail-shown") << R"(vesk.thumbnail('photo.jpg', 64).then(u => new Promise(r => {
+        var i = new Image(); i.onload = () => r(u.slice(0, 8) + ' ' + i.naturalWidth + 'x' + i.naturalHeight);
+        i.onerror = () => r('not shown'); i.src = u; })))"
+                                     << R"(ok "file:///? 64x32")";
+    QTest::newRow("thumbnail-not-an-image") << "vesk.thumbnail('text.jpg', 64)"
+                                            << R"(err \{"error_code":3,"error_text":"not an image.*"\})";
+    QTest::newRow("thumbnail-bad-size") << "vesk.thumbnail('photo.jpg', -5)"
+                                        << R"(err \{"error_code":1,"error_text":"maxSide must be.*"\})";
     QTest::newRow("page-exit-kept") << "Promise.resolve(vesk._exit())"
                                     << "ok false";
     QTest::newRow("exec-array-no-splitting")
