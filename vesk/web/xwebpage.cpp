@@ -17,6 +17,7 @@ XWebPage::XWebPage(QObject *parent)
                      + QUuid::createUuid().toString().remove(QLatin1Char('{')).remove(QLatin1Char('}'))
                      + QLatin1Char('\x01'))
 {
+    connect(mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, [this] { m_verdictValid = false; });
     installConsole(mainFrame());
     connect(this, &QWebPage::frameCreated, this, [this](QWebFrame *frame) { installConsole(frame); });
 }
@@ -138,7 +139,18 @@ bool XWebPage::isDocumentTrusted(QWebFrame *frame) const
             return isDocumentTrusted(parent);
         return url.isEmpty() ? m_emptyMainTrusted : m_blankMainTrusted;
     }
-    return XTrustPolicy::isTrustedDocument(url, origin.scheme(), origin.host(), origin.port());
+    if (frame->parentFrame())
+        return XTrustPolicy::isTrustedDocument(url, origin.scheme(), origin.host(), origin.port());
+    // The main frame's document is judged once: resolving its path costs system
+    // calls, and every callback asks. A new document clears the verdict.
+    const QString key = url.toString() + QLatin1Char(' ') + origin.scheme() + QLatin1Char(' ') + origin.host()
+        + QLatin1Char(' ') + QString::number(origin.port());
+    if (!m_verdictValid || m_verdictKey != key) {
+        m_verdict = XTrustPolicy::isTrustedDocument(url, origin.scheme(), origin.host(), origin.port());
+        m_verdictKey = key;
+        m_verdictValid = true;
+    }
+    return m_verdict;
 }
 
 bool XWebPage::isFrameChainTrusted(QWebFrame *frame) const

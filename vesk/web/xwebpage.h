@@ -58,4 +58,8 @@ private:
     bool m_blankMainTrusted = false;
     bool m_foreignFilesInMainFrame = true;
     bool m_localOnly = false;
+    // The main frame's document and whether it is trusted.
+    mutable QString m_verdictKey;
+    mutable bool m_verdict = false;
+    mutable bool m_verdictValid = false;
 };
