@@ -9,9 +9,11 @@ PACKAGES=(
   python3 python3-pyftpdlib vsftpd
   openssl curl
   xvfb xauth fonts-dejavu-core
+  dbus-daemon dunst trayer xdotool
 )
-# Only for the fuzz targets; a release without them still builds and tests.
-OPTIONAL=(clang libclang-rt-dev)
+# Only for the fuzz targets and the thumbnail benchmark's peer; a release
+# without them still builds and tests.
+OPTIONAL=(clang libclang-rt-dev python3-pil)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
@@ -30,5 +32,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   $APT install -y -q --no-install-recommends "${missing[@]}"
 fi
 for p in "${optional[@]}"; do
-  $APT install -y -q --no-install-recommends "$p" || echo "Optional package $p not installed (only fuzzing needs it)."
+  $APT install -y -q --no-install-recommends "$p" || echo "Optional package $p not installed (only fuzzing and benchmarks need it)."
 done
