@@ -1,8 +1,11 @@
 #include "core/xthumbnailer.h"
 
+#include "platform/xplatform.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -11,6 +14,9 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QUrl>
+
+#include <algorithm>
+#include <vector>
 
 // Decoding is refused above these sizes before a byte of pixels is read: a
 // small file can declare a huge image. JPEG decodes at a reduced scale, so it
@@ -67,12 +73,18 @@ XThumbnailer::Result XThumbnailer::make(const QString &cacheDir, const QString &
 
     Result result;
     result.file = QDir(cacheDir).filePath(cacheName(info, maxSide));
-    if (QFileInfo(result.file).size() > 0)
+    if (QFileInfo(result.file).size() > 0) {
+        // Marked as used, so cutting the cache back removes the copies nobody asked for lately.
+        QFile hit(result.file);
+        if (hit.open(QIODevice::ReadOnly))
+            hit.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
         return result;
+    }
 
-    QFile file(real);
-    if (!file.open(QIODevice::ReadOnly))
-        return failed(NotAFile, QStringLiteral("the file cannot be read: %1").arg(file.errorString()));
+    // Checked again on the open file: a FIFO put in its place meanwhile must not block a worker.
+    QFile file;
+    if (!XPlatform::openRegular(&file, real, QIODevice::ReadOnly))
+        return failed(NotAFile, QStringLiteral("the file cannot be read or is not a regular file: %1").arg(path));
     QImageReader reader(&file);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
@@ -120,9 +132,56 @@ XThumbnailer::Result XThumbnailer::make(const QString &cacheDir, const QString &
 void XThumbnailer::request(const QString &source, int maxSide, const Done &done)
 {
     const QString cacheDir = m_cacheDir;
+    if (m_waiting >= MaxWaiting) {
+        const Result busy =
+            failed(Busy, QStringLiteral("too many thumbnails are waiting (%1); ask again later").arg(MaxWaiting));
+        QMetaObject::invokeMethod(this, [done, busy]() { done(busy); }, Qt::QueuedConnection);
+        return;
+    }
+    if (!m_trimmed) {
+        m_trimmed = true;
+        m_pool.start([cacheDir]() { trim(cacheDir, CacheLimit, CacheLimit / 4 * 3); });
+    }
+    ++m_waiting;
     m_pool.start([this, cacheDir, source, maxSide, done]() {
         const Result result = make(cacheDir, source, maxSide);
         // Posted to this object: when it is gone first, the answer goes with it.
-        QMetaObject::invokeMethod(this, [done, result]() { done(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, done, result]() {
+            --m_waiting;
+            done(result);
+        }, Qt::QueuedConnection);
     });
+}
+
+qint64 XThumbnailer::trim(const QString &cacheDir, qint64 limit, qint64 keep)
+{
+    struct Entry {
+        qint64 time;
+        qint64 size;
+        QString path;
+    };
+    std::vector<Entry> entries;
+    qint64 total = 0;
+    // Copies made or answered from now on may already be shown by a page.
+    const qint64 started = QDateTime::currentMSecsSinceEpoch() - 1000;
+    // Only the copies this class names; anything else in the folder is left alone.
+    QDirIterator it(cacheDir, {QStringLiteral("*.jpg")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.completeBaseName().size() != 40)
+            continue;
+        entries.push_back({info.lastModified().toMSecsSinceEpoch(), info.size(), info.filePath()});
+        total += info.size();
+    }
+    if (total <= limit)
+        return total;
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.time < b.time; });
+    for (const Entry &entry : entries) {
+        if (total <= keep || entry.time >= started)
+            break;
+        if (QFile::remove(entry.path))
+            total -= entry.size;
+    }
+    return total;
 }

@@ -23,6 +23,7 @@ public:
         NotAnImage = 3,   // no image format recognised, or decoding failed
         TooLarge = 4,     // more pixels than decoding is allowed to take
         CacheFailed = 5,  // the thumbnail could not be written
+        Busy = 6,         // MaxWaiting requests are already waiting
     };
     struct Result {
         QString file;  // the thumbnail's path on success
@@ -32,6 +33,12 @@ public:
     using Done = std::function<void(const Result &)>;
 
     static constexpr int MaxSide = 4096;
+    // Requests not yet answered; beyond this a request fails at once, so a page
+    // asking in a loop cannot queue without end.
+    static constexpr int MaxWaiting = 10000;
+    // The cache is cut back to three quarters of this, oldest copies first,
+    // when the first request of a run finds it larger.
+    static constexpr qint64 CacheLimit = 1024LL * 1024 * 1024;
 
     explicit XThumbnailer(const QString &cacheDir, QObject *parent = nullptr);
     // Drops requests not started and waits for those running; their answers are not delivered.
@@ -43,10 +50,14 @@ public:
     static Result make(const QString &cacheDir, const QString &source, int maxSide);
     // Makes it on the pool and calls done on this object's thread, exactly once.
     void request(const QString &source, int maxSide, const Done &done);
+    // Removes the oldest copies until the folder holds at most keep bytes; the bytes left.
+    static qint64 trim(const QString &cacheDir, qint64 limit, qint64 keep);
 
 private:
     static QString cacheName(const QFileInfo &source, int maxSide);
 
     QString m_cacheDir;
     QThreadPool m_pool;
+    int m_waiting = 0;
+    bool m_trimmed = false;
 };

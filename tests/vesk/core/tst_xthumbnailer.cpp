@@ -67,6 +67,7 @@ private Q_SLOTS:
     void make();
     void cacheFreshness();
     void requestAnswersOnOwnThread();
+    void trimRemovesOldestFirst();
 };
 
 void TestXThumbnailer::make_data()
@@ -163,18 +164,50 @@ void TestXThumbnailer::requestAnswersOnOwnThread()
     XThumbnailer thumbnailer(cache());
     QList<XThumbnailer::Result> answers;
     QList<QThread *> threads;
-    for (const QString &path : {source, m_dir->filePath(QStringLiteral("none.jpg"))}) {
+    QList<QString> paths{source, m_dir->filePath(QStringLiteral("none.jpg"))};
+    // Asked in a loop without the answers being taken: the one over the limit is refused.
+    for (int i = 2; i <= XThumbnailer::MaxWaiting; ++i)
+        paths << m_dir->filePath(QStringLiteral("none.jpg"));
+    for (const QString &path : paths) {
         thumbnailer.request(path, 64, [&answers, &threads](const XThumbnailer::Result &result) {
             answers << result;
             threads << QThread::currentThread();
         });
     }
-    QTRY_COMPARE(answers.size(), 2);
-    QCOMPARE(threads, (QList<QThread *>{QThread::currentThread(), QThread::currentThread()}));
-    int failures = 0;
+    QTRY_COMPARE(answers.size(), paths.size());
+    QCOMPARE(threads.count(QThread::currentThread()), threads.size());
+    QMap<int, int> failures;
     for (const XThumbnailer::Result &answer : answers)
-        failures += answer.failure != XThumbnailer::NoFailure;
-    QCOMPARE(failures, 1);
+        ++failures[answer.failure];
+    QCOMPARE(failures.value(XThumbnailer::NoFailure), 1);
+    QCOMPARE(failures.value(XThumbnailer::Busy), 1);
+    QCOMPARE(failures.value(XThumbnailer::NotAFile), XThumbnailer::MaxWaiting - 1);
+}
+
+void TestXThumbnailer::trimRemovesOldestFirst()
+{
+    QDir().mkpath(cache());
+    const QDateTime now = QDateTime::currentDateTime();
+    auto entry = [this, &now](const QString &name, int hoursAgo) {
+        QFile file(QDir(cache()).filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(QByteArray(100, 'x'));
+        file.flush();
+        file.setFileTime(now.addSecs(-3600 * hoursAgo), QFileDevice::FileModificationTime);
+        return file.fileName();
+    };
+    const QString oldest = entry(QString(40, QLatin1Char('a')) + ".jpg", 30);
+    const QString older = entry(QString(40, QLatin1Char('b')) + ".jpg", 20);
+    const QString old = entry(QString(40, QLatin1Char('c')) + ".jpg", 10);
+    const QString fresh = entry(QString(40, QLatin1Char('d')) + ".jpg", 0);
+    const QString foreign = entry(QStringLiteral("holiday.jpg"), 40);
+    QCOMPARE(XThumbnailer::trim(cache(), 1000, 100), qint64(400));
+    QCOMPARE(XThumbnailer::trim(cache(), 350, 200), qint64(200));
+    QCOMPARE(QFileInfo::exists(oldest) || QFileInfo::exists(older), false);
+    QVERIFY(QFileInfo::exists(old) && QFileInfo::exists(foreign));
+    // What may be on show already is never removed, even when over the limit.
+    QCOMPARE(XThumbnailer::trim(cache(), 50, 0), qint64(100));
+    QVERIFY(QFileInfo::exists(fresh) && !QFileInfo::exists(old));
 }
 
 QTEST_GUILESS_MAIN(TestXThumbnailer)
