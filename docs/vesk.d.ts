@@ -242,6 +242,8 @@ declare namespace VeskApi {
     getEnv(name: string): string | null;
     /** The page is ready for a --screenshot-wait picture. */
     screenshotReady(): void;
+    /** callback({arguments, workdir}) on each later start; true when this process receives them. */
+    setSecondInstanceHandler(callback: CallbackName): boolean;
     enableTaskbarProgress(): void;
     setTaskbarProgressType(type: number): void;
     setTaskbarProgressValue(fraction: number): void;
@@ -393,6 +395,8 @@ declare namespace VeskApi {
     onClose(ask: () => boolean | void): void;
     /** Tells a --screenshot-wait run that the page is ready. */
     ready(): void;
+    /** Later starts of a single-instance application; true when this process receives them. */
+    onSecondInstance(handler: (start: { arguments: string[]; workdir: string }) => void): boolean;
     /** Settings as JSON text in config.ini, so they keep their types across restarts. */
     settings: {
       get<T = any>(key: string, fallback?: T): T;

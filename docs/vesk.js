@@ -288,6 +288,21 @@
   vesk.onClose = register;
   if (typeof vesk._exit !== 'function') vesk._exit = closeQuestion;
 
+  // Later starts of a single-instance application: fn({arguments, workdir}).
+  // True when this process receives them.
+  var secondInstance = [], secondInstanceListening = null;
+  vesk.onSecondInstance = function (fn) {
+    if (typeof fn !== 'function') throw new TypeError('vesk.onSecondInstance needs a function');
+    secondInstance.push(fn);
+    if (secondInstanceListening === null)
+      secondInstanceListening = app.setSecondInstanceHandler(callback(function (start) {
+        secondInstance.forEach(function (f) {
+          try { f(start); } catch (e) { if (global.console) console.error('vesk.onSecondInstance handler failed:', e); }
+        });
+      }));
+    return secondInstanceListening;
+  };
+
   // The start page is ready for a --screenshot-wait picture.
   vesk.ready = function () {
     if (global.app && typeof app.screenshotReady === 'function') app.screenshotReady();

@@ -67,6 +67,9 @@ int main(int argc, char *argv[])
         fprintf(stderr, "vesk: cannot change to working directory %s\n", qPrintable(options.workdir()));
         return 2;
     }
+    // A picture of the page is its own run: it never goes to a running instance.
+    if (options.screenshot().isEmpty() && Vesk::handOffToRunningInstance())
+        return 0;
     XTrustPolicy::setTrustedOrigins(options.trustedOrigins());
     XWebSettings::applyGlobal();
     if (options.inspector())

@@ -193,6 +193,8 @@ function promises(): Promise<void> {
   const size: { w: number } = vesk.settings.get('size', { w: 100 });
   console.log(size.w, app.getArguments().length, app.getEnv('HOME') || '', app.dbLastError('notes'));
   app.screenshotReady();
+  const single: boolean = vesk.onSecondInstance(start => console.log(start.arguments.join(' '), start.workdir));
+  if (!single) app.setSecondInstanceHandler('');
   app._exec(['grep', '-e', 'say "hi"', 'notes.txt'], 'done');
   vesk.db.open('notes.db', 'n')
     .then(db => db.transaction(d => d.insert('INSERT INTO note (text) VALUES (?)', ['a']).then(() => d.query('SELECT 1')))

@@ -264,6 +264,11 @@ public Q_SLOTS:
     void switchWidget(int widgetId);
     void _iframeLoaded(const QString &id, const QString &ptr);
 
+    // Single instance (xjavascriptapi_instance.cpp)
+    // callback({arguments, workdir}) for each later start of the application;
+    // true when this process receives them (the manifest asks for one instance).
+    bool setSecondInstanceHandler(const QString &callback);
+
 private Q_SLOTS:
     // Frames reported by _iframeLoaded; not for pages.
     void onIframeLoaded(bool ok);
@@ -308,4 +313,6 @@ private:
     XDownloader *m_downloader = nullptr;
     // Thumbnails: made on the first request, a child of this object
     XThumbnailer *m_thumbnailer = nullptr;
+    QString m_secondInstanceHandler;
+    bool m_secondInstanceWired = false;
 };

@@ -3,6 +3,8 @@
 #include "api/xjavascriptapi.h"
 #include "app/xappwatcher.h"
 #include "core/xmanifest.h"
+#include "core/xsingleinstance.h"
+#include "core/xsystemutil.h"
 #include "core/xpagepath.h"
 #include "core/xsettingsstore.h"
 #include "platform/xplatform.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QPointer>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -53,6 +56,48 @@ Vesk::Vesk(const QString &startPage)
         m_mainWindow->showMissingApplication(QFileInfo(path).absoluteFilePath());
     }
     applyFirstWindow(manifest);
+    if (XSingleInstance *instance = XSingleInstance::listening()) {
+        // A later start brings the application to the front, whether or not a page listens.
+        const QPointer<XWebWindow> window = m_mainWindow;
+        connect(instance, &XSingleInstance::secondInstance, this, [window] {
+            if (!window)
+                return;
+            if (window->isMinimized())
+                window->showNormal();
+            window->show();
+            window->raise();
+            window->activateWindow();
+        });
+    }
+}
+
+bool Vesk::handOffToRunningInstance()
+{
+    XManifest manifest;
+    manifest.load(XPlatform::applicationDirectory() + QStringLiteral("/vesk.json"));
+    if (!manifest.singleInstance())
+        return false;
+    // Without an id, the application directory tells applications apart.
+    QString key = manifest.id();
+    if (key.isEmpty()) {
+        const QByteArray dir = QFileInfo(XPlatform::applicationDirectory()).canonicalFilePath().toUtf8();
+        key = QStringLiteral("dir-")
+            + QString::fromLatin1(QCryptographicHash::hash(dir, QCryptographicHash::Sha1).toHex().left(16));
+    }
+    auto *instance = new XSingleInstance(XSingleInstance::socketPathFor(key), qApp);
+    switch (instance->start(XSystemUtil::passedArguments(), QDir::currentPath())) {
+    case XSingleInstance::Listening:
+        return false;
+    case XSingleInstance::HandedOff:
+        delete instance;
+        return true;
+    case XSingleInstance::Failed:
+        break;
+    }
+    fputs(qPrintable(QStringLiteral("vesk: single instance: %1; starting another\n").arg(instance->errorText())),
+          stderr);
+    delete instance;
+    return false;
 }
 
 void Vesk::applyIdentity(const XManifest &manifest)

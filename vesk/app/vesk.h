@@ -34,6 +34,11 @@ public:
     // under vesk's own, so applications without an id share nothing either.
     static QString webStorageDirectory(bool hasId);
 
+    // When the manifest asks for one instance: hands this start's arguments and
+    // working directory to the one running and says true (this process should
+    // end), or makes this process the one that later starts reach.
+    static bool handOffToRunningInstance();
+
 private:
     // What app/vesk.json says about the application, before any page exists.
     static void applyIdentity(const XManifest &manifest);

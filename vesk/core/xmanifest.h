@@ -32,6 +32,8 @@ public:
     QString windowTitle() const { return m_windowTitle; }
     // Invalid when not given.
     QSize windowSize() const { return m_windowSize; }
+    // A second start hands its arguments to the running one and ends.
+    bool singleInstance() const { return m_singleInstance; }
 
     // Lower-case letters, digits and ".+-", starting with a letter or digit, 2 to
     // 64 characters, no "..": safe as a file name, a command and a package name.
@@ -50,4 +52,5 @@ private:
     QString m_icon;
     QString m_windowTitle;
     QSize m_windowSize;
+    bool m_singleInstance = false;
 };

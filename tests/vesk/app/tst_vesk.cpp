@@ -7,11 +7,16 @@
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // Runs the real program the way a user does.
 class TestVesk : public QObject {
@@ -45,6 +50,7 @@ private Q_SLOTS:
     void reportedOnTerminal();
     void settingsAcrossRealRestart();
     void reloadStartsFromEmptyMenuBar();
+    void singleInstance();
 };
 
 // An application folder with app/init.html and, when given, app/vesk.json.
@@ -476,6 +482,59 @@ void TestVesk::reloadStartsFromEmptyMenuBar()
         QVERIFY(window->menu(QStringLiteral("file")));
         QCOMPARE(window->menu(QStringLiteral("file"))->actions().size(), 2);
     }
+}
+
+// Two real starts of one application: the second hands over and ends; a socket
+// left by a crash and peers that send garbage or nothing do not stand in the way.
+void TestVesk::singleInstance()
+{
+    QTemporaryDir dir;
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeApplication(dir.path(), R"(<script>
+function second(start) { console.log('second ' + JSON.stringify(start)); app.exit(0); }
+console.log('listening ' + app.setSecondInstanceHandler('second'));
+</script>)",
+                     R"({"id": "one-only", "singleInstance": true})");
+    const QString socket = runtime.path() + QStringLiteral("/vesk-one-only.socket");
+    // What a crash leaves: a socket file that nobody listens on.
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof address.sun_path);
+    QCOMPARE(::bind(stale, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ::close(stale);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(VESK_BINARY), {QStringLiteral("--workdir"), dir.path()});
+    QByteArray seen;
+    QTRY_VERIFY_WITH_TIMEOUT((seen += first.readAllStandardError()).contains("listening true"), 30000);
+
+    QLocalSocket silent;
+    silent.connectToServer(socket);
+    QVERIFY(silent.waitForConnected(2000));
+    QLocalSocket hostile;
+    hostile.connectToServer(socket);
+    QVERIFY(hostile.waitForConnected(2000));
+    hostile.write(QByteArray("\xff\xff\xff\xff{}"));
+    QTRY_COMPARE(hostile.state(), QLocalSocket::UnconnectedState);
+
+    const Run second = runVesk({QStringLiteral("--workdir"), dir.path(), QStringLiteral("--"), QStringLiteral("a b"),
+                                QStringLiteral("\"c\"")},
+                               QString(), {QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path()});
+    QCOMPARE(second.exitCode, 0);
+    QVERIFY(first.waitForFinished(30000));
+    QCOMPARE(first.exitCode(), 0);
+    seen += first.readAllStandardError();
+    const QByteArray expected = "second {\"arguments\":[\"a b\",\"\\\"c\\\"\"],\"workdir\":\""
+        + QFileInfo(dir.path()).canonicalFilePath().toUtf8() + "\"}";
+    QVERIFY2(seen.contains(expected), seen.constData());
+    // The first start's socket went with it: the next start runs itself.
+    QVERIFY(!QFileInfo::exists(socket));
 }
 
 QTEST_MAIN(TestVesk)

@@ -71,6 +71,7 @@ void TestXManifest::parse_data()
     QTest::newRow("window-too-small") << QByteArray(R"({"window": {"width": 0, "height": -5}})") << "|||||" << 1;
     QTest::newRow("window-huge") << QByteArray(R"({"window": {"width": 1e300, "height": 600}})") << "|||||" << 1;
     QTest::newRow("window-title-array") << QByteArray(R"({"window": {"title": ["T"]}})") << "|||||" << 1;
+    QTest::newRow("single-instance-text") << QByteArray(R"({"id": "ab", "singleInstance": "yes"})") << "ab|||||" << 1;
     QTest::newRow("several-bad-keys") << QByteArray(R"({"id": 1, "name": 2, "version": 3, "icon": 4})") << "|||||"
                                       << 4;
 }
