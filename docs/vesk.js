@@ -294,12 +294,16 @@
   vesk.onSecondInstance = function (fn) {
     if (typeof fn !== 'function') throw new TypeError('vesk.onSecondInstance needs a function');
     secondInstance.push(fn);
-    if (secondInstanceListening === null)
-      secondInstanceListening = app.setSecondInstanceHandler(callback(function (start) {
+    if (secondInstanceListening === null) {
+      var cb = callback(function (start) {
         secondInstance.forEach(function (f) {
           try { f(start); } catch (e) { if (global.console) console.error('vesk.onSecondInstance handler failed:', e); }
         });
-      }));
+      });
+      secondInstanceListening = app.setSecondInstanceHandler(cb);
+      // Nothing will ever call it: the name is not kept.
+      if (!secondInstanceListening) release([cb]);
+    }
     return secondInstanceListening;
   };
 
