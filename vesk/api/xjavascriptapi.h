@@ -21,6 +21,7 @@ class XFTP;
 class XPageBinding;
 class XProcess;
 class XThumbnailer;
+class XTrayIcon;
 class XWebView;
 class XWebWindow;
 
@@ -264,6 +265,14 @@ public Q_SLOTS:
     void switchWidget(int widgetId);
     void _iframeLoaded(const QString &id, const QString &ptr);
 
+    // Notifications, tray icon (xjavascriptapi_desktop.cpp)
+    bool notify(const QString &title, const QString &body = QString(), const QString &icon = QString(),
+                const QString &onClick = QString(), const QString &onClose = QString());
+    bool setTrayIcon(const QString &icon, const QString &toolTip = QString(), const QString &onClick = QString());
+    bool setTrayMenu(const QVariant &entries);
+    void removeTrayIcon();
+    bool isTrayAvailable();
+
 private Q_SLOTS:
     // Frames reported by _iframeLoaded; not for pages.
     void onIframeLoaded(bool ok);
@@ -308,4 +317,15 @@ private:
     XDownloader *m_downloader = nullptr;
     // Thumbnails: made on the first request, a child of this object
     XThumbnailer *m_thumbnailer = nullptr;
+    // Notifications and the tray icon: the callbacks of the notifications still
+    // open, the oldest dropped beyond the notifier's limit.
+    struct NotificationCallbacks {
+        QString onClick;
+        QString onClose;
+    };
+    void notificationEnded(uint id, bool clicked);
+    void watchNotifications();
+    QMap<uint, NotificationCallbacks> m_notifications;
+    bool m_watchingNotifications = false;
+    XTrayIcon *m_trayIcon = nullptr;
 };
