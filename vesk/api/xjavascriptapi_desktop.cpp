@@ -29,7 +29,10 @@ bool XJavaScriptAPI::notify(const QString &title, const QString &body, const QSt
         return true;
     }
     XTrayIcon *tray = m_trayIcon ? m_trayIcon : XTrayIcon::latest();
-    return tray && tray->showMessage(title, body, tray == m_trayIcon ? onClick : QString());
+    // Another window's tray cannot call this page's functions.
+    if (tray == m_trayIcon)
+        return tray && tray->showMessage(title, body, onClick, onClose);
+    return tray && tray->showMessage(title, body);
 }
 
 void XJavaScriptAPI::watchNotifications()
@@ -37,7 +40,6 @@ void XJavaScriptAPI::watchNotifications()
     if (m_watchingNotifications)
         return;
     m_watchingNotifications = true;
-    XNotificationPresenter::setFallback(trayMessage);
     XDesktopNotifier *notifier = XDesktopNotifier::shared();
     connect(notifier, &XDesktopNotifier::clicked, this, [this](uint id) { notificationEnded(id, true); });
     connect(notifier, &XDesktopNotifier::closed, this, [this](uint id) { notificationEnded(id, false); });
@@ -59,6 +61,7 @@ bool XJavaScriptAPI::setTrayIcon(const QString &icon, const QString &toolTip, co
 {
     if (!m_binding->documentTrusted())
         return false;
+    XNotificationPresenter::setFallback(trayMessage);
     const bool made = !m_trayIcon;
     if (made) {
         QPointer<XJavaScriptAPI> self(this);

@@ -24,8 +24,11 @@ XTrayIcon::XTrayIcon(const Caller &caller, QObject *parent)
         activated(int(reason));
     });
     connect(m_icon, &QSystemTrayIcon::messageClicked, this, [this] {
-        if (!m_onMessageClick.isEmpty())
-            m_caller(m_onMessageClick);
+        const QString function = m_onMessageClick;
+        m_onMessageClick.clear();
+        m_onMessageClose.clear();
+        if (!function.isEmpty())
+            m_caller(function);
     });
     allIcons().append(this);
 }
@@ -95,11 +98,16 @@ bool XTrayIcon::setMenu(const QVariant &entries)
     return true;
 }
 
-bool XTrayIcon::showMessage(const QString &title, const QString &body, const QString &onClick)
+bool XTrayIcon::showMessage(const QString &title, const QString &body, const QString &onClick,
+                            const QString &onClose)
 {
     if (!m_icon->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages())
         return false;
+    const QString replaced = m_onMessageClose;
     m_onMessageClick = onClick;
+    m_onMessageClose = onClose;
+    if (!replaced.isEmpty())
+        m_caller(replaced);
     m_icon->showMessage(XDesktopNotifier::cut(title, XDesktopNotifier::MaxTitle),
                         XDesktopNotifier::cut(body, XDesktopNotifier::MaxBody));
     return true;

@@ -34,8 +34,10 @@ public:
     // Entries of the menus' form: {text, onClick, icon, separator, enabled};
     // false, keeping the old menu, when the list is not one of them.
     bool setMenu(const QVariant &entries);
-    // A balloon message; a click on it calls onClick.
-    bool showMessage(const QString &title, const QString &body, const QString &onClick);
+    // A balloon message; a click on it calls onClick. The next message replaces
+    // it and calls its onClose.
+    bool showMessage(const QString &title, const QString &body, const QString &onClick = QString(),
+                     const QString &onClose = QString());
 
     QSystemTrayIcon *icon() const { return m_icon; }
     QMenu *menu() const { return m_menu; }
@@ -48,4 +50,5 @@ private:
     QMenu *m_menu = nullptr;
     QString m_onClick;
     QString m_onMessageClick;
+    QString m_onMessageClose;
 };
