@@ -46,6 +46,7 @@ if have dunst && have dunstctl; then
 [global]
     timeout = 0
     idle_threshold = 0
+    notification_limit = 3
     mouse_left_click = do_action, close_current
 [urgency_low]
     timeout = 0

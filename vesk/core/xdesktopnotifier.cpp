@@ -29,10 +29,17 @@ XDesktopNotifier *XDesktopNotifier::shared()
 
 bool XDesktopNotifier::isAvailable() const
 {
-    if (!m_bus.isConnected() || (m_stalledSince.isValid() && !m_stalledSince.hasExpired(StallPauseMs)))
+    if (!isReachable())
         return false;
     QDBusConnectionInterface *names = m_bus.interface();
-    return names && names->isServiceRegistered(QLatin1String(Service)).value();
+    return names
+           && (names->isServiceRegistered(QLatin1String(Service)).value()
+               || names->activatableServiceNames().value().contains(QLatin1String(Service)));
+}
+
+bool XDesktopNotifier::isReachable() const
+{
+    return m_bus.isConnected() && !(m_stalledSince.isValid() && !m_stalledSince.hasExpired(StallPauseMs));
 }
 
 QString XDesktopNotifier::cut(const QString &text, int length)
@@ -48,8 +55,11 @@ QString XDesktopNotifier::cut(const QString &text, int length)
 
 uint XDesktopNotifier::notify(const QString &title, const QString &body, const QString &iconFile)
 {
-    if (!isAvailable())
+    if (!isReachable())
         return 0;
+    // A service the bus starts on demand needs the time it takes to start.
+    QDBusConnectionInterface *names = m_bus.interface();
+    const bool running = names && names->isServiceRegistered(QLatin1String(Service)).value();
     QString icon;
     const QFileInfo info(iconFile);
     if (!iconFile.isEmpty() && info.isFile() && info.isReadable())
@@ -59,7 +69,7 @@ uint XDesktopNotifier::notify(const QString &title, const QString &body, const Q
     const QString appName = QCoreApplication::applicationName();
     call << appName << uint(0) << icon << cut(title, MaxTitle) << cut(body, MaxBody)
          << QStringList{QStringLiteral("default"), QStringLiteral("Open")} << QVariantMap() << int(-1);
-    const QDBusMessage reply = m_bus.call(call, QDBus::Block, CallTimeoutMs);
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, running ? CallTimeoutMs : StartTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
             m_stalledSince.start();

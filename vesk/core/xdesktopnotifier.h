@@ -21,12 +21,14 @@ public:
     // a stalled peer cannot hold the caller for every notification.
     static constexpr int CallTimeoutMs = 2000;
     static constexpr int StallPauseMs = 30000;
+    static constexpr int StartTimeoutMs = 25000;
 
     explicit XDesktopNotifier(const QDBusConnection &bus, QObject *parent = nullptr);
     // One per process, on the session bus.
     static XDesktopNotifier *shared();
 
-    // Whether a notification service owns its name on the bus.
+    // Whether a notification service owns its name on the bus or the bus can
+    // start one.
     bool isAvailable() const;
     // The service's id for the notification, 0 when none could be shown.
     // Longer texts are cut; an icon that is not a readable file is left out.
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void onNotificationClosed(uint id, uint reason);
 
 private:
+    bool isReachable() const;
     void forget(uint id);
 
     QDBusConnection m_bus;
