@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# desktop-session.sh PROGRAM [ARGS...]: runs a test program on a session bus and
-# an X display of its own (dbus-run-session, Xvfb), with Debian's dunst as the
-# notification service and trayer as the tray. What cannot start is left out;
-# the program skips what needs it, told by VESK_TEST_BUS, VESK_TEST_DUNST and
-# VESK_TEST_TRAY. The developer's own bus and display are never used.
+# desktop-session.sh [--without-dunst] PROGRAM [ARGS...]: runs a test program on a
+# session bus and an X display of its own (dbus-run-session, Xvfb), with Debian's
+# dunst as the notification service (unless told otherwise) and trayer as the
+# tray. What cannot start is left out; the program skips what needs it, told by
+# VESK_TEST_BUS, VESK_TEST_DUNST and VESK_TEST_TRAY. The developer's own bus and
+# display are never used, and the bus starts no service on demand.
 set -u
 have() { command -v "$1" >/dev/null 2>&1; }
 
@@ -17,6 +18,11 @@ cleanup() {
 }
 
 if [[ ${1-} != --inside ]]; then
+  dunst=yes
+  if [[ ${1-} == --without-dunst ]]; then
+    dunst=no
+    shift
+  fi
   unset DBUS_SESSION_BUS_ADDRESS VESK_TEST_BUS VESK_TEST_DUNST VESK_TEST_TRAY
   if ! have dbus-run-session || ! have Xvfb; then
     echo "desktop-session: dbus-run-session or Xvfb is missing (scripts/install-deps.sh installs them)" >&2
@@ -33,15 +39,33 @@ if [[ ${1-} != --inside ]]; then
     exit
   fi
   export DISPLAY=:$(head -n1 "$work/display")
-  dbus-run-session -- bash "$0" --inside "$@"
+  # The usual session bus without its service folders.
+  cat >"$work/bus.conf" <<'CONF'
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+  dbus-run-session --config-file="$work/bus.conf" -- bash "$0" --inside "$dunst" "$@"
   exit
 fi
-shift
+dunst=$2
+shift 2
 trap cleanup EXIT
 
 export QT_QPA_PLATFORM=xcb VESK_TEST_BUS=1
 
-if have dunst && have dunstctl; then
+if [[ $dunst == no ]]; then
+  echo "desktop-session: without a notification service, as asked" >&2
+elif have dunst && have dunstctl; then
   cat >"$work/dunstrc" <<'RC'
 [global]
     timeout = 0

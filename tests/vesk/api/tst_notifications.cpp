@@ -153,13 +153,16 @@ void TestNotifications::clickReachesPage_data()
                                      "var n = new Notification('Engine', { body: 'hello' });"
                                      "n.onclick = clicked; n.onclose = closed; true"
                                   << "Engine";
+    QTest::newRow("vesk.notify") << "vesk.notify('Promise', 'x').then(function (c) { if (c) clicked(); }); true"
+                                 << "Promise";
 }
 
 void TestNotifications::clickReachesPage()
 {
     QFETCH(QString, script);
     QFETCH(QString, title);
-    m_harness->writePage(QStringLiteral("n.html"), "<html><body><script>var clicks = 0, closes = 0;"
+    m_harness->writePage(QStringLiteral("n.html"), "<html><body><script src='qrc:/vesk.js'></script>"
+                                                   "<script>var clicks = 0, closes = 0;"
                                                    "function clicked() { ++clicks; }"
                                                    "function closed() { ++closes; }</script></body></html>");
     std::unique_ptr<XWebWindow> window(m_harness->openWindow(QStringLiteral("/n.html")));
@@ -167,6 +170,7 @@ void TestNotifications::clickReachesPage()
     QTRY_COMPARE(dunstctl({QStringLiteral("count"), QStringLiteral("displayed")}).trimmed(), QByteArray("1"));
     dunstctl({QStringLiteral("action"), QStringLiteral("0")});
     QTRY_COMPARE(VeskHarness::eval(window->mainFrame(), QStringLiteral("clicks")).toInt(), 1);
+    QCOMPARE(VeskHarness::eval(window->mainFrame(), QStringLiteral("vesk.liveCallbacks().length")).toInt(), 0);
     dunstctl({QStringLiteral("close-all")});
     QTest::qWait(200);
     QJsonObject history = QJsonDocument::fromJson(dunstctl({QStringLiteral("history")})).object();

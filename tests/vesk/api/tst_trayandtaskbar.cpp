@@ -39,6 +39,7 @@ private Q_SLOTS:
     void trayMenu_data();
     void trayMenu();
     void taskbarProgress();
+    void notifyFallsBackToTray();
 };
 
 void TestTrayAndTaskbar::init()
@@ -152,6 +153,32 @@ void TestTrayAndTaskbar::taskbarProgress()
     QTRY_COMPARE(m_updates.size(), 3);
     m_updates.last().arguments().at(1).value<QDBusArgument>() >> properties;
     QCOMPARE(properties.value(QStringLiteral("progress-visible")).toBool(), false);
+}
+
+void TestTrayAndTaskbar::notifyFallsBackToTray()
+{
+    if (!qEnvironmentVariableIsSet("VESK_TEST_TRAY") || qEnvironmentVariableIsSet("VESK_TEST_DUNST"))
+        QSKIP("needs a tray and no notification service: desktop-session.sh --without-dunst (ctest does)");
+    QCOMPARE(eval(QStringLiteral("app.notify('Nowhere', 'b', '', 'a', 'b')")).toBool(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    QVERIFY(eval(QStringLiteral("app.setTrayIcon('app/tray.png', 'tip')")).toBool());
+    QVERIFY(eval(QStringLiteral("app.notify('First', 'b', '', 'tray', 'b')")).toBool());
+    QVERIFY(eval(QStringLiteral("app.notify('Second', 'b', '', 'a', 'b')")).toBool());
+    // The second message replaced the first, which counts as closed.
+    QCOMPARE(eval(QStringLiteral("calls.join()")).toString(), QStringLiteral("b"));
+    QWidget *balloon = nullptr;
+    QTRY_VERIFY([&] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            balloon = w->inherits("QBalloonTip") && w->isVisible() ? w : balloon;
+        return balloon != nullptr;
+    }());
+    QVERIFY(QTest::qWaitForWindowExposed(balloon));
+    const QPoint inside = balloon->mapToGlobal(QPoint(20, 20));
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                               {QStringLiteral("mousemove"), QString::number(inside.x()), QString::number(inside.y()),
+                                QStringLiteral("click"), QStringLiteral("1")}),
+             0);
+    QTRY_COMPARE(eval(QStringLiteral("calls.join()")).toString(), QStringLiteral("b,a"));
 }
 
 QTEST_MAIN(TestTrayAndTaskbar)
