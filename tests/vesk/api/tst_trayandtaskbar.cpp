@@ -142,6 +142,7 @@ void TestTrayAndTaskbar::taskbarProgress()
     QCoreApplication::setApplicationName(QStringLiteral("notes"));
     eval(QStringLiteral("app.setTaskbarProgressType(2); app.setTaskbarProgressValue(0.25)"));
     QTRY_COMPARE(m_updates.size(), 2);
+    QCOMPARE(m_updates.last().path(), QString::fromLatin1(XLauncherEntry::ObjectPath));
     QCOMPARE(m_updates.last().arguments().at(0).toString(),
              QStringLiteral("application://notes.desktop"));
     QVariantMap properties;

@@ -1,19 +1,11 @@
 #include "core/xlauncherentry.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QtTest>
 
-// The Update signal as a dock on the private session bus receives it.
+// What the Update signal says (tst_trayandtaskbar sends it from a page over a bus).
 class TestXLauncherEntry : public QObject {
     Q_OBJECT
-
-public Q_SLOTS:
-    void received(const QDBusMessage &message) { m_messages.append(message); }
-
-private:
-    QList<QDBusMessage> m_messages;
 
 private Q_SLOTS:
     void desktopFileId_data();
@@ -63,26 +55,12 @@ void TestXLauncherEntry::update()
     QFETCH(double, progress);
     QFETCH(bool, visible);
     QFETCH(bool, urgent);
-    if (!qEnvironmentVariableIsSet("VESK_TEST_BUS"))
-        QSKIP("needs a private session bus: run through desktop-session.sh (ctest does)");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    QVERIFY(bus.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
-                        QStringLiteral("Update"), this, SLOT(received(QDBusMessage))));
-    m_messages.clear();
-    XLauncherEntry entry(bus);
-    entry.setDesktopFileId(XLauncherEntry::desktopFileId(QStringLiteral("notes")));
-    QVERIFY(entry.update(state, completed, total));
-    QTRY_COMPARE(m_messages.size(), 1);
-    const QDBusMessage message = m_messages.first();
-    QCOMPARE(message.path(), QString::fromLatin1(XLauncherEntry::ObjectPath));
-    QCOMPARE(message.arguments().at(0).toString(), QStringLiteral("application://notes.desktop"));
-    QVariantMap properties;
-    message.arguments().at(1).value<QDBusArgument>() >> properties;
+    const QVariantMap properties = XLauncherEntry::properties(state, completed, total);
     QCOMPARE(properties.value(QStringLiteral("progress")).toDouble(), progress);
     QCOMPARE(properties.value(QStringLiteral("progress-visible")).toBool(), visible);
     QCOMPARE(properties.value(QStringLiteral("urgent")).toBool(), urgent);
-    bus.disconnect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"),
-                   this, SLOT(received(QDBusMessage)));
+    // Nowhere to send it: said so, nothing else happens.
+    QVERIFY(!XLauncherEntry(QDBusConnection(QStringLiteral("not connected"))).update(state, completed, total));
 }
 
 QTEST_GUILESS_MAIN(TestXLauncherEntry)
