@@ -23,7 +23,7 @@ bool XJavaScriptAPI::notify(const QString &title, const QString &body, const QSt
         return false;
     XDesktopNotifier *notifier = XDesktopNotifier::shared();
     watchNotifications();
-    if (const uint id = notifier->notify(title, body, icon)) {
+    if (const uint id = notifier ? notifier->notify(title, body, icon) : 0) {
         if (!onClick.isEmpty() || !onClose.isEmpty())
             m_notifications.insert(id, {onClick, onClose});
         return true;
@@ -39,8 +39,10 @@ void XJavaScriptAPI::watchNotifications()
 {
     if (m_watchingNotifications)
         return;
-    m_watchingNotifications = true;
     XDesktopNotifier *notifier = XDesktopNotifier::shared();
+    if (!notifier)
+        return;
+    m_watchingNotifications = true;
     connect(notifier, &XDesktopNotifier::clicked, this, [this](uint id) { notificationEnded(id, true); });
     connect(notifier, &XDesktopNotifier::closed, this, [this](uint id) { notificationEnded(id, false); });
 }

@@ -4,6 +4,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFileInfo>
+#include <QPointer>
 #include <QUrl>
 #include <QVariantMap>
 
@@ -23,7 +24,10 @@ XDesktopNotifier::XDesktopNotifier(const QDBusConnection &bus, QObject *parent)
 
 XDesktopNotifier *XDesktopNotifier::shared()
 {
-    static XDesktopNotifier *notifier = new XDesktopNotifier(QDBusConnection::sessionBus(), qApp);
+    // Gone with the application object: what the engine frees after it finds none.
+    static QPointer<XDesktopNotifier> notifier;
+    if (!notifier && QCoreApplication::instance())
+        notifier = new XDesktopNotifier(QDBusConnection::sessionBus(), QCoreApplication::instance());
     return notifier;
 }
 

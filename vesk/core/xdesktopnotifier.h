@@ -24,7 +24,7 @@ public:
     static constexpr int StartTimeoutMs = 25000;
 
     explicit XDesktopNotifier(const QDBusConnection &bus, QObject *parent = nullptr);
-    // One per process, on the session bus.
+    // One per process, on the session bus; null without an application object.
     static XDesktopNotifier *shared();
 
     // Whether a notification service owns its name on the bus or the bus can

@@ -19,8 +19,9 @@ void XNotificationPresenter::setFallback(const Fallback &f)
 XNotificationPresenter::~XNotificationPresenter()
 {
     // The engine drops its presenter when the page closes the notification.
-    if (m_id)
-        XDesktopNotifier::shared()->close(m_id);
+    XDesktopNotifier *notifier = XDesktopNotifier::shared();
+    if (m_id && notifier)
+        notifier->close(m_id);
 }
 
 void XNotificationPresenter::showNotification(const QWebNotificationData *data)
@@ -34,7 +35,7 @@ void XNotificationPresenter::showNotification(const QWebNotificationData *data)
     }
     const QUrl icon = data->iconUrl();
     XDesktopNotifier *notifier = XDesktopNotifier::shared();
-    m_id = notifier->notify(data->title(), data->message(), icon.isLocalFile() ? icon.toLocalFile() : QString());
+    m_id = !notifier ? 0 : notifier->notify(data->title(), data->message(), icon.isLocalFile() ? icon.toLocalFile() : QString());
     if (!m_id) {
         if (fallback())
             fallback()(data->title(), data->message());
