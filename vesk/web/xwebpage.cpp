@@ -36,6 +36,9 @@ void XWebPage::installConsole(QWebFrame *frame)
     // The engine keeps the window object of a frame's first, empty document for
     // the first real one: an untrusted one gets the engine's console back.
     connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, [this, frame] {
+        // A trusted document's notifications show without asking first.
+        if (isDocumentTrusted(frame))
+            setFeaturePermission(frame, Notifications, PermissionGrantedByUser);
         frame->evaluateJavaScript(isDocumentTrusted(frame) ? consoleScript(m_consoleToken)
                                                            : QStringLiteral("(function () { var c = window.console,"
                                                                             " o = c && c.__vesk; if (!o) return;"
