@@ -16,6 +16,8 @@ void XNotificationPresenter::setFallback(const Fallback &f)
     fallback() = f;
 }
 
+XNotificationPresenter::XNotificationPresenter() = default;
+
 XNotificationPresenter::~XNotificationPresenter()
 {
     // The engine drops its presenter when the page closes the notification.

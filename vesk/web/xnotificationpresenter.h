@@ -16,6 +16,8 @@ public:
     using Fallback = std::function<bool(const QString &title, const QString &body)>;
     static void setFallback(const Fallback &fallback);
 
+    // Made and destroyed in its own file, the one built without type information.
+    XNotificationPresenter();
     ~XNotificationPresenter() override;
     void showNotification(const QWebNotificationData *data) override;
 
