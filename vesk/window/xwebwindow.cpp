@@ -50,8 +50,9 @@ XWebWindow::XWebWindow(XWebWindow *parentWindow, Modality modality)
 
 XWebWindow::~XWebWindow()
 {
-    // A closed window's progress would otherwise stay on the dock.
-    if (m_taskbarState != 0) {
+    // A closed window's progress would otherwise stay on the dock; the bus is
+    // gone with the application object.
+    if (m_taskbarState != 0 && QCoreApplication::instance()) {
         m_taskbarState = 0;
         publishTaskbarProgress();
     }
