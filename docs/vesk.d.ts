@@ -30,6 +30,15 @@ declare namespace VeskApi {
     expiration: string | number;
   }
 
+  /** A tray menu entry: the menus' entry form; a separator ignores the rest. */
+  interface TrayMenuEntry {
+    text?: string; onClick?: CallbackName; icon?: string; separator?: boolean; enabled?: boolean;
+  }
+  /** As TrayMenuEntry, with a function to call. */
+  interface TrayMenuItem {
+    text?: string; onClick?: () => void; icon?: string; separator?: boolean; enabled?: boolean;
+  }
+
   /** FTP states: 0 Unconnected, 1 Host Lookup, 2 Connecting, 3 Connected, 4 Login, 5 Closing. */
   type FtpState = 0 | 1 | 2 | 3 | 4 | 5;
 
@@ -248,6 +257,16 @@ declare namespace VeskApi {
     setTaskbarProgressType(type: number): void;
     setTaskbarProgressValue(fraction: number): void;
 
+    // Notifications and the tray icon
+    /** false when neither the notification service nor a tray icon could show it. */
+    notify(title: string, body?: string, icon?: string, onClick?: CallbackName, onClose?: CallbackName): boolean;
+    /** false when the icon is not an image, or there is no tray (the icon is kept for one that appears). */
+    setTrayIcon(icon: string, toolTip?: string, onClick?: CallbackName): boolean;
+    /** false without a tray icon, or for a list that is not one of entries (at most 256). */
+    setTrayMenu(entries: TrayMenuEntry[]): boolean;
+    removeTrayIcon(): void;
+    isTrayAvailable(): boolean;
+
     // Downloads, cookies, widgets
     /** ok(), err({http_status, error_text}), progress(bytesReceived, bytesTotal). */
     _download(url: string, path: string, ok: CallbackName, err: CallbackName, progress?: CallbackName,
@@ -412,6 +431,10 @@ declare namespace VeskApi {
     iframeLoaded(name: string): Promise<boolean>;
     thumbnail(src: string, maxSide: number): Promise<string>;
     menuAction(name: string, text: string, onClick: () => void, icon?: string, shortcut?: string): void;
+    /** true when clicked, false when closed unclicked; rejects with {error_text} when nothing could show it. */
+    notify(title: string, body?: string, icon?: string): Promise<boolean>;
+    trayIcon(icon: string, toolTip?: string, onClick?: () => void): boolean;
+    trayMenu(entries: TrayMenuItem[]): boolean;
     plugins: {
       load(path: string, objectName?: string): Promise<any>;
     };

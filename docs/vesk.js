@@ -266,6 +266,50 @@
     app._addMenuAction(name, text, cb, icon || '', shortcut || '');
   };
 
+  // Notifications and the tray icon ------------------------------------------------
+
+  // A promise of whether the notification was clicked (true) or closed unclicked
+  // (false); rejects when there is no service and no tray icon to show it.
+  vesk.notify = function (title, body, icon) {
+    return operation(function (op) {
+      var shown = app.notify(String(title), body === undefined ? '' : String(body), icon ? String(icon) : '',
+                             op.name(function () { op.resolve(true); }),
+                             op.name(function () { op.resolve(false); }));
+      if (!shown)
+        op.reject({ error_text: 'No notification service and no tray icon to show the notification' });
+    });
+  };
+
+  // The tray icon's click and menu functions are kept until they are replaced.
+  var trayCallbacks = { click: [], menu: [] };
+  function trayNames(kind, names) {
+    release(trayCallbacks[kind]);
+    trayCallbacks[kind] = names;
+  }
+  vesk.trayIcon = function (icon, toolTip, onClick) {
+    var cb = typeof onClick === 'function' ? callback(onClick) : '';
+    var shown = app.setTrayIcon(String(icon), toolTip === undefined ? '' : String(toolTip), cb);
+    trayNames('click', [cb]);
+    return shown;
+  };
+  // Entries as for app.setTrayMenu, with functions for onClick.
+  vesk.trayMenu = function (entries) {
+    var names = [];
+    var list = !Array.isArray(entries) ? entries : entries.map(function (e) {
+      var entry = {};
+      Object.keys(e || {}).forEach(function (k) { if (k !== 'onClick') entry[k] = e[k]; });
+      if (e && typeof e.onClick === 'function') {
+        entry.onClick = callback(e.onClick);
+        names.push(entry.onClick);
+      }
+      return entry;
+    });
+    var accepted = app.setTrayMenu(list);
+    if (accepted) trayNames('menu', names);
+    else release(names);
+    return accepted;
+  };
+
   // The close question: vesk asks vesk._exit() before the window closes. Here it
   // asks the page's onClose (given to vesk.onClose(fn), or set as vesk.onClose = fn)
   // and closes unless that returns false. A handler that throws does not keep the

@@ -119,6 +119,12 @@ function systemAndNetwork(): void {
   app.enableTaskbarProgress();
   app.setTaskbarProgressType(2);
   app.setTaskbarProgressValue(0.5);
+  const trayShown: boolean = app.isTrayAvailable() && app.setTrayIcon('app/icon.png', 'Notes', 'trayClicked');
+  const entries: VeskApi.TrayMenuEntry[] = [{ text: 'Open', onClick: 'openMain' }, { separator: true },
+                                            { text: 'Quit', onClick: 'quit', icon: 'app/quit.png', enabled: true }];
+  if (trayShown && app.setTrayMenu(entries)) app.removeTrayIcon();
+  const notified: boolean = app.notify('Saved', 'notes.txt', 'app/icon.png', 'opened', 'dismissed');
+  console.log(notified);
   app._download('http://example.org/a.zip', 'a.zip', 'ok', 'err', 'step');
   app._download('http://example.org/b.zip', 'b.zip', 'ok', 'err', '', { timeout: 30 });
   app._thumbnail('photo.jpg', 256, 'shown', 'notShown');
@@ -203,6 +209,11 @@ function promises(): Promise<void> {
   const run = vesk.exec('ls -l', { onOutput: (t: string) => console.log(t), oem: false });
   run.kill();
   vesk.menuAction('about', 'About', () => app.info('vesk'), '', 'F1');
+  vesk.trayIcon('app/icon.png', 'Notes', () => app.showWindow());
+  const menu: VeskApi.TrayMenuItem[] = [{ text: 'Show', onClick: () => app.showWindow() }, { separator: true }];
+  vesk.trayMenu(menu);
+  vesk.notify('Saved', 'notes.txt').then((clicked: boolean) => { if (clicked) app.showWindow(); },
+                                         (e: { error_text: string }) => console.log(e.error_text));
   const name = vesk.callback((x: number) => console.log(x));
   vesk.release(name);
   console.log(vesk.toNative({ when: new Date() }), vesk.call('f', new Date()), vesk.callParentWindow('f'),

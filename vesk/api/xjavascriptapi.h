@@ -21,6 +21,7 @@ class XFTP;
 class XPageBinding;
 class XProcess;
 class XThumbnailer;
+class XTrayIcon;
 class XWebView;
 class XWebWindow;
 
@@ -269,6 +270,14 @@ public Q_SLOTS:
     // true when this process receives them (the manifest asks for one instance).
     bool setSecondInstanceHandler(const QString &callback);
 
+    // Notifications, tray icon (xjavascriptapi_desktop.cpp)
+    bool notify(const QString &title, const QString &body = QString(), const QString &icon = QString(),
+                const QString &onClick = QString(), const QString &onClose = QString());
+    bool setTrayIcon(const QString &icon, const QString &toolTip = QString(), const QString &onClick = QString());
+    bool setTrayMenu(const QVariant &entries);
+    void removeTrayIcon();
+    bool isTrayAvailable();
+
 private Q_SLOTS:
     // Frames reported by _iframeLoaded; not for pages.
     void onIframeLoaded(bool ok);
@@ -315,4 +324,16 @@ private:
     XThumbnailer *m_thumbnailer = nullptr;
     QString m_secondInstanceHandler;
     bool m_secondInstanceWired = false;
+
+    // Notifications and the tray icon: the callbacks of the notifications still
+    // open, the oldest dropped beyond the notifier's limit.
+    struct NotificationCallbacks {
+        QString onClick;
+        QString onClose;
+    };
+    void notificationEnded(uint id, bool clicked);
+    void watchNotifications();
+    QMap<uint, NotificationCallbacks> m_notifications;
+    bool m_watchingNotifications = false;
+    XTrayIcon *m_trayIcon = nullptr;
 };

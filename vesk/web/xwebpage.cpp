@@ -1,6 +1,7 @@
 #include "web/xwebpage.h"
 
 #include "core/xtrustpolicy.h"
+#include "web/xnotificationplugin.h"
 
 #include "xjsliteral.h"
 
@@ -20,6 +21,14 @@ XWebPage::XWebPage(QObject *parent)
     connect(mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, [this] { m_verdictValid = false; });
     installConsole(mainFrame());
     connect(this, &QWebPage::frameCreated, this, [this](QWebFrame *frame) { installConsole(frame); });
+    // Notifications reach the desktop from trusted documents only; others are
+    // told no, and the engine's other features stay as the engine has them.
+    XNotificationPlugin::install();
+    connect(this, &QWebPage::featurePermissionRequested, this, [this](QWebFrame *frame, Feature feature) {
+        if (feature == Notifications)
+            setFeaturePermission(frame, feature, isDocumentTrusted(frame) ? PermissionGrantedByUser
+                                                                          : PermissionDeniedByUser);
+    });
 }
 
 void XWebPage::installConsole(QWebFrame *frame)
@@ -27,6 +36,9 @@ void XWebPage::installConsole(QWebFrame *frame)
     // The engine keeps the window object of a frame's first, empty document for
     // the first real one: an untrusted one gets the engine's console back.
     connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, [this, frame] {
+        // A trusted document's notifications show without asking first.
+        if (isDocumentTrusted(frame))
+            setFeaturePermission(frame, Notifications, PermissionGrantedByUser);
         frame->evaluateJavaScript(isDocumentTrusted(frame) ? consoleScript(m_consoleToken)
                                                            : QStringLiteral("(function () { var c = window.console,"
                                                                             " o = c && c.__vesk; if (!o) return;"

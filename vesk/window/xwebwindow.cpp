@@ -1,5 +1,6 @@
 #include "window/xwebwindow.h"
 
+#include "core/xlauncherentry.h"
 #include "core/xpagepath.h"
 #include "page/xbridgescript.h"
 #include "page/xpagebinding.h"
@@ -9,6 +10,7 @@
 #include "xjsliteral.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QUuid>
@@ -48,6 +50,12 @@ XWebWindow::XWebWindow(XWebWindow *parentWindow, Modality modality)
 
 XWebWindow::~XWebWindow()
 {
+    // A closed window's progress would otherwise stay on the dock; the bus is
+    // gone with the application object.
+    if (m_taskbarState != 0 && QCoreApplication::instance()) {
+        m_taskbarState = 0;
+        publishTaskbarProgress();
+    }
     // The view goes first, while the window it reports to is still whole.
     delete m_view;
 }
@@ -189,10 +197,20 @@ void XWebWindow::enableTaskbarProgress()
 void XWebWindow::setTaskbarProgressState(int state)
 {
     m_taskbarState = state;
+    publishTaskbarProgress();
 }
 
 void XWebWindow::setTaskbarProgressValue(int completed, int total)
 {
     m_taskbarCompleted = completed;
     m_taskbarTotal = total;
+    publishTaskbarProgress();
+}
+
+void XWebWindow::publishTaskbarProgress()
+{
+    // The application name is the manifest's id when it gives one.
+    XLauncherEntry entry;
+    entry.setDesktopFileId(XLauncherEntry::desktopFileId(QCoreApplication::applicationName()));
+    entry.update(m_taskbarState, m_taskbarCompleted, m_taskbarTotal);
 }

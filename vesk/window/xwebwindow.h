@@ -58,7 +58,8 @@ public:
     QMenu *menu(const QString &name) const;
     QAction *menuAction(const QString &name) const;
 
-    // Taskbar progress: the values are kept (no platform taskbar is driven).
+    // Taskbar progress: the values are kept and sent to the launcher entry of
+    // the application's desktop file (docks on Linux desktops read it).
     void enableTaskbarProgress();
     void setTaskbarProgressState(int state);
     void setTaskbarProgressValue(int completed, int total);
@@ -75,6 +76,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void publishTaskbarProgress();
+
     QString m_applicationDirectory;
     QString m_baseDirectory;
     XWebView *m_view = nullptr;
