@@ -95,6 +95,7 @@ void TestUploaderPieces::body_data()
     QTest::newRow("3-MiB-plus-2-in-memory") << 3 * 1024 * 1024 + 2 << false << -1;
     QTest::newRow("shrinks-while-sent") << 3 * 1024 * 1024 << true << 2 * 1024 * 1024;
     QTest::newRow("emptied-while-sent") << 3000 << true << 0;
+    QTest::newRow("removed-while-sent") << 3000 << true << -2;
 }
 
 void TestUploaderPieces::body()
@@ -115,6 +116,8 @@ void TestUploaderPieces::body()
     QCOMPARE(body.textLength(), reference.length());
     if (shrinkTo >= 0)
         QVERIFY(file.resize(shrinkTo));
+    else if (shrinkTo == -2)
+        QVERIFY(file.remove());
     for (int n = 0; n < XUploadParts::Count; ++n) {
         // The member names sort the data first; a session value holding the markup must not confuse it.
         const QVariantMap part {{QStringLiteral("data"), QString()},
@@ -125,7 +128,7 @@ void TestUploaderPieces::body()
         full.insert(QStringLiteral("data"), reference.part(n));
         QByteArray document;
         const bool ok = body.document(MaiaXmlWriter::methodCall(QStringLiteral("addPhoto"), args), n, &document);
-        if (shrinkTo >= 0) {
+        if (shrinkTo != -1) {
             // Whatever the piece, the missing bytes are found before anything is sent.
             if (!ok) {
                 QVERIFY(document.isEmpty());
