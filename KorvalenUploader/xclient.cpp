@@ -1,6 +1,7 @@
 #include "xclient.h"
 
 #include "maiafault.h"
+#include "maiaobject.h"
 #include "maiaxmlrpcclient.h"
 #include "xearningscatalog.h"
 #include "xjsliteral.h"
@@ -25,6 +26,8 @@
 namespace {
 const char *const AddPhoto = "addPhoto";
 const char *const AddRelease = "addRelease";
+// Each of the four pieces of the text then stays well inside one buffer.
+const qint64 MaxFileBytes = qint64(4) << 30;
 } // namespace
 
 XClient::XClient(const Evaluator &evaluate, QObject *parent)
@@ -74,13 +77,18 @@ bool XClient::send(const QString &method, const QVariantList &args, const Pendin
 {
     QNetworkReply *reply = m_rpc->call(method, args, this, SLOT(answered(QVariant &, QNetworkReply *)), this,
                                        SLOT(faulted(int, const QString &, QNetworkReply *)));
+    watch(reply, pending, method);
+    return reply;
+}
+
+void XClient::watch(QNetworkReply *reply, const Pending &pending, const QString &method)
+{
     if (!reply) {
         failLater(pending.error, QStringLiteral("xmlrpc"), QString::number(MaiaFault::NotXmlRpc),
                   QStringLiteral("cannot send ") + method);
-        return false;
+        return;
     }
     m_pending.insert(reply, pending);
-    return true;
 }
 
 void XClient::login(const QString &success_callback, const QString &error_callback)
@@ -284,6 +292,7 @@ bool XClient::prepareUpload(Job *job)
         return false;
     }
     QByteArray data;
+    const qint64 fileSize = file.size();
     if (job->kind == Kind::Release) {
         const XRestrictions &r = job->session->release;
         if (!r.allowsExtension(path)) {
@@ -328,17 +337,18 @@ bool XClient::prepareUpload(Job *job)
             fail(job->error, app, QString::number(NotAnImage), QStringLiteral("Cannot encode the image: ") + path);
             return false;
         }
+        job->body = XUploadBody(std::move(data));
     } else {
-        data = file.readAll();
-        if (data.size() != file.size()) {
-            fail(job->error, app, QString::number(Unreadable), QStringLiteral("Cannot read the file: ") + path);
+        // A piece of the text must fit in one buffer.
+        if (fileSize > MaxFileBytes) {
+            fail(job->error, app, QString::number(TooLarge),
+                 QStringLiteral("File larger than %1 bytes").arg(MaxFileBytes));
             return false;
         }
+        // Read piece by piece as the parts are sent, never whole.
+        job->body = XUploadBody(path, fileSize);
     }
     file.close();
-    QByteArray base64 = data.toBase64();
-    data = QByteArray();
-    job->parts = XUploadParts(std::move(base64));
     job->uniq =
         QString::fromLatin1(QCryptographicHash::hash(job->session->value().toUtf8(), QCryptographicHash::Md5).toHex())
         + QString::number(QRandomGenerator::global()->bounded(2147483647));
@@ -349,7 +359,8 @@ bool XClient::prepareUpload(Job *job)
 void XClient::sendPart(const QSharedPointer<Job> &job)
 {
     const bool last = job->part == XUploadParts::Count - 1;
-    QVariantMap part {{QStringLiteral("data"), job->parts.part(job->part)},
+    // The data go into the written call as bytes; an empty string holds their place.
+    QVariantMap part {{QStringLiteral("data"), QString()},
                       {QStringLiteral("ext"), job->ext},
                       {QStringLiteral("part"), job->part},
                       {QStringLiteral("last"), last ? 1 : 0},
@@ -370,7 +381,15 @@ void XClient::sendPart(const QSharedPointer<Job> &job)
     }
     const Pending pending {Step::Job, job->session, 0, job->success, job->error};
     const QString method = QLatin1String(job->kind == Kind::Photo ? AddPhoto : AddRelease);
-    if (!send(method, {job->session->value(), part}, pending))
+    QByteArray document;
+    if (!job->body.document(MaiaObject::prepareCall(method, {job->session->value(), part}), job->part, &document)) {
+        fail(job->error, QStringLiteral("app"), QString::number(Unreadable), job->body.errorString());
+        return finishJob();
+    }
+    QNetworkReply *reply = m_rpc->callDocument(std::move(document), this, SLOT(answered(QVariant &, QNetworkReply *)),
+                                               this, SLOT(faulted(int, const QString &, QNetworkReply *)));
+    watch(reply, pending, method);
+    if (!reply)
         finishJob();
 }
 

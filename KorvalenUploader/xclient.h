@@ -2,6 +2,7 @@
 
 #include "xjsliteral.h"
 
+#include "xuploadbody.h"
 #include "xuploadparts.h"
 
 #include <QHash>
@@ -77,7 +78,7 @@ private:
         QString error;
         QString process;
         QSharedPointer<XSession> session;
-        XUploadParts parts;
+        XUploadBody body;
         QString uniq;
         QString ext;
         int part = 0;
@@ -93,6 +94,7 @@ private:
 
     void enqueue(const QSharedPointer<Job> &job);
     bool send(const QString &method, const QVariantList &args, const Pending &pending);
+    void watch(QNetworkReply *reply, const Pending &pending, const QString &method);
     void startJob(const QSharedPointer<Job> &job);
     bool prepareUpload(Job *job);
     void sendPart(const QSharedPointer<Job> &job);

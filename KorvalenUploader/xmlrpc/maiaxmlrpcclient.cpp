@@ -90,9 +90,8 @@ void MaiaXmlRpcClient::setMaximumResponseSize(qint64 bytes)
     m_maximumResponseSize = qMax<qint64>(1, bytes);
 }
 
-QNetworkReply *MaiaXmlRpcClient::call(QString method, QVariantList args, QObject *responseObject,
-                                      const char *responseSlot, QObject *faultObject, const char *faultSlot,
-                                      QString name)
+MaiaObject *MaiaXmlRpcClient::makeCallObject(const QString &name, QObject *responseObject, const char *responseSlot,
+                                             QObject *faultObject, const char *faultSlot)
 {
     MaiaObject *callObject = new MaiaObject(this);
     callObject->setProperty("name", name);
@@ -100,6 +99,14 @@ QNetworkReply *MaiaXmlRpcClient::call(QString method, QVariantList args, QObject
         connect(callObject, SIGNAL(aresponse(QVariant &, QNetworkReply *)), responseObject, responseSlot);
     if (faultObject && faultSlot)
         connect(callObject, SIGNAL(fault(int, const QString &, QNetworkReply *)), faultObject, faultSlot);
+    return callObject;
+}
+
+QNetworkReply *MaiaXmlRpcClient::call(QString method, QVariantList args, QObject *responseObject,
+                                      const char *responseSlot, QObject *faultObject, const char *faultSlot,
+                                      QString name)
+{
+    MaiaObject *callObject = makeCallObject(name, responseObject, responseSlot, faultObject, faultSlot);
 
     for (const QVariant &arg : args) {
         int badType = QMetaType::UnknownType;
@@ -116,8 +123,19 @@ QNetworkReply *MaiaXmlRpcClient::call(QString method, QVariantList args, QObject
         }
     }
 
-    const QByteArray body = MaiaObject::prepareCall(method, args).toUtf8();
-    QNetworkReply *reply = m_manager->post(m_request, body);
+    return post(MaiaObject::prepareCall(method, args).toUtf8(), callObject);
+}
+
+QNetworkReply *MaiaXmlRpcClient::callDocument(QByteArray document, QObject *responseObject, const char *responseSlot,
+                                              QObject *faultObject, const char *faultSlot, QString name)
+{
+    return post(document, makeCallObject(name, responseObject, responseSlot, faultObject, faultSlot));
+}
+
+QNetworkReply *MaiaXmlRpcClient::post(const QByteArray &document, MaiaObject *callObject)
+{
+    // Handed over shared, not copied: the network code reads straight from it.
+    QNetworkReply *reply = m_manager->post(m_request, document);
     m_callmap.insert(reply, callObject);
     watch(reply);
     return reply;

@@ -46,6 +46,10 @@ public:
 
     QNetworkReply *call(QString method, QVariantList args, QObject *responseObject, const char *responseSlot,
                         QObject *faultObject, const char *faultSlot, QString name = QString());
+    // The same with the document already written (UTF-8), for calls too large
+    // to go through a QString.
+    QNetworkReply *callDocument(QByteArray document, QObject *responseObject, const char *responseSlot,
+                                QObject *faultObject, const char *faultSlot, QString name = QString());
 
 signals:
     void sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
@@ -55,6 +59,9 @@ private slots:
 
 private:
     void init();
+    MaiaObject *makeCallObject(const QString &name, QObject *responseObject, const char *responseSlot,
+                               QObject *faultObject, const char *faultSlot);
+    QNetworkReply *post(const QByteArray &document, MaiaObject *callObject);
     void watch(QNetworkReply *reply);
     void abortCall(QNetworkReply *reply, const QString &reason);
 

@@ -3,6 +3,8 @@
 # callback) against curl on the same local pyftpdlib server, in one run.
 # Each cell is the median of RUNS runs (default 3).
 # Usage: bench/ftppage/compare.sh [SIZE_MIB]   (default 256; BUILD=build, RUNS=3)
+# BEFORE=path/to/an/older/ftp-page-bench takes its turn in every round too, for
+# before-and-after figures from one run.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
@@ -15,10 +17,23 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 RUNS=${RUNS:-3}
 echo "median of $RUNS runs per cell, page and curl taking turns"
-printf '%-4s %10s %10s %7s %10s %12s\n' dir pageMB/s curlMB/s ratio progress maxGap-ms
+BEFORE=${BEFORE:-}
+printf '%-4s %10s %10s %7s %10s %12s' dir pageMB/s curlMB/s ratio progress maxGap-ms
+[ -n "$BEFORE" ] && printf ' %10s %7s' beforeMB/s ratio
+printf '\n'
 for dir in get put; do
-  PMBS=(); CMBS=(); CALLS=0; GAP=0
+  PMBS=(); CMBS=(); BMBS=(); CALLS=0; GAP=0
   for _ in $(seq "$RUNS"); do
+    if [ -n "$BEFORE" ]; then
+      if [ $dir = get ]; then
+        B=$("$BEFORE" get "$PORT" src.bin "$WORK/dl.bin")
+        check "$WORK/dl.bin"
+      else
+        B=$("$BEFORE" put "$PORT" up.bin "$WORK/home/src.bin")
+        check "$WORK/home/up.bin"
+      fi
+      BMBS+=("$(echo "$B" | awk '{print $6}')")
+    fi
     if [ $dir = get ]; then
       P=$("$BENCH" get "$PORT" src.bin "$WORK/dl.bin")
       check "$WORK/dl.bin"
@@ -39,5 +54,11 @@ for dir in get put; do
   PMB=$(median "${PMBS[@]}")
   CMB=$(median "${CMBS[@]}")
   RATIO=$(awk -v e="$PMB" -v c="$CMB" 'BEGIN {printf "%.2f", (c > 0 ? e / c : 0)}')
-  printf '%-4s %10s %10s %7s %10s %12s\n' $dir "$PMB" "$CMB" "$RATIO" "$CALLS" "$GAP"
+  printf '%-4s %10s %10s %7s %10s %12s' $dir "$PMB" "$CMB" "$RATIO" "$CALLS" "$GAP"
+  if [ -n "$BEFORE" ]; then
+    BMB=$(median "${BMBS[@]}")
+    printf ' %10s %7s' "$BMB" "$(awk -v e="$BMB" -v c="$CMB" 'BEGIN {printf "%.2f", (c > 0 ? e / c : 0)}')"
+  fi
+  printf '\n'
+  echo "  runs: page ${PMBS[*]} | curl ${CMBS[*]}${BEFORE:+ | before ${BMBS[*]}}" >&2
 done

@@ -2,7 +2,9 @@
 #include "xrestrictions.h"
 #include "xserviceanswer.h"
 #include "xsession.h"
+#include "xuploadbody.h"
 #include "xuploadparts.h"
+#include "maiaxmlwriter.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -18,6 +20,8 @@ private Q_SLOTS:
     void renewal();
     void split_data();
     void split();
+    void body_data();
+    void body();
     void photoCheck_data();
     void photoCheck();
     void restrictionsDefaults();
@@ -75,6 +79,69 @@ void TestUploaderPieces::split()
         joined += parts.part(n);
     }
     QCOMPARE(joined, QString::fromLatin1(text));
+}
+
+void TestUploaderPieces::body_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("fromFile");
+    QTest::addColumn<int>("shrinkTo");
+    QTest::newRow("empty-file") << 0 << true << -1;
+    QTest::newRow("one-byte") << 1 << true << -1;
+    QTest::newRow("two-bytes-in-memory") << 2 << false << -1;
+    QTest::newRow("ten-bytes-not-multiple-of-3") << 10 << true << -1;
+    // Pieces that start inside a group of 3 bytes and cross the 768 KiB read blocks.
+    QTest::newRow("3-MiB-plus-1") << 3 * 1024 * 1024 + 1 << true << -1;
+    QTest::newRow("3-MiB-plus-2-in-memory") << 3 * 1024 * 1024 + 2 << false << -1;
+    QTest::newRow("shrinks-while-sent") << 3 * 1024 * 1024 << true << 2 * 1024 * 1024;
+    QTest::newRow("emptied-while-sent") << 3000 << true << 0;
+    QTest::newRow("removed-while-sent") << 3000 << true << -2;
+}
+
+void TestUploaderPieces::body()
+{
+    QFETCH(int, size);
+    QFETCH(bool, fromFile);
+    QFETCH(int, shrinkTo);
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 7919) >> 3);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == size);
+    file.close();
+    XUploadBody body = fromFile ? XUploadBody(path, size) : XUploadBody(data);
+    const XUploadParts reference(data.toBase64());
+    QCOMPARE(body.textLength(), reference.length());
+    if (shrinkTo >= 0)
+        QVERIFY(file.resize(shrinkTo));
+    else if (shrinkTo == -2)
+        QVERIFY(file.remove());
+    for (int n = 0; n < XUploadParts::Count; ++n) {
+        // The member names sort the data first; a session value holding the markup must not confuse it.
+        const QVariantMap part {{QStringLiteral("data"), QString()},
+                                {QStringLiteral("part"), n},
+                                {QStringLiteral("title"), QStringLiteral("<name>data</name><string></string>")}};
+        const QVariantList args {QStringLiteral("<string></string>"), part};
+        QVariantMap full = part;
+        full.insert(QStringLiteral("data"), reference.part(n));
+        QByteArray document;
+        const bool ok = body.document(MaiaXmlWriter::methodCall(QStringLiteral("addPhoto"), args), n, &document);
+        if (shrinkTo != -1) {
+            // Whatever the piece, the missing bytes are found before anything is sent.
+            if (!ok) {
+                QVERIFY(document.isEmpty());
+                QVERIFY2(body.errorString().contains(QLatin1String("changed while it was being sent")),
+                         qPrintable(body.errorString()));
+                return;
+            }
+            continue;
+        }
+        QVERIFY2(ok, qPrintable(body.errorString()));
+        QCOMPARE(document, MaiaXmlWriter::methodCall(QStringLiteral("addPhoto"), {args.at(0), full}).toUtf8());
+    }
+    QCOMPARE(shrinkTo, -1);
 }
 
 void TestUploaderPieces::photoCheck_data()

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QFile;
+class QFileDevice;
 class QSettings;
 
 // The few questions only the operating system can answer. The Linux side is the
@@ -54,6 +55,11 @@ public:
     // mode creates). A FIFO or device is refused at once: opening or reading one
     // could block the page for ever, or never end.
     static bool openRegular(QFile *file, const QString &path, QIODevice::OpenMode mode);
+
+    // Asks the system to start writing the given bytes of an open file to disk
+    // now, without waiting: a later flush to disk then has little left to do.
+    // Only a hint; false where it is not offered or was refused.
+    static bool startWriteback(QFileDevice *file, qint64 from, qint64 length);
 
     // Whether the folder's entries can be read: a listing of one that cannot
     // looks just like an empty folder.

@@ -4,6 +4,7 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -206,4 +207,19 @@ bool XPlatform::openRegular(QFile *file, const QString &path, QIODevice::OpenMod
         return false;
     }
     return true;
+}
+
+bool XPlatform::startWriteback(QFileDevice *file, qint64 from, qint64 length)
+{
+#ifdef Q_OS_LINUX
+    // What sits in the device's own buffer is not in the system's hands yet.
+    if (!file || !file->isOpen() || file->handle() < 0 || !file->flush())
+        return false;
+    return ::sync_file_range(file->handle(), from, length, SYNC_FILE_RANGE_WRITE) == 0;
+#else
+    Q_UNUSED(file)
+    Q_UNUSED(from)
+    Q_UNUSED(length)
+    return false;
+#endif
 }

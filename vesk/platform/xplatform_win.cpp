@@ -90,3 +90,11 @@ bool XPlatform::openRegular(QFile *file, const QString &path, QIODevice::OpenMod
     file->setFileName(path);
     return file->open(mode);
 }
+
+bool XPlatform::startWriteback(QFileDevice *file, qint64 from, qint64 length)
+{
+    Q_UNUSED(file)
+    Q_UNUSED(from)
+    Q_UNUSED(length)
+    return false;
+}

@@ -1,5 +1,6 @@
 #include "qftp/xftp.h"
 
+#include "platform/xplatform.h"
 #include "xjsliteral.h"
 
 #include <QFile>
@@ -10,6 +11,8 @@
 namespace {
 // At most 20 progress calls a second: each one runs page script on the GUI thread.
 constexpr qint64 kProgressInterval = 50;
+// Downloaded data go to the disk in steps of this size while more arrive.
+constexpr qint64 kWritebackStep = 8 * 1024 * 1024;
 
 } // namespace
 
@@ -246,7 +249,12 @@ void XFTP::viewProgress(qint64 done, qint64 total)
     if (currentCommand() != Get && currentCommand() != Put)
         return;
     const int id = currentId();
-    const QString callback = m_commands.value(id).third;
+    const auto pending = m_commands.constFind(id);
+    if (pending == m_commands.constEnd())
+        return;
+    if (pending->download)
+        writeBack(id, pending->download, done);
+    const QString callback = pending->third;
     if (callback.isEmpty())
         return;
     if (m_progressId != id) {
@@ -261,6 +269,18 @@ void XFTP::viewProgress(qint64 done, qint64 total)
         deliverProgress(callback);
     else if (!m_progressRelease.isActive())
         m_progressRelease.start(int(kProgressInterval - m_progressClock.elapsed()));
+}
+
+void XFTP::writeBack(int id, QSaveFile *download, qint64 done)
+{
+    if (m_writebackId != id) {
+        m_writebackId = id;
+        m_writtenBack = 0;
+    }
+    if (done - m_writtenBack < kWritebackStep)
+        return;
+    XPlatform::startWriteback(download, m_writtenBack, done - m_writtenBack);
+    m_writtenBack = done;
 }
 
 void XFTP::releaseHeldProgress()

@@ -86,6 +86,7 @@ private:
     void evaluate(const QString &script);
     void deliverProgress(const QString &callback);
     void releaseHeldProgress();
+    void writeBack(int id, QSaveFile *download, qint64 done);
     void checkEnded();
     void scheduleEndCheck();
     static void discard(const Pending &pending);
@@ -102,6 +103,10 @@ private:
     bool m_progressHeld = false;
     // A held report goes out when its interval is over, not when more data comes.
     QTimer m_progressRelease;
+    // How much of the running download has been handed to the disk already, so
+    // that putting the file in place does not wait for all of it at the end.
+    int m_writebackId = 0;
+    qint64 m_writtenBack = 0;
     // Refusals reported from the event loop that have not gone out yet.
     int m_lateReports = 0;
     bool m_endCheckQueued = false;

@@ -9,6 +9,8 @@ class TestXPlatform : public QObject {
 private Q_SLOTS:
     void volumePath_data();
     void volumePath();
+    void startWriteback_data();
+    void startWriteback();
 };
 
 void TestXPlatform::volumePath_data()
@@ -39,6 +41,41 @@ void TestXPlatform::volumePath()
     QCOMPARE(XPlatform::space(disk, XPlatform::FreeSpace) >= 0, !path.isEmpty());
     if (!path.isEmpty())
         QVERIFY(XPlatform::space(disk, XPlatform::TotalSpace) >= XPlatform::space(disk, XPlatform::FreeSpace));
+}
+
+void TestXPlatform::startWriteback_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<bool>("buffered");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("open-file") << true << false << true;
+    // Bytes still in the device's buffer are flushed first and kept.
+    QTest::newRow("buffered-bytes") << true << true << true;
+    QTest::newRow("closed-file") << false << false << false;
+}
+
+void TestXPlatform::startWriteback()
+{
+    QFETCH(bool, open);
+    QFETCH(bool, buffered);
+    QFETCH(bool, taken);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("data.bin")));
+    const QByteArray block(3 * 1024 * 1024, 'w');
+    QVERIFY(file.open(buffered ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QCOMPARE(file.write(block), qint64(block.size()));
+    QCOMPARE(file.write("tail", 4), qint64(4));
+    if (!open)
+        file.close();
+#ifdef Q_OS_LINUX
+    QCOMPARE(XPlatform::startWriteback(&file, 0, block.size() + 4), taken);
+#else
+    QCOMPARE(XPlatform::startWriteback(&file, 0, block.size() + 4), false);
+    Q_UNUSED(taken)
+#endif
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), block + "tail");
 }
 
 QTEST_GUILESS_MAIN(TestXPlatform)

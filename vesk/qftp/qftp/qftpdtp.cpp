@@ -11,9 +11,10 @@
 
 namespace {
 
-const qint64 ChunkSize = 256 * 1024;
+// Large blocks: each one costs a trip through the event loop and a system call.
+const qint64 ChunkSize = 1024 * 1024;
 // Keeps memory flat on fast links: refill only when the socket has drained this far.
-const qint64 MaxPendingWrite = 1024 * 1024;
+const qint64 MaxPendingWrite = 4 * 1024 * 1024;
 
 QDateTime parseUnixDate(const QString &text)
 {
