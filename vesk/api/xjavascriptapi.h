@@ -53,6 +53,8 @@ public:
     // document is trusted.
     void callBack(const QString &script);
     const XWindowStyle &style() const { return m_style; }
+    // dbQuery's rows in the flat form XHotCalls hands to the bridge script.
+    QVariantList dbTable(const QString &query, const QString &id, const QVariant &params);
 
 public Q_SLOTS:
     // Windows, pages and frames, window style (xjavascriptapi_window.cpp)

@@ -88,6 +88,11 @@ QVariantList XJavaScriptAPI::dbQuery(const QString &query, const QString &id, co
     return m_databases.query(query, id, params);
 }
 
+QVariantList XJavaScriptAPI::dbTable(const QString &query, const QString &id, const QVariant &params)
+{
+    return m_databases.queryTable(query, id, params);
+}
+
 QVariant XJavaScriptAPI::dbInsert(const QString &query, const QString &id, const QVariant &params)
 {
     return m_databases.insert(query, id, params);

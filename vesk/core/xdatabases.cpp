@@ -246,7 +246,8 @@ static QVariant columnValue(sqlite3_stmt *statement, int column)
     }
 }
 
-QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const QVariant &params, QString *error)
+QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const QVariant &params, bool flat,
+                                   QString *error)
 {
     auto found = m_connections.constFind(id);
     if (found == m_connections.cend() || !(*found)->db) {
@@ -281,11 +282,23 @@ QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const 
 
     QVariantList rows;
     int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        QVariantMap row;
-        for (int i = 0; i < names.size(); ++i)
-            row.insert(row.cend(), names.at(i), columnValue(statement, order.at(i)));
-        rows.append(row);
+    if (flat) {
+        rows.append(QVariant(QStringList(names.cbegin(), names.cend())));
+        rows.append(0);
+        int count = 0;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            for (int i = 0; i < order.size(); ++i)
+                rows.append(columnValue(statement, order.at(i)));
+            ++count;
+        }
+        rows[1] = count;
+    } else {
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            QVariantMap row;
+            for (int i = 0; i < names.size(); ++i)
+                row.insert(row.cend(), names.at(i), columnValue(statement, order.at(i)));
+            rows.append(row);
+        }
     }
     // A read that broke off (a corrupt page, an I/O error) must not pass for
     // the whole result.
@@ -391,9 +404,17 @@ QVariant XDatabases::insertRows(const QString &sql, const QString &id, const QVa
 QVariantList XDatabases::query(const QString &sql, const QString &id, const QVariant &params, QString *error)
 {
     QString why;
-    const QVariantList rows = queryRows(sql, id, params, &why);
+    const QVariantList rows = queryRows(sql, id, params, false, &why);
     note(id, why, error);
     return rows;
+}
+
+QVariantList XDatabases::queryTable(const QString &sql, const QString &id, const QVariant &params, QString *error)
+{
+    QString why;
+    const QVariantList table = queryRows(sql, id, params, true, &why);
+    note(id, why, error);
+    return table;
 }
 
 QVariant XDatabases::insert(const QString &sql, const QString &id, const QVariant &params, QString *error)

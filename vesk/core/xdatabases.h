@@ -28,6 +28,11 @@ public:
     // the placeholders exactly, and nothing of an earlier call stays bound.
     QVariantList query(const QString &sql, const QString &id, const QVariant &params = QVariant(),
                        QString *error = nullptr);
+    // The same rows as one flat list: the column names as query's maps have
+    // them (sorted, each once), the number of rows, then each row's values in
+    // the names' order. Empty where query is.
+    QVariantList queryTable(const QString &sql, const QString &id, const QVariant &params = QVariant(),
+                            QString *error = nullptr);
     // The row id of the row the statement inserted: 0 for an unknown id, invalid
     // when the statement failed or changed no row.
     QVariant insert(const QString &sql, const QString &id, const QVariant &params = QVariant(),
@@ -48,7 +53,7 @@ private:
     // Defined where it is used, so the SQLite header stays out of every includer.
     struct Connection;
     struct Statement;
-    QVariantList queryRows(const QString &sql, const QString &id, const QVariant &params, QString *error);
+    QVariantList queryRows(const QString &sql, const QString &id, const QVariant &params, bool flat, QString *error);
     QVariant insertRow(const QString &sql, const QString &id, const QVariant &params, QString *error);
     QVariant insertRows(const QString &sql, const QString &id, const QVariant &rows, QString *error);
     void note(const QString &id, const QString &error, QString *out);

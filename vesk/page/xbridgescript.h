@@ -12,4 +12,9 @@ public:
     static QStringList loadingIndicator();
     // Run on every new document; objectName is "app" or a child window's name.
     static QStringList callFunctions(const QString &objectName, bool hasParent);
+    // Where the API's busy slots are published for hotFunctions to pick up.
+    static QString hotObjectName();
+    // Run after callFunctions when there is a hot object: points the API
+    // object's functions of the same names at it, then takes its name away.
+    static QStringList hotFunctions(const QString &objectName);
 };

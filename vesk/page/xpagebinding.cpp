@@ -67,10 +67,13 @@ QWebFrame *XPageBinding::frame() const
     return m_view->page()->mainFrame();
 }
 
-void XPageBinding::setObjects(QObject *api, QObject *widgetApi)
+void XPageBinding::setObjects(QObject *api, QObject *widgetApi, QObject *hot)
 {
     m_api = api;
     m_widgetApi = widgetApi;
+    m_hot = hot;
+    if (hot)
+        hot->setParent(this);
     if (api)
         api->setParent(this);
     if (widgetApi)
@@ -178,6 +181,11 @@ void XPageBinding::documentCleared()
         evaluate(XBridgeScript::loadingIndicator());
     }
     evaluate(XBridgeScript::callFunctions(m_ownName, childWindow));
+    if (m_api && m_hot) {
+        // Only the bridge script keeps hold of it; the page sees no new name.
+        publish(XBridgeScript::hotObjectName(), m_hot);
+        evaluate(XBridgeScript::hotFunctions(m_ownName));
+    }
     for (auto it = m_always.cbegin(); it != m_always.cend(); ++it) {
         if (it.value())
             publish(it.key(), it.value());
