@@ -1,6 +1,7 @@
 #include "api/xhotcalls.h"
 
 #include "api/xjavascriptapi.h"
+#include "page/xbridgescript.h"
 
 XHotCalls::XHotCalls(XJavaScriptAPI *api, QObject *parent)
     : QObject(parent)
@@ -40,5 +41,8 @@ QString XHotCalls::dbLastError(const QString &id)
 
 QVariantList XHotCalls::dbQuery(const QString &query, const QString &id, const QVariant &params)
 {
-    return m_api->dbTable(query, id, params);
+    XDatabases::Table table;
+    if (!m_api->dbTable(query, id, params, &table))
+        return QVariantList();
+    return {XBridgeScript::rowMaker(table.names), table.rows, table.cells, table.text};
 }

@@ -22,10 +22,11 @@ public Q_SLOTS:
     QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
     QVariant dbInsertMany(const QString &id, const QString &query, const QVariant &rows);
     QString dbLastError(const QString &id = QString());
-    // app.dbQuery's rows as one flat list, which the engine converts much
-    // faster than maps: the column names, the row count, then every row's
-    // values in the names' order; empty on failure. The bridge script makes
-    // the objects. Named as app's, so the engine's errors name the same slot.
+    // app.dbQuery's rows packed, since the engine converts a few big values
+    // much faster than many small ones: the source of a function that makes
+    // the rows (see XBridgeScript::rowMaker), the row count, the cells as
+    // bytes and all text in one string; empty on failure. Named as app's, so
+    // the engine's errors about arguments name the same slot.
     QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
 
 private:

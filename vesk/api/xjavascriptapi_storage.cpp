@@ -88,9 +88,10 @@ QVariantList XJavaScriptAPI::dbQuery(const QString &query, const QString &id, co
     return m_databases.query(query, id, params);
 }
 
-QVariantList XJavaScriptAPI::dbTable(const QString &query, const QString &id, const QVariant &params)
+bool XJavaScriptAPI::dbTable(const QString &query, const QString &id, const QVariant &params,
+                             XDatabases::Table *table)
 {
-    return m_databases.queryTable(query, id, params);
+    return m_databases.queryTable(query, id, params, table);
 }
 
 QVariant XJavaScriptAPI::dbInsert(const QString &query, const QString &id, const QVariant &params)

@@ -246,7 +246,43 @@ static QVariant columnValue(sqlite3_stmt *statement, int column)
     }
 }
 
-QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const QVariant &params, bool flat,
+// A value as queryTable packs it, converted as columnValue's would be in a page.
+static void packCell(sqlite3_stmt *statement, int column, QVector<double> *numbers, QByteArray *kinds, QString *text)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        numbers->append(double(sqlite3_column_int64(statement, column)));
+        kinds->append(XDatabases::NumberCell);
+        return;
+    case SQLITE_FLOAT:
+        numbers->append(sqlite3_column_double(statement, column));
+        kinds->append(XDatabases::NumberCell);
+        return;
+    case SQLITE_NULL:
+        numbers->append(0);
+        kinds->append(XDatabases::NullCell);
+        return;
+    case SQLITE_BLOB: {
+        const char *data = static_cast<const char *>(sqlite3_column_blob(statement, column));
+        const QString base64 = QString::fromLatin1(
+            QByteArray::fromRawData(data, sqlite3_column_bytes(statement, column)).toBase64());
+        numbers->append(base64.size());
+        kinds->append(XDatabases::TextCell);
+        text->append(base64);
+        return;
+    }
+    default: {
+        const QChar *chars = static_cast<const QChar *>(sqlite3_column_text16(statement, column));
+        const int size = sqlite3_column_bytes16(statement, column) / int(sizeof(QChar));
+        numbers->append(size);
+        kinds->append(XDatabases::TextCell);
+        text->append(chars, size);
+        return;
+    }
+    }
+}
+
+QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const QVariant &params, Table *packed,
                                    QString *error)
 {
     auto found = m_connections.constFind(id);
@@ -282,16 +318,19 @@ QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const 
 
     QVariantList rows;
     int step;
-    if (flat) {
-        rows.append(QVariant(QStringList(names.cbegin(), names.cend())));
-        rows.append(0);
-        int count = 0;
+    if (packed) {
+        packed->names = QStringList(names.cbegin(), names.cend());
+        QVector<double> numbers;
+        QByteArray kinds;
         while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-            for (int i = 0; i < order.size(); ++i)
-                rows.append(columnValue(statement, order.at(i)));
-            ++count;
+            for (int column : qAsConst(order))
+                packCell(statement, column, &numbers, &kinds, &packed->text);
+            ++packed->rows;
         }
-        rows[1] = count;
+        const int bytes = numbers.size() * int(sizeof(double));
+        packed->cells.reserve(bytes + kinds.size());
+        packed->cells.append(reinterpret_cast<const char *>(numbers.constData()), bytes);
+        packed->cells.append(kinds);
     } else {
         while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
             QVariantMap row;
@@ -404,17 +443,22 @@ QVariant XDatabases::insertRows(const QString &sql, const QString &id, const QVa
 QVariantList XDatabases::query(const QString &sql, const QString &id, const QVariant &params, QString *error)
 {
     QString why;
-    const QVariantList rows = queryRows(sql, id, params, false, &why);
+    const QVariantList rows = queryRows(sql, id, params, nullptr, &why);
     note(id, why, error);
     return rows;
 }
 
-QVariantList XDatabases::queryTable(const QString &sql, const QString &id, const QVariant &params, QString *error)
+bool XDatabases::queryTable(const QString &sql, const QString &id, const QVariant &params, Table *table,
+                            QString *error)
 {
     QString why;
-    const QVariantList table = queryRows(sql, id, params, true, &why);
+    *table = Table();
+    queryRows(sql, id, params, table, &why);
     note(id, why, error);
-    return table;
+    if (why.isEmpty())
+        return true;
+    *table = Table();
+    return false;
 }
 
 QVariant XDatabases::insert(const QString &sql, const QString &id, const QVariant &params, QString *error)

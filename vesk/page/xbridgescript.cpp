@@ -1,5 +1,6 @@
 #include "page/xbridgescript.h"
 
+#include "core/xdatabases.h"
 #include "xjsliteral.h"
 
 QString XBridgeScript::parentObjectName()
@@ -43,17 +44,34 @@ QString XBridgeScript::hotObjectName()
 QStringList XBridgeScript::hotFunctions(const QString &n)
 {
     const QString hot = XJsLiteral::fromString(hotObjectName());
-    // dbQuery: the hot object's flat table made into rows, keys in the order
-    // the API object's maps give them. call keeps its missing return.
+    // dbQuery compiles a row maker once per set of column names (a few dozen
+    // kept).
     return {
         QStringLiteral("(function(a,h){if(!a||!h)return;"
-                       "a.call=function(){h._call(Array.prototype.slice.call(arguments));};"
                        "a._call=h._call;a.dbConnect=h.dbConnect;a.dbClose=h.dbClose;a.dbInsert=h.dbInsert;"
                        "a.dbInsertMany=h.dbInsertMany;a.dbLastError=h.dbLastError;"
-                       "a.dbQuery=function(){var t=h.dbQuery.apply(h,arguments),r=[];if(t.length<2)return r;"
-                       "var n=t[0],c=n.length,k=t[1],p=2;for(var i=0;i<k;++i){var o={};"
-                       "for(var j=0;j<c;++j)o[n[j]]=t[p++];r[i]=o;}return r;};"
+                       "var m=Object.create(null),mc=0;"
+                       "a.dbQuery=function(){var t=h.dbQuery.apply(h,arguments);if(t.length!==4||t[1]===0)return [];"
+                       "var f=m[t[0]];if(!f){if(++mc>64){m=Object.create(null);mc=1;}"
+                       "f=m[t[0]]=new Function('k','b','x',t[0]);}return f(t[1],t[2],t[3]);};"
                        "})(window[%1],window[%2]);delete window[%2];if(%2 in window)window[%2]=undefined;")
             .arg(XJsLiteral::fromString(n), hot),
     };
+}
+
+QString XBridgeScript::rowMaker(const QStringList &names)
+{
+    // Keys are set one by one, as the engine sets a map's, so names such as
+    // "__proto__" or "0" behave as they did.
+    QString body = QStringLiteral("var c=k*%1,f=new Float64Array(b.buffer,b.byteOffset,c),"
+                                  "g=new Uint8Array(b.buffer,b.byteOffset+c*8,c),r=[],q=0,s=0,o,i;"
+                                  "function v(){var e=g[q];return e===%2?f[q++]:e===%3?x.substring(s,s+=f[q++]):(++q,null);}"
+                                  "for(i=0;i<k;++i){o={};")
+                       .arg(names.size())
+                       .arg(int(XDatabases::NumberCell))
+                       .arg(int(XDatabases::TextCell));
+    for (const QString &name : names)
+        body += QStringLiteral("o[%1]=v();").arg(XJsLiteral::fromString(name));
+    body += QStringLiteral("r[i]=o;}return r;");
+    return body;
 }

@@ -14,7 +14,12 @@ public:
     static QStringList callFunctions(const QString &objectName, bool hasParent);
     // Where the API's busy slots are published for hotFunctions to pick up.
     static QString hotObjectName();
-    // Run after callFunctions when there is a hot object: points the API
-    // object's functions of the same names at it, then takes its name away.
+    // Run right after an API object and its hot object are published: makes
+    // the hot object's slots the API object's functions of the same names,
+    // then takes the hot object's name away.
     static QStringList hotFunctions(const QString &objectName);
+    // The body of function(k, b, x) that makes k rows keyed by names from a
+    // packed table (XDatabases::Table: b its cells, x its text), as the
+    // engine makes them from maps: the same keys set in the same order.
+    static QString rowMaker(const QStringList &names);
 };

@@ -144,6 +144,16 @@ void XPageBinding::publish(const QString &name, QObject *object)
 {
     frame()->addToJavaScriptWindowObject(name, object);
     m_published.insert(name);
+    // Wherever an API object goes (its own page, a parent's, a child's), its
+    // hot object's slots go with it as its functions; only the bridge script
+    // keeps hold of the hot object, the page sees no new name.
+    const auto *owner = object ? qobject_cast<const XPageBinding *>(object->parent()) : nullptr;
+    if (owner && object == owner->m_api && owner->m_hot) {
+        const QString hot = XBridgeScript::hotObjectName();
+        frame()->addToJavaScriptWindowObject(hot, owner->m_hot);
+        m_published.insert(hot);
+        evaluate(XBridgeScript::hotFunctions(name));
+    }
 }
 
 void XPageBinding::evaluate(const QStringList &texts)
@@ -181,11 +191,6 @@ void XPageBinding::documentCleared()
         evaluate(XBridgeScript::loadingIndicator());
     }
     evaluate(XBridgeScript::callFunctions(m_ownName, childWindow));
-    if (m_api && m_hot) {
-        // Only the bridge script keeps hold of it; the page sees no new name.
-        publish(XBridgeScript::hotObjectName(), m_hot);
-        evaluate(XBridgeScript::hotFunctions(m_ownName));
-    }
     for (auto it = m_always.cbegin(); it != m_always.cend(); ++it) {
         if (it.value())
             publish(it.key(), it.value());

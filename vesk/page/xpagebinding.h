@@ -47,7 +47,7 @@ public:
     static XPageBinding *of(const QWebView *view);
 
     // Owned by the binding from now on. hot: the API's busiest slots on an
-    // object of their own, which the bridge script wires into the API object.
+    // object of their own, wired into the API object wherever that is published.
     void setObjects(QObject *api, QObject *widgetApi, QObject *hot = nullptr);
 
     XWebView *view() const { return m_view; }
