@@ -48,10 +48,15 @@ QStringList XBridgeScript::hotFunctions(const QString &n)
     // kept).
     return {
         QStringLiteral("(function(a,h){if(!a||!h)return;"
-                       "a._call=h._call;a.dbConnect=h.dbConnect;a.dbClose=h.dbClose;a.dbInsert=h.dbInsert;"
-                       "a.dbInsertMany=h.dbInsertMany;a.dbLastError=h.dbLastError;"
+                       "a._call=function(v,l){var n=arguments.length;"
+                       "return n===1?h._call1(v):n===2?h._call2(v,l):h._call.apply(h,arguments);};"
+                       "a.dbConnect=h.dbConnect;a.dbClose=h.dbClose;a.dbInsertMany=h.dbInsertMany;"
+                       "a.dbLastError=h.dbLastError;"
+                       "a.dbInsert=function(q,i,p){var n=arguments.length;return n===3?h.dbInsert3(q,i,p):"
+                       "n===1?h.dbInsert1(q):n===2?h.dbInsert2(q,i):h.dbInsert.apply(h,arguments);};"
                        "var m=Object.create(null),mc=0;"
-                       "a.dbQuery=function(){var t=h.dbQuery.apply(h,arguments);if(t.length!==4||t[1]===0)return [];"
+                       "a.dbQuery=function(q,i,p){var n=arguments.length,t=n===1?h.dbQuery1(q):n===2?h.dbQuery2(q,i):"
+                       "n===3?h.dbQuery3(q,i,p):h.dbQuery.apply(h,arguments);if(t.length!==4||t[1]===0)return [];"
                        "var f=m[t[0]];if(!f){if(++mc>64){m=Object.create(null);mc=1;}"
                        "f=m[t[0]]=new Function('k','b','x',t[0]);}return f(t[1],t[2],t[3]);};"
                        "})(window[%1],window[%2]);delete window[%2];if(%2 in window)window[%2]=undefined;")
