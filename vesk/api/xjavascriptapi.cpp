@@ -1,5 +1,6 @@
 #include "api/xjavascriptapi.h"
 
+#include "api/xhotcalls.h"
 #include "api/xwidgetapi.h"
 #include "page/xpagebinding.h"
 #include "web/xwebview.h"
@@ -20,7 +21,8 @@ XJavaScriptAPI::XJavaScriptAPI(XPageBinding *binding)
 void XJavaScriptAPI::serveBindings()
 {
     XPageBinding::setObjectMaker([](XPageBinding *binding) {
-        binding->setObjects(new XJavaScriptAPI(binding), new XWidgetAPI(binding->view(), binding));
+        auto *api = new XJavaScriptAPI(binding);
+        binding->setObjects(api, new XWidgetAPI(binding->view(), binding), new XHotCalls(api, binding));
     });
 }
 

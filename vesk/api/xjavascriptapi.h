@@ -55,6 +55,20 @@ public:
     void callBack(const QString &script);
     const XWindowStyle &style() const { return m_style; }
 
+    // The busiest calls of the JavaScript contract, which pages reach through
+    // XHotCalls: the engine walks all of an object's methods to find a slot on
+    // every call, and a script cannot put a function of its own over a slot.
+    // The bridge script makes them app's functions of the same names.
+    QVariant _call(const QVariantList &vars, int leaveFirstVars = 0);
+    void dbConnect(const QString &filename, const QString &id = QString());
+    void dbClose(const QString &id = QString());
+    QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
+    // dbQuery's rows packed, as XHotCalls hands them to the bridge script.
+    bool dbTable(const QString &query, const QString &id, const QVariant &params, XDatabases::Table *table);
+    QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
+    QString dbLastError(const QString &id = QString());
+    QVariant dbInsertMany(const QString &id, const QString &query, const QVariant &rows);
+
 public Q_SLOTS:
     // Windows, pages and frames, window style (xjavascriptapi_window.cpp)
     int setActiveWindow(int window);
@@ -102,7 +116,6 @@ public Q_SLOTS:
     void setWindowHintOnTop(bool is);
 
     // Calls into pages (xjavascriptapi_bridge.cpp)
-    QVariant _call(const QVariantList &vars, int leaveFirstVars = 0);
     QString _getWindowPointer(const QString &name);
     void js(const QString &string);
 
@@ -219,12 +232,6 @@ public Q_SLOTS:
     QStringList regGroups(const QString &path);
     QVariant getSettings(const QString &key, const QVariant &defaultValue = QVariant());
     void setSettings(const QString &key, const QVariant &value);
-    void dbConnect(const QString &filename, const QString &id = QString());
-    void dbClose(const QString &id = QString());
-    QVariantList dbQuery(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
-    QVariant dbInsert(const QString &query, const QString &id = QString(), const QVariant &params = QVariant());
-    QString dbLastError(const QString &id = QString());
-    QVariant dbInsertMany(const QString &id, const QString &query, const QVariant &rows);
 
     // Thumbnails (xjavascriptapi_thumbnails.cpp)
     void _thumbnail(const QString &src, int maxSide, const QString &onDone, const QString &onError = QString());

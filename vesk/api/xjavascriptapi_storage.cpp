@@ -88,6 +88,12 @@ QVariantList XJavaScriptAPI::dbQuery(const QString &query, const QString &id, co
     return m_databases.query(query, id, params);
 }
 
+bool XJavaScriptAPI::dbTable(const QString &query, const QString &id, const QVariant &params,
+                             XDatabases::Table *table)
+{
+    return m_databases.queryTable(query, id, params, table);
+}
+
 QVariant XJavaScriptAPI::dbInsert(const QString &query, const QString &id, const QVariant &params)
 {
     return m_databases.insert(query, id, params);

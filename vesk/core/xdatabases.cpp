@@ -246,7 +246,44 @@ static QVariant columnValue(sqlite3_stmt *statement, int column)
     }
 }
 
-QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const QVariant &params, QString *error)
+// A value as queryTable packs it, converted as columnValue's would be in a page.
+static void packCell(sqlite3_stmt *statement, int column, QVector<double> *numbers, QByteArray *kinds, QString *text)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        numbers->append(double(sqlite3_column_int64(statement, column)));
+        kinds->append(XDatabases::NumberCell);
+        return;
+    case SQLITE_FLOAT:
+        numbers->append(sqlite3_column_double(statement, column));
+        kinds->append(XDatabases::NumberCell);
+        return;
+    case SQLITE_NULL:
+        numbers->append(0);
+        kinds->append(XDatabases::NullCell);
+        return;
+    case SQLITE_BLOB: {
+        const char *data = static_cast<const char *>(sqlite3_column_blob(statement, column));
+        const QString base64 = QString::fromLatin1(
+            QByteArray::fromRawData(data, sqlite3_column_bytes(statement, column)).toBase64());
+        numbers->append(base64.size());
+        kinds->append(XDatabases::TextCell);
+        text->append(base64);
+        return;
+    }
+    default: {
+        const QChar *chars = static_cast<const QChar *>(sqlite3_column_text16(statement, column));
+        const int size = sqlite3_column_bytes16(statement, column) / int(sizeof(QChar));
+        numbers->append(size);
+        kinds->append(XDatabases::TextCell);
+        text->append(chars, size);
+        return;
+    }
+    }
+}
+
+QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const QVariant &params, Table *packed,
+                                   QString *error)
 {
     auto found = m_connections.constFind(id);
     if (found == m_connections.cend() || !(*found)->db) {
@@ -281,11 +318,26 @@ QVariantList XDatabases::queryRows(const QString &sql, const QString &id, const 
 
     QVariantList rows;
     int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        QVariantMap row;
-        for (int i = 0; i < names.size(); ++i)
-            row.insert(row.cend(), names.at(i), columnValue(statement, order.at(i)));
-        rows.append(row);
+    if (packed) {
+        packed->names = QStringList(names.cbegin(), names.cend());
+        QVector<double> numbers;
+        QByteArray kinds;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            for (int column : qAsConst(order))
+                packCell(statement, column, &numbers, &kinds, &packed->text);
+            ++packed->rows;
+        }
+        const int bytes = numbers.size() * int(sizeof(double));
+        packed->cells.reserve(bytes + kinds.size());
+        packed->cells.append(reinterpret_cast<const char *>(numbers.constData()), bytes);
+        packed->cells.append(kinds);
+    } else {
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            QVariantMap row;
+            for (int i = 0; i < names.size(); ++i)
+                row.insert(row.cend(), names.at(i), columnValue(statement, order.at(i)));
+            rows.append(row);
+        }
     }
     // A read that broke off (a corrupt page, an I/O error) must not pass for
     // the whole result.
@@ -391,9 +443,22 @@ QVariant XDatabases::insertRows(const QString &sql, const QString &id, const QVa
 QVariantList XDatabases::query(const QString &sql, const QString &id, const QVariant &params, QString *error)
 {
     QString why;
-    const QVariantList rows = queryRows(sql, id, params, &why);
+    const QVariantList rows = queryRows(sql, id, params, nullptr, &why);
     note(id, why, error);
     return rows;
+}
+
+bool XDatabases::queryTable(const QString &sql, const QString &id, const QVariant &params, Table *table,
+                            QString *error)
+{
+    QString why;
+    *table = Table();
+    queryRows(sql, id, params, table, &why);
+    note(id, why, error);
+    if (why.isEmpty())
+        return true;
+    *table = Table();
+    return false;
 }
 
 QVariant XDatabases::insert(const QString &sql, const QString &id, const QVariant &params, QString *error)

@@ -67,10 +67,13 @@ QWebFrame *XPageBinding::frame() const
     return m_view->page()->mainFrame();
 }
 
-void XPageBinding::setObjects(QObject *api, QObject *widgetApi)
+void XPageBinding::setObjects(QObject *api, QObject *widgetApi, QObject *hot)
 {
     m_api = api;
     m_widgetApi = widgetApi;
+    m_hot = hot;
+    if (hot)
+        hot->setParent(this);
     if (api)
         api->setParent(this);
     if (widgetApi)
@@ -141,6 +144,16 @@ void XPageBinding::publish(const QString &name, QObject *object)
 {
     frame()->addToJavaScriptWindowObject(name, object);
     m_published.insert(name);
+    // Wherever an API object goes (its own page, a parent's, a child's), its
+    // hot object's slots go with it as its functions; only the bridge script
+    // keeps hold of the hot object, the page sees no new name.
+    const auto *owner = object ? qobject_cast<const XPageBinding *>(object->parent()) : nullptr;
+    if (owner && object == owner->m_api && owner->m_hot) {
+        const QString hot = XBridgeScript::hotObjectName();
+        frame()->addToJavaScriptWindowObject(hot, owner->m_hot);
+        m_published.insert(hot);
+        evaluate(XBridgeScript::hotFunctions(name));
+    }
 }
 
 void XPageBinding::evaluate(const QStringList &texts)

@@ -46,8 +46,9 @@ public:
     // The binding that serves the view, if any.
     static XPageBinding *of(const QWebView *view);
 
-    // Owned by the binding from now on.
-    void setObjects(QObject *api, QObject *widgetApi);
+    // Owned by the binding from now on. hot: the API's busiest slots on an
+    // object of their own, wired into the API object wherever that is published.
+    void setObjects(QObject *api, QObject *widgetApi, QObject *hot = nullptr);
 
     XWebView *view() const { return m_view; }
     QWebFrame *frame() const;
@@ -97,6 +98,7 @@ private:
     QString m_ownName;
     QObject *m_api = nullptr;
     QObject *m_widgetApi = nullptr;
+    QObject *m_hot = nullptr;
     LinkAction m_alertAction;
     LinkAction m_callAction;
     QString m_openingTitle;

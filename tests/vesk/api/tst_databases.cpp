@@ -59,6 +59,29 @@ void TestDatabases::pageResults_data()
                                       << R"(["a","b"])";
     QTest::newRow("duplicate-columns-later-wins") << "return app.dbQuery('SELECT 1 AS a, 2 AS a');"
                                                   << R"([{"a":2}])";
+    // Rows cross into the page packed; every kind of value comes out as the
+    // engine made it from a map.
+    QTest::newRow("packed-values")
+        << "var r = app.dbQuery(\"SELECT NULL AS n, x'' AS eb, x'00ff41' AS b, 9007199254740993 AS big, "
+           "-9223372036854775808 AS min, 1e308 * 10 AS inf, '' AS e, 'it''s' AS \\\"it's \\\"\\\"q\\\"\\\"\\\"\")[0];"
+           "return [r, r.inf === Infinity, typeof r.big];"
+        << R"([{"b":"AP9B","big":9007199254740992,"e":"","eb":"","inf":null,"it's q":"it's",)"
+           R"("min":-9223372036854776000,"n":null},true,"number"])";
+    QTest::newRow("packed-text-across-rows")
+        << "return app.dbQuery(\"SELECT 1 AS a, 'x' AS b UNION ALL SELECT 'y', NULL "
+           "UNION ALL SELECT x'41', 2.5 UNION ALL SELECT 'uložit', 'z'\");"
+        << R"([{"a":1,"b":"x"},{"a":"y","b":null},{"a":"QQ==","b":2.5},{"a":"uložit","b":"z"}])";
+    QTest::newRow("odd-column-names")
+        << "var r = app.dbQuery('SELECT 1 AS \"l\\u2028s\", 2 AS \"0\", 3 AS \"\", 4 AS \"a\\\\b\", 5 AS \"}\"')[0];"
+           "return [Object.keys(r).map(function(k){return escape(k);}), r['0'], r[''], r['}']];"
+        << R"([["0","","a%5Cb","l%u2028s","%7D"],2,3,5])";
+    // Far more sets of column names than the page keeps row makers for.
+    QTest::newRow("many-column-sets")
+        << "var ok = 0; for (var i = 0; i < 70; ++i) {"
+           "var r = app.dbQuery('SELECT ' + i + ' AS c' + i + ', ? AS v', '', [i]);"
+           "if (r.length === 1 && r[0]['c' + i] === i && r[0].v === i && Object.keys(r[0]).length === 2) ++ok; }"
+           "return [ok, app.dbQuery('SELECT 5 AS c3')];"
+        << R"([70,[{"c3":5}]])";
     QTest::newRow("no-rows-is-empty-array") << "return app.dbQuery('UPDATE t SET name = 1');"
                                             << "[]";
     QTest::newRow("bad-sql") << "return [app.dbQuery('SELEC nonsense'), app.dbInsert('nonsense') === null];"

@@ -1,6 +1,7 @@
 #include "api/xjavascriptapi.h"
 #include "core/xtrustpolicy.h"
 #include "loopbackhttpserver.h"
+#include "page/xbridgescript.h"
 #include "page/xpagebinding.h"
 #include "veskharness.h"
 #include "web/xwebview.h"
@@ -43,7 +44,16 @@ const char probe[] = "(function(){var got=[];function t(n,f){try{var v=f();if(v!
                      "t('parent.app',function(){return parent.app;});t('top.app',function(){return top.app;});"
                      "t('opener.app',function(){return opener&&opener.app;});"
                      "t('embedded',function(){var o=document.querySelector('object');return o&&o.grab;});"
+                     "t('hot',function(){return window[HOT];});t('parent.hot',function(){return parent[HOT];});"
+                     "t('top.hot',function(){return top[HOT];});"
                      "return got.join();})()";
+
+// The probe, with the name the API's hot object is published under.
+QString probeScript()
+{
+    return QString::fromLatin1(probe).replace(QLatin1String("HOT"),
+                                              QLatin1Char('\'') + XBridgeScript::hotObjectName() + QLatin1Char('\''));
+}
 
 const char widgetElement[] = "<object type='vesk/widget' width='50' height='40'>"
                              "<param name='widgetid' value='1'></object>";
@@ -175,12 +185,16 @@ void TestXPageBinding::hostileDocumentGetsNothing()
         }
     }
     if (shown)
-        QCOMPARE(VeskHarness::eval(hostile, QString::fromLatin1(probe)).toString(), QString());
+        QCOMPARE(VeskHarness::eval(hostile, probeScript()).toString(), QString());
     // Whatever the document holds, the application's widget is embedded nowhere.
     QVERIFY(!XWidgetEmbed::holding(widget));
     // The trusted page itself keeps everything.
     QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app.fileread")).toString(),
              QStringLiteral("function"));
+    // Its hot object only through app's functions, under no name of its own.
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), probeScript()).toString(), QStringLiteral("app,widget,parent.app,top.app"));
+    QCOMPARE(VeskHarness::eval(w->mainFrame(), QStringLiteral("typeof app.dbQuery + typeof app._call")).toString(),
+             QStringLiteral("functionfunction"));
     delete other;
 }
 
@@ -219,7 +233,7 @@ void TestXPageBinding::popupOfRemoteFrameIsBare()
     XWebView *popup = nullptr;
     QTRY_VERIFY((popup = popupView()) != nullptr);
     QCOMPARE(XPageBinding::of(popup)->role(), XPageBinding::BarePage);
-    QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), QString::fromLatin1(probe)).toString(), QString());
+    QCOMPARE(VeskHarness::eval(popup->page()->mainFrame(), probeScript()).toString(), QString());
     popup->close();
 }
 
