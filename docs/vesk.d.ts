@@ -94,6 +94,9 @@ declare namespace VeskApi {
     iframeFakeTop(name: string): void;
     _setOpeningWindowProperties(title: string, width: number, height: number): void;
 
+    // Dropped files: the named function gets the local paths; '' stops it.
+    onFilesDropped(callback: CallbackName): void;
+
     // Menus
     addMenu(name: string, text: string, icon?: string): void;
     switchMenu(name?: string): void;
@@ -408,6 +411,8 @@ declare namespace VeskApi {
     iframeLoaded(name: string): Promise<boolean>;
     thumbnail(src: string, maxSide: number): Promise<string>;
     menuAction(name: string, text: string, onClick: () => void, icon?: string, shortcut?: string): void;
+    /** Local paths of files dropped on the window, outside file inputs; null gives drops back to the engine. */
+    onFilesDropped(handler: ((paths: string[]) => void) | null): void;
     plugins: {
       load(path: string, objectName?: string): Promise<any>;
     };

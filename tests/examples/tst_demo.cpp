@@ -1,9 +1,13 @@
 #include "pyftpserver.h"
 #include "veskharness.h"
+#include "web/xwebview.h"
 #include "window/xwebwindow.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QWebFrame>
 #include <QtTest>
 
@@ -65,6 +69,15 @@ void TestDemo::demoWorks()
 
     eval(QStringLiteral("document.getElementById('title').value = 'Demo title'; setTitle();"));
     QCOMPARE(w->windowTitle(), QStringLiteral("Demo title"));
+
+    // Files dropped on the window are listed as paths.
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(h.path() + QStringLiteral("/dropped it's.txt"))});
+    QDropEvent drop(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->view(), &drop);
+    QVERIFY(eval(QStringLiteral("document.getElementById('dropList').textContent"))
+                .toString()
+                .contains(h.path() + QStringLiteral("/dropped it's.txt")));
 
     eval(QStringLiteral("openSecond()"));
     QTRY_VERIFY(eval(QStringLiteral("sendToSecond(); document.getElementById('secondAnswer').textContent"))

@@ -44,6 +44,7 @@ function windows(): void {
   app.iframeAutoloadImages('frame', false);
   app.iframeFakeTop('frame');
   app._setOpeningWindowProperties('Choose', 480, 360);
+  app.onFilesDropped('');
   app.exit(0);
 }
 
@@ -201,6 +202,8 @@ function promises(): Promise<void> {
   const run = vesk.exec('ls -l', { onOutput: (t: string) => console.log(t), oem: false });
   run.kill();
   vesk.menuAction('about', 'About', () => app.info('vesk'), '', 'F1');
+  vesk.onFilesDropped((paths: string[]) => console.log(paths.length));
+  vesk.onFilesDropped(null);
   const name = vesk.callback((x: number) => console.log(x));
   vesk.release(name);
   console.log(vesk.toNative({ when: new Date() }), vesk.call('f', new Date()), vesk.callParentWindow('f'),

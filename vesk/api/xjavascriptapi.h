@@ -264,6 +264,12 @@ public Q_SLOTS:
     void switchWidget(int widgetId);
     void _iframeLoaded(const QString &id, const QString &ptr);
 
+    // Dropped files (xjavascriptapi_drop.cpp)
+    // The page function named gets the local paths of files dropped on this
+    // page's view, for as long as the document lasts; an empty name gives drops
+    // back to the engine.
+    void onFilesDropped(const QString &callback);
+
 private Q_SLOTS:
     // Frames reported by _iframeLoaded; not for pages.
     void onIframeLoaded(bool ok);
@@ -308,4 +314,6 @@ private:
     XDownloader *m_downloader = nullptr;
     // Thumbnails: made on the first request, a child of this object
     XThumbnailer *m_thumbnailer = nullptr;
+    // Dropped files: takes the handler back when the document goes
+    QMetaObject::Connection m_dropReset;
 };

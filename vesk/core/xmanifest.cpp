@@ -75,6 +75,7 @@ void XManifest::clear()
     m_icon.clear();
     m_windowTitle.clear();
     m_windowSize = QSize();
+    m_rememberWindow = false;
 }
 
 void XManifest::load(const QString &file)
@@ -136,6 +137,11 @@ void XManifest::parse(const QByteArray &json)
     m_description =
         text(QStringLiteral("description"), "must be one line of text of at most 200 characters", &isPlainText);
     m_icon = text(QStringLiteral("icon"), "must be a relative path inside app/", &isRelativeInside);
+    const QJsonValue remember = object.value(QStringLiteral("rememberWindow"));
+    if (remember.isBool())
+        m_rememberWindow = remember.toBool();
+    else if (!remember.isUndefined())
+        ignored(QStringLiteral("rememberWindow"), "must be true or false");
 
     const QJsonValue window = object.value(QStringLiteral("window"));
     if (window.isUndefined())

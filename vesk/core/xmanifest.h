@@ -32,6 +32,9 @@ public:
     QString windowTitle() const { return m_windowTitle; }
     // Invalid when not given.
     QSize windowSize() const { return m_windowSize; }
+    // "rememberWindow": the main window's size, place and maximised state are
+    // kept across runs. False when not given.
+    bool rememberWindow() const { return m_rememberWindow; }
 
     // Lower-case letters, digits and ".+-", starting with a letter or digit, 2 to
     // 64 characters, no "..": safe as a file name, a command and a package name.
@@ -50,4 +53,5 @@ private:
     QString m_icon;
     QString m_windowTitle;
     QSize m_windowSize;
+    bool m_rememberWindow = false;
 };

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -45,6 +46,8 @@ private Q_SLOTS:
     void reportedOnTerminal();
     void settingsAcrossRealRestart();
     void reloadStartsFromEmptyMenuBar();
+    void windowRemembered_data();
+    void windowRemembered();
 };
 
 // An application folder with app/init.html and, when given, app/vesk.json.
@@ -476,6 +479,70 @@ void TestVesk::reloadStartsFromEmptyMenuBar()
         QVERIFY(window->menu(QStringLiteral("file")));
         QCOMPARE(window->menu(QStringLiteral("file"))->actions().size(), 2);
     }
+}
+
+void TestVesk::windowRemembered_data()
+{
+    // Null: written by a first run whose window closes at 50,60 700x500.
+    QTest::addColumn<QByteArray>("state");
+    // "kept", "centred" (the saved size, centred on the primary screen) or
+    // "defaults" (the manifest's 640x480).
+    QTest::addColumn<QString>("placed");
+    QTest::addColumn<bool>("maximized");
+
+    QTest::newRow("saved-and-restored") << QByteArray() << "kept" << false;
+    QTest::newRow("maximized") << QByteArray(R"({"x":20,"y":30,"width":600,"height":400,"maximized":true})")
+                               << "kept" << true;
+    QTest::newRow("off-screen-position-ignored")
+        << QByteArray(R"({"x":-50000,"y":90000,"width":600,"height":400,"maximized":false})") << "centred" << false;
+    QTest::newRow("corrupt") << QByteArray(R"({"x":20,"y":)") << "defaults" << false;
+}
+
+void TestVesk::windowRemembered()
+{
+    QFETCH(QByteArray, state);
+    QFETCH(QString, placed);
+    QFETCH(bool, maximized);
+    QTemporaryDir data;
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    const QString oldName = QCoreApplication::applicationName();
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body><script src='qrc:/vesk.js'></script></body></html>");
+    h.writePage(QStringLiteral("vesk.json"), R"({"id": "remembering", "rememberWindow": true,
+                                                "window": {"width": 640, "height": 480}})");
+    const QString file = data.path() + QStringLiteral("/remembering/window.json");
+    const QRect saved(50, 60, 700, 500);
+    if (state.isNull()) {
+        Vesk first(QStringLiteral("/init.html"));
+        QVERIFY(VeskHarness::waitForLoad(first.mainWindow()->view()) || first.mainWindow()->loadHasFinished());
+        first.mainWindow()->setGeometry(saved);
+        QVERIFY(first.mainWindow()->close());
+        QVERIFY(QFileInfo(file).isFile());
+    } else {
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(state) == state.size());
+    }
+    {
+        Vesk second(QStringLiteral("/init.html"));
+        XWebWindow *window = second.mainWindow();
+        QCOMPARE(window->isMaximized(), maximized);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QRect expected = state.isNull() ? saved : QRect(20, 30, 600, 400);
+        if (placed == QLatin1String("centred"))
+            expected.moveCenter(screen.center());
+        else if (placed == QLatin1String("defaults"))
+            expected = QRect(window->normalGeometry().topLeft(), QSize(640, 480));
+        if (!maximized)
+            QCOMPARE(window->normalGeometry(), expected);
+    }
+    // Kept in the data folder only.
+    QFile config(h.path() + QStringLiteral("/config.ini"));
+    if (config.open(QIODevice::ReadOnly))
+        QVERIFY(!config.readAll().contains("width"));
+    QCoreApplication::setApplicationName(oldName);
+    qputenv("XDG_DATA_HOME", oldData);
 }
 
 QTEST_MAIN(TestVesk)
