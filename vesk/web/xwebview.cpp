@@ -127,24 +127,48 @@ bool XWebView::takesDrop(const QDropEvent *event) const
     return !isFileInput(m_page->mainFrame()->hitTestContent(event->pos()).element());
 }
 
+void XWebView::takeDragFromEngine()
+{
+    if (!m_engineHasDrag)
+        return;
+    m_engineHasDrag = false;
+    QDragLeaveEvent leave;
+    QWebView::dragLeaveEvent(&leave);
+}
+
 void XWebView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!takesDrop(event))
+    m_engineHasDrag = false;
+    if (!takesDrop(event)) {
+        m_engineHasDrag = true;
         return QWebView::dragEnterEvent(event);
+    }
     event->acceptProposedAction();
 }
 
 void XWebView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!takesDrop(event))
+    if (!takesDrop(event)) {
+        m_engineHasDrag = true;
         return QWebView::dragMoveEvent(event);
+    }
+    takeDragFromEngine();
     event->acceptProposedAction();
+}
+
+void XWebView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    m_engineHasDrag = false;
+    QWebView::dragLeaveEvent(event);
 }
 
 void XWebView::dropEvent(QDropEvent *event)
 {
-    if (!takesDrop(event))
+    if (!takesDrop(event)) {
+        m_engineHasDrag = false;
         return QWebView::dropEvent(event);
+    }
+    takeDragFromEngine();
     event->acceptProposedAction();
     QStringList paths;
     const QList<QUrl> urls = event->mimeData()->urls();

@@ -66,12 +66,15 @@ protected:
     QWebView *createWindow(QWebPage::WebWindowType type) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     void loadingStarted();
     // Whether the handler takes this drag, rather than the engine.
     bool takesDrop(const QDropEvent *event) const;
+    // The engine is told the drag left when the handler takes it over.
+    void takeDragFromEngine();
 
     XWebPage *m_page = nullptr;
     XCookieJar *m_cookieJar = nullptr;
@@ -82,4 +85,5 @@ private:
     bool m_lastLoadStopped = false;
     XWidgetTable m_widgets;
     FileDropHandler m_fileDropHandler;
+    bool m_engineHasDrag = false;
 };

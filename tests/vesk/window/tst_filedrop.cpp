@@ -22,7 +22,7 @@ private Q_SLOTS:
 
 namespace {
 
-// The same document wherever it comes from: `got` would record a callback, the
+// The same document wherever it comes from: `gotPaths` would record a callback in `got`, the
 // listeners what the engine's own drop handling delivered to the page.
 const QByteArray page = R"(<html><body style="margin:0">
 <input type="file" id="f" style="position:absolute;left:300px;top:10px;width:200px;height:30px">
@@ -30,7 +30,7 @@ const QByteArray page = R"(<html><body style="margin:0">
 <script>
 window.got = null;
 window.engineSaw = 0;
-function got(paths) { window.got = paths; }
+function gotPaths(paths) { window.got = paths; }
 function notForInput(e) { if (!(e.target && e.target.type === 'file')) e.preventDefault(); }
 document.addEventListener('dragover', notForInput);
 document.addEventListener('drop', function (e) {
@@ -61,14 +61,18 @@ void TestFileDrop::drop_data()
     QTest::addColumn<bool>("callbackGetsPaths");
     // Files the page's own drop listener saw, or the file input now holds.
     QTest::addColumn<int>("engineFiles");
+    // Past the cap: 10,001 paths dropped.
+    QTest::addColumn<bool>("many");
 
-    QTest::newRow("trusted-registered") << "trusted" << "got" << false << true << 0;
-    QTest::newRow("trusted-not-registered") << "trusted" << "" << false << false << 2;
-    QTest::newRow("trusted-unregistered-again") << "trusted" << "-" << false << false << 2;
-    QTest::newRow("onto-file-input") << "trusted" << "got" << true << false << 1;
-    QTest::newRow("onto-file-input-not-registered") << "trusted" << "" << true << false << 1;
-    QTest::newRow("remote-document") << "remote" << "got" << false << false << 2;
-    QTest::newRow("file-outside-app") << "outside" << "got" << false << false << 2;
+    QTest::newRow("trusted-registered") << "trusted" << "gotPaths" << false << true << 0 << false;
+    QTest::newRow("trusted-not-registered") << "trusted" << "" << false << false << 2 << false;
+    QTest::newRow("trusted-unregistered-again") << "trusted" << "-" << false << false << 2 << false;
+    QTest::newRow("onto-file-input") << "trusted" << "gotPaths" << true << false << 1 << false;
+    QTest::newRow("onto-file-input-not-registered") << "trusted" << "" << true << false << 1 << false;
+    QTest::newRow("remote-document") << "remote" << "gotPaths" << false << false << 2 << false;
+    QTest::newRow("more-than-the-cap") << "trusted" << "gotPaths" << false << true << 0 << true;
+    QTest::newRow("trusted-reloaded") << "reloaded" << "gotPaths" << false << false << 2 << false;
+    QTest::newRow("file-outside-app") << "outside" << "gotPaths" << false << false << 2 << false;
 }
 
 void TestFileDrop::drop()
@@ -78,6 +82,7 @@ void TestFileDrop::drop()
     QFETCH(bool, ontoInput);
     QFETCH(bool, callbackGetsPaths);
     QFETCH(int, engineFiles);
+    QFETCH(bool, many);
 
     VeskHarness h;
     LoopbackHttpServer server;
@@ -97,12 +102,17 @@ void TestFileDrop::drop()
     w->resize(800, 600);
     QWebFrame *frame = w->mainFrame();
     if (registered == QLatin1String("-")) {
-        VeskHarness::eval(frame, QStringLiteral("app.onFilesDropped('got'); app.onFilesDropped('')"));
+        VeskHarness::eval(frame, QStringLiteral("app.onFilesDropped('gotPaths'); app.onFilesDropped('')"));
     } else if (!registered.isEmpty()) {
         VeskHarness::eval(frame, QStringLiteral("app.onFilesDropped('%1')").arg(registered));
         QVERIFY(w->view()->hasFileDropHandler());
     }
-    if (document != QLatin1String("trusted")) {
+    if (document == QLatin1String("reloaded")) {
+        // The new document did not ask: the engine has its drops again.
+        w->view()->reload();
+        QVERIFY(VeskHarness::waitForLoad(w->view()));
+        QCOMPARE(VeskHarness::eval(frame, QStringLiteral("typeof app")).toString(), QStringLiteral("object"));
+    } else if (document != QLatin1String("trusted")) {
         const QUrl url = document == QLatin1String("remote") ? QUrl(server.url(QStringLiteral("/drop.html")))
                                                              : QUrl::fromLocalFile(outside);
         w->binding()->followLink(url);
@@ -113,7 +123,10 @@ void TestFileDrop::drop()
 
     QMimeData data;
     QList<QUrl> urls;
-    for (const QString &file : files)
+    QStringList dropped = files;
+    for (int i = 0; many && i <= XWebView::MaxDroppedFiles; ++i)
+        dropped << h.path() + QStringLiteral("/n%1").arg(i);
+    for (const QString &file : qAsConst(dropped))
         urls << QUrl::fromLocalFile(file);
     // Not a local file: never reported.
     urls << QUrl(QStringLiteral("http://127.0.0.1:1/x.txt"));
@@ -127,7 +140,7 @@ void TestFileDrop::drop()
 
     const QVariant got = VeskHarness::eval(frame, QStringLiteral("window.got"));
     if (callbackGetsPaths)
-        QCOMPARE(got.toStringList(), files);
+        QCOMPARE(got.toStringList(), dropped.mid(0, XWebView::MaxDroppedFiles));
     else
         QVERIFY2(got.isNull(), qPrintable(got.toStringList().join(QLatin1Char(','))));
     const int seen = ontoInput ? VeskHarness::eval(frame, QStringLiteral("document.getElementById('f').files.length")).toInt()
