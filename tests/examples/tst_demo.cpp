@@ -71,13 +71,21 @@ void TestDemo::demoWorks()
     QCOMPARE(w->windowTitle(), QStringLiteral("Demo title"));
 
     // Files dropped on the window are listed as paths.
+    QVERIFY2(w->view()->hasFileDropHandler(), qPrintable(eval(QStringLiteral("typeof vesk.onFilesDropped")).toString()));
     QMimeData dropped;
     dropped.setUrls({QUrl::fromLocalFile(h.path() + QStringLiteral("/dropped it's.txt"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->view(), &enter);
     QDropEvent drop(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w->view(), &drop);
-    QVERIFY(eval(QStringLiteral("document.getElementById('dropList').textContent"))
-                .toString()
-                .contains(h.path() + QStringLiteral("/dropped it's.txt")));
+    QVERIFY2(eval(QStringLiteral("document.getElementById('dropList').textContent"))
+                 .toString()
+                 .contains(h.path() + QStringLiteral("/dropped it's.txt")),
+             qPrintable(eval(QStringLiteral("document.getElementById('dropInfo').textContent + '|' + location.href + '|' "
+                                            "+ document.elementFromPoint(10, 10).tagName")).toString()));
+    // Unticked, the drops are the engine's again and the callback is released.
+    eval(QStringLiteral("document.getElementById('dropOn').checked = false; dropToggle();"));
+    QVERIFY(!w->view()->hasFileDropHandler());
 
     eval(QStringLiteral("openSecond()"));
     QTRY_VERIFY(eval(QStringLiteral("sendToSecond(); document.getElementById('secondAnswer').textContent"))

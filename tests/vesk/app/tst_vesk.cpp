@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -503,15 +504,16 @@ void TestVesk::windowRemembered()
     QFETCH(QByteArray, state);
     QFETCH(QString, placed);
     QFETCH(bool, maximized);
-    QTemporaryDir data;
-    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    // The data folder of test mode, named after the manifest's id.
     const QString oldName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("remembering"));
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                         + QStringLiteral("/window.json");
+    QFile::remove(file);
     VeskHarness h;
     h.writePage(QStringLiteral("init.html"), "<html><body><script src='qrc:/vesk.js'></script></body></html>");
     h.writePage(QStringLiteral("vesk.json"), R"({"id": "remembering", "rememberWindow": true,
                                                 "window": {"width": 640, "height": 480}})");
-    const QString file = data.path() + QStringLiteral("/remembering/window.json");
     const QRect saved(50, 60, 700, 500);
     if (state.isNull()) {
         Vesk first(QStringLiteral("/init.html"));
@@ -541,8 +543,8 @@ void TestVesk::windowRemembered()
     QFile config(h.path() + QStringLiteral("/config.ini"));
     if (config.open(QIODevice::ReadOnly))
         QVERIFY(!config.readAll().contains("width"));
+    QFile::remove(file);
     QCoreApplication::setApplicationName(oldName);
-    qputenv("XDG_DATA_HOME", oldData);
 }
 
 QTEST_MAIN(TestVesk)
