@@ -127,7 +127,7 @@ QRect XWindowState::placedOn(const QList<QRect> &screens, bool *positionKept) co
         const QRect common = screen.intersected(m_geometry);
         const qint64 area = qint64(common.width()) * common.height();
         const bool reachable = common.width() >= qMin(MinVisible, m_geometry.width())
-                               && common.height() >= qMin(MinVisible, m_geometry.height());
+            && common.height() >= qMin(MinVisible, m_geometry.height());
         if (reachable && area > bestArea) {
             best = &screen;
             bestArea = area;

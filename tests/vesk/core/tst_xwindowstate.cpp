@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestXWindowState : public QObject {
     Q_OBJECT
@@ -33,10 +33,10 @@ void TestXWindowState::parse_data()
     QTest::newRow("corrupt") << QByteArray(R"({"x":10,"y":20,"width":8)") << false << none << false;
     QTest::newRow("empty") << QByteArray() << false << none << false;
     QTest::newRow("array") << QByteArray("[10,20,800,600]") << false << none << false;
-    QTest::newRow("width-text") << QByteArray(R"({"x":0,"y":0,"width":"800","height":600,"maximized":false})")
-                                << false << none << false;
-    QTest::newRow("maximized-number") << QByteArray(R"({"x":0,"y":0,"width":800,"height":600,"maximized":1})")
-                                      << false << none << false;
+    QTest::newRow("width-text") << QByteArray(R"({"x":0,"y":0,"width":"800","height":600,"maximized":false})") << false
+                                << none << false;
+    QTest::newRow("maximized-number") << QByteArray(R"({"x":0,"y":0,"width":800,"height":600,"maximized":1})") << false
+                                      << none << false;
     QTest::newRow("missing-y") << QByteArray(R"({"x":0,"width":800,"height":600,"maximized":false})") << false << none
                                << false;
     QTest::newRow("fraction") << QByteArray(R"({"x":0.5,"y":0,"width":800,"height":600,"maximized":false})") << false
@@ -86,12 +86,10 @@ void TestXWindowState::placedOn_data()
     QTest::newRow("only-a-sliver-visible") << QRect(1900, 100, 800, 600) << one << QRect(560, 220, 800, 600) << false;
     QTest::newRow("partly-off-moved-on") << QRect(1500, 700, 800, 600) << one << QRect(1120, 440, 800, 600) << true;
     QTest::newRow("above-the-top") << QRect(100, -300, 800, 600) << one << QRect(100, 0, 800, 600) << true;
-    QTest::newRow("straddling-takes-larger") << QRect(1700, 100, 800, 600) << two << QRect(1920, 100, 800, 600)
-                                             << true;
+    QTest::newRow("straddling-takes-larger") << QRect(1700, 100, 800, 600) << two << QRect(1920, 100, 800, 600) << true;
     QTest::newRow("larger-than-screen") << QRect(0, 0, 4000, 3000) << one << QRect(0, 0, 1920, 1040) << true;
     QTest::newRow("larger-and-off") << QRect(-9000, 0, 4000, 3000) << one << QRect(0, 0, 1920, 1040) << false;
-    QTest::newRow("no-screens") << QRect(5000, 5000, 800, 600) << QList<QRect>() << QRect(5000, 5000, 800, 600)
-                                << true;
+    QTest::newRow("no-screens") << QRect(5000, 5000, 800, 600) << QList<QRect>() << QRect(5000, 5000, 800, 600) << true;
 }
 
 void TestXWindowState::placedOn()

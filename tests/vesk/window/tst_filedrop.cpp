@@ -64,15 +64,24 @@ void TestFileDrop::drop_data()
     // Past the cap: 10,001 paths dropped.
     QTest::addColumn<bool>("many");
 
-    QTest::newRow("trusted-registered") << "trusted" << "gotPaths" << false << true << 0 << false;
-    QTest::newRow("trusted-not-registered") << "trusted" << "" << false << false << 2 << false;
-    QTest::newRow("trusted-unregistered-again") << "trusted" << "-" << false << false << 2 << false;
-    QTest::newRow("onto-file-input") << "trusted" << "gotPaths" << true << false << 1 << false;
-    QTest::newRow("onto-file-input-not-registered") << "trusted" << "" << true << false << 1 << false;
-    QTest::newRow("remote-document") << "remote" << "gotPaths" << false << false << 2 << false;
-    QTest::newRow("more-than-the-cap") << "trusted" << "gotPaths" << false << true << 0 << true;
-    QTest::newRow("trusted-reloaded") << "reloaded" << "gotPaths" << false << false << 2 << false;
-    QTest::newRow("file-outside-app") << "outside" << "gotPaths" << false << false << 2 << false;
+    QTest::newRow("trusted-registered") << "trusted"
+                                        << "gotPaths" << false << true << 0 << false;
+    QTest::newRow("trusted-not-registered") << "trusted"
+                                            << "" << false << false << 2 << false;
+    QTest::newRow("trusted-unregistered-again") << "trusted"
+                                                << "-" << false << false << 2 << false;
+    QTest::newRow("onto-file-input") << "trusted"
+                                     << "gotPaths" << true << false << 1 << false;
+    QTest::newRow("onto-file-input-not-registered") << "trusted"
+                                                    << "" << true << false << 1 << false;
+    QTest::newRow("remote-document") << "remote"
+                                     << "gotPaths" << false << false << 2 << false;
+    QTest::newRow("more-than-the-cap") << "trusted"
+                                       << "gotPaths" << false << true << 0 << true;
+    QTest::newRow("trusted-reloaded") << "reloaded"
+                                      << "gotPaths" << false << false << 2 << false;
+    QTest::newRow("file-outside-app") << "outside"
+                                      << "gotPaths" << false << false << 2 << false;
 }
 
 void TestFileDrop::drop()
@@ -143,8 +152,9 @@ void TestFileDrop::drop()
         QCOMPARE(got.toStringList(), dropped.mid(0, XWebView::MaxDroppedFiles));
     else
         QVERIFY2(got.isNull(), qPrintable(got.toStringList().join(QLatin1Char(','))));
-    const int seen = ontoInput ? VeskHarness::eval(frame, QStringLiteral("document.getElementById('f').files.length")).toInt()
-                               : VeskHarness::eval(frame, QStringLiteral("window.engineSaw")).toInt();
+    const int seen = ontoInput
+        ? VeskHarness::eval(frame, QStringLiteral("document.getElementById('f').files.length")).toInt()
+        : VeskHarness::eval(frame, QStringLiteral("window.engineSaw")).toInt();
     QCOMPARE(seen, engineFiles);
     if (ontoInput)
         QCOMPARE(VeskHarness::eval(frame, QStringLiteral("document.getElementById('f').files[0].name")).toString(),
