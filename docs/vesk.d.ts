@@ -103,6 +103,9 @@ declare namespace VeskApi {
     iframeFakeTop(name: string): void;
     _setOpeningWindowProperties(title: string, width: number, height: number): void;
 
+    // Dropped files: the named function gets the local paths; '' stops it.
+    onFilesDropped(callback: CallbackName): void;
+
     // Menus
     addMenu(name: string, text: string, icon?: string): void;
     switchMenu(name?: string): void;
@@ -435,6 +438,8 @@ declare namespace VeskApi {
     notify(title: string, body?: string, icon?: string): Promise<boolean>;
     trayIcon(icon: string, toolTip?: string, onClick?: () => void): boolean;
     trayMenu(entries: TrayMenuItem[]): boolean;
+    /** Local paths of files dropped on the window, outside file inputs; null gives drops back to the engine. */
+    onFilesDropped(handler: ((paths: string[]) => void) | null): void;
     plugins: {
       load(path: string, objectName?: string): Promise<any>;
     };

@@ -310,6 +310,14 @@
     return accepted;
   };
 
+  // Dropped files: one handler at a time, its callback released when replaced.
+  var dropCallback = '';
+  vesk.onFilesDropped = function (fn) {
+    if (dropCallback) release([dropCallback]);
+    dropCallback = typeof fn === 'function' ? callback(fn) : '';
+    app.onFilesDropped(dropCallback);
+  };
+
   // The close question: vesk asks vesk._exit() before the window closes. Here it
   // asks the page's onClose (given to vesk.onClose(fn), or set as vesk.onClose = fn)
   // and closes unless that returns false. A handler that throws does not keep the

@@ -1,9 +1,13 @@
 #include "pyftpserver.h"
 #include "veskharness.h"
+#include "web/xwebview.h"
 #include "window/xwebwindow.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QWebFrame>
 #include <QtTest>
 
@@ -65,6 +69,23 @@ void TestDemo::demoWorks()
 
     eval(QStringLiteral("document.getElementById('title').value = 'Demo title'; setTitle();"));
     QCOMPARE(w->windowTitle(), QStringLiteral("Demo title"));
+
+    // Files dropped on the window are listed as paths.
+    QVERIFY2(w->view()->hasFileDropHandler(), qPrintable(eval(QStringLiteral("typeof vesk.onFilesDropped")).toString()));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(h.path() + QStringLiteral("/dropped it's.txt"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->view(), &enter);
+    QDropEvent drop(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->view(), &drop);
+    QVERIFY2(eval(QStringLiteral("document.getElementById('dropList').textContent"))
+                 .toString()
+                 .contains(h.path() + QStringLiteral("/dropped it's.txt")),
+             qPrintable(eval(QStringLiteral("document.getElementById('dropInfo').textContent + '|' + location.href + '|' "
+                                            "+ document.elementFromPoint(10, 10).tagName")).toString()));
+    // Unticked, the drops are the engine's again and the callback is released.
+    eval(QStringLiteral("document.getElementById('dropOn').checked = false; dropToggle();"));
+    QVERIFY(!w->view()->hasFileDropHandler());
 
     eval(QStringLiteral("openSecond()"));
     QTRY_VERIFY(eval(QStringLiteral("sendToSecond(); document.getElementById('secondAnswer').textContent"))

@@ -44,6 +44,7 @@ function windows(): void {
   app.iframeAutoloadImages('frame', false);
   app.iframeFakeTop('frame');
   app._setOpeningWindowProperties('Choose', 480, 360);
+  app.onFilesDropped('');
   app.exit(0);
 }
 
@@ -214,6 +215,8 @@ function promises(): Promise<void> {
   vesk.trayMenu(menu);
   vesk.notify('Saved', 'notes.txt').then((clicked: boolean) => { if (clicked) app.showWindow(); },
                                          (e: { error_text: string }) => console.log(e.error_text));
+  vesk.onFilesDropped((paths: string[]) => console.log(paths.length));
+  vesk.onFilesDropped(null);
   const name = vesk.callback((x: number) => console.log(x));
   vesk.release(name);
   console.log(vesk.toNative({ when: new Date() }), vesk.call('f', new Date()), vesk.callParentWindow('f'),

@@ -284,6 +284,11 @@ public Q_SLOTS:
     bool setTrayMenu(const QVariant &entries);
     void removeTrayIcon();
     bool isTrayAvailable();
+    // Dropped files (xjavascriptapi_drop.cpp)
+    // The page function named gets the local paths of files dropped on this
+    // page's view, for as long as the document lasts; an empty name gives drops
+    // back to the engine.
+    void onFilesDropped(const QString &callback);
 
 private Q_SLOTS:
     // Frames reported by _iframeLoaded; not for pages.
@@ -343,4 +348,6 @@ private:
     QMap<uint, NotificationCallbacks> m_notifications;
     bool m_watchingNotifications = false;
     XTrayIcon *m_trayIcon = nullptr;
+    // Dropped files: takes the handler back when the document goes
+    QMetaObject::Connection m_dropReset;
 };

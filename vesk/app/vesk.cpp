@@ -7,6 +7,7 @@
 #include "core/xsystemutil.h"
 #include "core/xpagepath.h"
 #include "core/xsettingsstore.h"
+#include "core/xwindowstate.h"
 #include "platform/xplatform.h"
 #include "web/xwebsettings.h"
 #include "web/xwebview.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QPointer>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -126,12 +128,52 @@ void Vesk::applyFirstWindow(const XManifest &manifest)
         m_mainWindow->setWindowTitle(manifest.windowTitle());
     else if (!manifest.name().isEmpty())
         m_mainWindow->setWindowTitle(manifest.name());
+    m_rememberWindow = manifest.rememberWindow();
+    if (m_rememberWindow) {
+        connect(m_mainWindow, &XWebWindow::closing, this, &Vesk::saveWindowState);
+        if (restoreWindowState())
+            return;
+    }
     if (manifest.windowSize().isValid()) {
         m_mainWindow->resize(manifest.windowSize());
         m_mainWindow->show();
     } else {
         m_mainWindow->showMaximized();
     }
+}
+
+QString Vesk::windowStateFile()
+{
+    // The folder getDirAppData names, and web storage lives in.
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/window.json");
+}
+
+bool Vesk::restoreWindowState()
+{
+    XWindowState state;
+    if (!state.load(windowStateFile()))
+        return false;
+    QList<QRect> screens;
+    QScreen *primary = QGuiApplication::primaryScreen();
+    if (primary)
+        screens << primary->availableGeometry();
+    const QList<QScreen *> all = QGuiApplication::screens();
+    for (QScreen *screen : all) {
+        if (screen != primary)
+            screens << screen->availableGeometry();
+    }
+    m_mainWindow->setGeometry(state.placedOn(screens));
+    state.isMaximized() ? m_mainWindow->showMaximized() : m_mainWindow->show();
+    return true;
+}
+
+void Vesk::saveWindowState()
+{
+    // The normal geometry, so a maximised window comes back to it when restored.
+    const XWindowState state(m_mainWindow->normalGeometry(), m_mainWindow->isMaximized());
+    if (state.isValid() && !state.save(windowStateFile()))
+        fputs(qPrintable(QStringLiteral("vesk: %1: the window's state could not be saved\n").arg(windowStateFile())),
+              stderr);
 }
 
 QString Vesk::webStorageDirectory(bool hasId)
@@ -149,6 +191,9 @@ QString Vesk::webStorageDirectory(bool hasId)
 
 Vesk::~Vesk()
 {
+    // Ended without a close (app.exit, a signal): the window is still up.
+    if (m_rememberWindow && m_mainWindow->isVisible())
+        saveWindowState();
     delete m_mainWindow;
     // Windows made by pages delete themselves when closed; the ones still open
     // at the end go here, before the application object they need.

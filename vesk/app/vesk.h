@@ -43,7 +43,12 @@ private:
     // What app/vesk.json says about the application, before any page exists.
     static void applyIdentity(const XManifest &manifest);
     void applyFirstWindow(const XManifest &manifest);
+    // "rememberWindow": window.json in the application's data folder.
+    static QString windowStateFile();
+    bool restoreWindowState();
+    void saveWindowState();
 
     XWebWindow *m_mainWindow = nullptr;
     XAppWatcher *m_watcher = nullptr;
+    bool m_rememberWindow = false;
 };

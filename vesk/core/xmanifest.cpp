@@ -76,6 +76,7 @@ void XManifest::clear()
     m_windowTitle.clear();
     m_windowSize = QSize();
     m_singleInstance = false;
+    m_rememberWindow = false;
 }
 
 void XManifest::load(const QString &file)
@@ -142,6 +143,11 @@ void XManifest::parse(const QByteArray &json)
         m_singleInstance = single.toBool();
     else if (!single.isUndefined())
         ignored(QStringLiteral("singleInstance"), "must be true or false");
+    const QJsonValue remember = object.value(QStringLiteral("rememberWindow"));
+    if (remember.isBool())
+        m_rememberWindow = remember.toBool();
+    else if (!remember.isUndefined())
+        ignored(QStringLiteral("rememberWindow"), "must be true or false");
 
     const QJsonValue window = object.value(QStringLiteral("window"));
     if (window.isUndefined())

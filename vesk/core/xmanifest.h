@@ -34,6 +34,9 @@ public:
     QSize windowSize() const { return m_windowSize; }
     // A second start hands its arguments to the running one and ends.
     bool singleInstance() const { return m_singleInstance; }
+    // "rememberWindow": the main window's size, place and maximised state are
+    // kept across runs. False when not given.
+    bool rememberWindow() const { return m_rememberWindow; }
 
     // Lower-case letters, digits and ".+-", starting with a letter or digit, 2 to
     // 64 characters, no "..": safe as a file name, a command and a package name.
@@ -53,4 +56,5 @@ private:
     QString m_windowTitle;
     QSize m_windowSize;
     bool m_singleInstance = false;
+    bool m_rememberWindow = false;
 };

@@ -5,8 +5,14 @@
 #include "web/xwebpluginfactory.h"
 #include "web/xwebsettings.h"
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QNetworkAccessManager>
+#include <QWebElement>
 #include <QWebFrame>
+#include <QWebHitTestResult>
+
+#include <algorithm>
 
 XWebView::XWebView(QWidget *parent)
     : QWebView(parent)
@@ -89,4 +95,90 @@ void XWebView::forward()
         return;
     widget->setParent(this);
     m_widgets.insert(id, widget);
+}
+
+namespace {
+
+bool hasLocalFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.cbegin(), urls.cend(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+
+// The file input itself, or a part of it (its button).
+bool isFileInput(QWebElement element)
+{
+    for (int depth = 0; !element.isNull() && depth < 4; ++depth, element = element.parent()) {
+        if (element.tagName().compare(QLatin1String("input"), Qt::CaseInsensitive) == 0)
+            return element.attribute(QStringLiteral("type")).compare(QLatin1String("file"), Qt::CaseInsensitive) == 0;
+    }
+    return false;
+}
+
+} // namespace
+
+bool XWebView::takesDrop(const QDropEvent *event) const
+{
+    if (!m_fileDropHandler || !hasLocalFile(event->mimeData()))
+        return false;
+    // A drop onto a file input fills the input, as the engine does it.
+    return !isFileInput(m_page->mainFrame()->hitTestContent(event->pos()).element());
+}
+
+void XWebView::takeDragFromEngine()
+{
+    if (!m_engineHasDrag)
+        return;
+    m_engineHasDrag = false;
+    QDragLeaveEvent leave;
+    QWebView::dragLeaveEvent(&leave);
+}
+
+void XWebView::dragEnterEvent(QDragEnterEvent *event)
+{
+    m_engineHasDrag = false;
+    if (!takesDrop(event)) {
+        m_engineHasDrag = true;
+        return QWebView::dragEnterEvent(event);
+    }
+    event->acceptProposedAction();
+}
+
+void XWebView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!takesDrop(event)) {
+        m_engineHasDrag = true;
+        return QWebView::dragMoveEvent(event);
+    }
+    takeDragFromEngine();
+    event->acceptProposedAction();
+}
+
+void XWebView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    m_engineHasDrag = false;
+    QWebView::dragLeaveEvent(event);
+}
+
+void XWebView::dropEvent(QDropEvent *event)
+{
+    if (!takesDrop(event)) {
+        m_engineHasDrag = false;
+        return QWebView::dropEvent(event);
+    }
+    takeDragFromEngine();
+    event->acceptProposedAction();
+    QStringList paths;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    for (const QUrl &url : urls) {
+        if (paths.size() == MaxDroppedFiles)
+            break;
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths << url.toLocalFile();
+    }
+    // The handler may clear itself, and with it what it captured: call a copy.
+    const FileDropHandler handler = m_fileDropHandler;
+    handler(paths);
 }

@@ -50,15 +50,31 @@ public:
     // plug-ins read it and may move it on.
     int addWidget(QWidget *widget);
 
+    // Who takes the local files dropped on the view anywhere but on a file
+    // input, at most MaxDroppedFiles paths; while none is set every drop is the
+    // engine's. Other URLs in a drop are left out.
+    using FileDropHandler = std::function<void(const QStringList &paths)>;
+    static constexpr int MaxDroppedFiles = 10000;
+    void setFileDropHandler(const FileDropHandler &handler) { m_fileDropHandler = handler; }
+    bool hasFileDropHandler() const { return bool(m_fileDropHandler); }
+
 public Q_SLOTS:
     // Takes over the widget a plug-in left in the property "widgetObj", under "widgetLastId".
     void forward();
 
 protected:
     QWebView *createWindow(QWebPage::WebWindowType type) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void loadingStarted();
+    // Whether the handler takes this drag, rather than the engine.
+    bool takesDrop(const QDropEvent *event) const;
+    // The engine is told the drag left when the handler takes it over.
+    void takeDragFromEngine();
 
     XWebPage *m_page = nullptr;
     XCookieJar *m_cookieJar = nullptr;
@@ -68,4 +84,6 @@ private:
     bool m_localOnly = false;
     bool m_lastLoadStopped = false;
     XWidgetTable m_widgets;
+    FileDropHandler m_fileDropHandler;
+    bool m_engineHasDrag = false;
 };

@@ -95,12 +95,15 @@ void XWebWindow::closeEvent(QCloseEvent *event)
     // side does not serve.
     if (!m_pageLoaded || !m_binding->documentTrusted()) {
         event->accept();
+        emit closing();
         return;
     }
     QWebFrame *frame = mainFrame();
     frame->evaluateJavaScript(QStringLiteral("close_confirmed = (vesk._exit() !== false);"));
-    if (frame->evaluateJavaScript(QStringLiteral("close_confirmed")).toBool())
+    if (frame->evaluateJavaScript(QStringLiteral("close_confirmed")).toBool()) {
         event->accept();
+        emit closing();
+    }
 }
 
 void XWebWindow::switchMenu(const QString &name)

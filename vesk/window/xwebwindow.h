@@ -68,6 +68,10 @@ public:
     int taskbarProgressCompleted() const { return m_taskbarCompleted; }
     int taskbarProgressTotal() const { return m_taskbarTotal; }
 
+Q_SIGNALS:
+    // A close was let through: the window hides now, still whole.
+    void closing();
+
 public Q_SLOTS:
     // Calls the page function an entry names.
     void menuTriggered(const QByteArray &name);

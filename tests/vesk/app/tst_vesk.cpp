@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -51,6 +53,10 @@ private Q_SLOTS:
     void settingsAcrossRealRestart();
     void reloadStartsFromEmptyMenuBar();
     void singleInstance();
+}
+
+    void windowRemembered_data();
+    void windowRemembered();
 };
 
 // An application folder with app/init.html and, when given, app/vesk.json.
@@ -535,6 +541,71 @@ console.log('listening ' + app.setSecondInstanceHandler('second'));
     QVERIFY2(seen.contains(expected), seen.constData());
     // The first start's socket went with it: the next start runs itself.
     QVERIFY(!QFileInfo::exists(socket));
+}
+
+void TestVesk::windowRemembered_data()
+{
+    // Null: written by a first run whose window closes at 50,60 700x500.
+    QTest::addColumn<QByteArray>("state");
+    // "kept", "centred" (the saved size, centred on the primary screen) or
+    // "defaults" (the manifest's 640x480).
+    QTest::addColumn<QString>("placed");
+    QTest::addColumn<bool>("maximized");
+
+    QTest::newRow("saved-and-restored") << QByteArray() << "kept" << false;
+    QTest::newRow("maximized") << QByteArray(R"({"x":20,"y":30,"width":600,"height":400,"maximized":true})")
+                               << "kept" << true;
+    QTest::newRow("off-screen-position-ignored")
+        << QByteArray(R"({"x":-50000,"y":90000,"width":600,"height":400,"maximized":false})") << "centred" << false;
+    QTest::newRow("corrupt") << QByteArray(R"({"x":20,"y":)") << "defaults" << false;
+}
+
+void TestVesk::windowRemembered()
+{
+    QFETCH(QByteArray, state);
+    QFETCH(QString, placed);
+    QFETCH(bool, maximized);
+    // The data folder of test mode, named after the manifest's id.
+    const QString oldName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("remembering"));
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                         + QStringLiteral("/window.json");
+    QFile::remove(file);
+    VeskHarness h;
+    h.writePage(QStringLiteral("init.html"), "<html><body><script src='qrc:/vesk.js'></script></body></html>");
+    h.writePage(QStringLiteral("vesk.json"), R"({"id": "remembering", "rememberWindow": true,
+                                                "window": {"width": 640, "height": 480}})");
+    const QRect saved(50, 60, 700, 500);
+    if (state.isNull()) {
+        Vesk first(QStringLiteral("/init.html"));
+        QVERIFY(VeskHarness::waitForLoad(first.mainWindow()->view()) || first.mainWindow()->loadHasFinished());
+        first.mainWindow()->setGeometry(saved);
+        QVERIFY(first.mainWindow()->close());
+        QVERIFY(QFileInfo(file).isFile());
+    } else {
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(state) == state.size());
+    }
+    {
+        Vesk second(QStringLiteral("/init.html"));
+        XWebWindow *window = second.mainWindow();
+        QCOMPARE(window->isMaximized(), maximized);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QRect expected = state.isNull() ? saved : QRect(20, 30, 600, 400);
+        if (placed == QLatin1String("centred"))
+            expected.moveCenter(screen.center());
+        else if (placed == QLatin1String("defaults"))
+            expected = QRect(window->normalGeometry().topLeft(), QSize(640, 480));
+        if (!maximized)
+            QCOMPARE(window->normalGeometry(), expected);
+    }
+    // Kept in the data folder only.
+    QFile config(h.path() + QStringLiteral("/config.ini"));
+    if (config.open(QIODevice::ReadOnly))
+        QVERIFY(!config.readAll().contains("width"));
+    QFile::remove(file);
+    QCoreApplication::setApplicationName(oldName);
 }
 
 QTEST_MAIN(TestVesk)

@@ -18,7 +18,8 @@ private Q_SLOTS:
 void TestXManifest::parse_data()
 {
     QTest::addColumn<QByteArray>("json");
-    // id|name|version|icon|title|WxH, empty fields for "not given"
+    // id|name|version|icon|title|WxH, empty fields for "not given", then
+    // "|remember" when the window is remembered
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("problems");
 
@@ -71,7 +72,13 @@ void TestXManifest::parse_data()
     QTest::newRow("window-too-small") << QByteArray(R"({"window": {"width": 0, "height": -5}})") << "|||||" << 1;
     QTest::newRow("window-huge") << QByteArray(R"({"window": {"width": 1e300, "height": 600}})") << "|||||" << 1;
     QTest::newRow("window-title-array") << QByteArray(R"({"window": {"title": ["T"]}})") << "|||||" << 1;
+    QTest::newRow("single-instance") << QByteArray(R"({"singleInstance": true, "rememberWindow": true})")
+                                     << "|||||" "|remember|single" << 0;
     QTest::newRow("single-instance-text") << QByteArray(R"({"id": "ab", "singleInstance": "yes"})") << "ab|||||" << 1;
+    QTest::newRow("remember-window") << QByteArray(R"({"rememberWindow": true})") << "|||||" "|remember" << 0;
+    QTest::newRow("remember-window-false") << QByteArray(R"({"rememberWindow": false})") << "|||||" << 0;
+    QTest::newRow("remember-window-text") << QByteArray(R"({"rememberWindow": "true"})") << "|||||" << 1;
+    QTest::newRow("remember-window-number") << QByteArray(R"({"id": "ab", "rememberWindow": 1})") << "ab|||||" << 1;
     QTest::newRow("several-bad-keys") << QByteArray(R"({"id": 1, "name": 2, "version": 3, "icon": 4})") << "|||||"
                                       << 4;
 }
@@ -88,7 +95,9 @@ void TestXManifest::parse()
                                      manifest.windowTitle(),
                                      size.isValid() ? QStringLiteral("%1x%2").arg(size.width()).arg(size.height())
                                                     : QString()}
-                            .join(QLatin1Char('|'));
+                            .join(QLatin1Char('|'))
+                        + (manifest.rememberWindow() ? QStringLiteral("|remember") : QString())
+                        + (manifest.singleInstance() ? QStringLiteral("|single") : QString());
     QCOMPARE(got, expected);
     QVERIFY2(manifest.problems().size() == problems, qPrintable(manifest.problems().join(QLatin1Char('\n'))));
 }
