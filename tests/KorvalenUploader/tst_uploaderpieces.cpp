@@ -105,7 +105,7 @@ void TestUploaderPieces::body()
     QFETCH(int, shrinkTo);
     QByteArray data(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
-        data[i] = char((i * 7919) >> 3);
+        data[i] = char((unsigned(i) * 7919u) >> 3);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("photo.bin"));
     QFile file(path);

@@ -53,8 +53,6 @@ private Q_SLOTS:
     void settingsAcrossRealRestart();
     void reloadStartsFromEmptyMenuBar();
     void singleInstance();
-}
-
     void windowRemembered_data();
     void windowRemembered();
 };

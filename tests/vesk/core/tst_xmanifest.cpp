@@ -19,7 +19,7 @@ void TestXManifest::parse_data()
 {
     QTest::addColumn<QByteArray>("json");
     // id|name|version|icon|title|WxH, empty fields for "not given", then
-    // "|remember" when the window is remembered
+    // "|remember" when the window is remembered and "|single" for one instance
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("problems");
 
